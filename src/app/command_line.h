@@ -1,0 +1,27 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace plenvo::app {
+
+struct Options {
+    std::optional<std::filesystem::path> base;     // another base folder
+    std::optional<std::filesystem::path> install;  // lay out an installation there
+    bool once = false;                             // start-up only, then end
+    bool headless = false;                         // no tray icon
+    int tickMs = 60000;
+};
+
+// Options, or the reason the words could not be read.
+struct ParsedCommandLine {
+    std::optional<Options> options;
+    std::string error;
+};
+
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& args);
+std::string usageText();
+
+}  // namespace plenvo::app

@@ -1,0 +1,114 @@
+#include "app/management.h"
+
+#include "app/share_routines.h"
+#include "intake/destination_check.h"
+#include "intake/drive_survey.h"
+#include "intake/result_import.h"
+#include "pages/backup_list_page.h"
+#include "pages/share_drive_page.h"
+#include "platform/detached_command.h"
+#include "platform/dos_attributes.h"
+#include "platform/environment.h"
+#include "platform/file_system.h"
+#include "platform/network_share.h"
+#include "platform/startup_entry.h"
+#include "removable/allow_list.h"
+#include "removable/request_intake.h"
+#include "store/mng_database.h"
+
+namespace plenvo::app {
+
+ManageMent::ManageMent(const platform::RunContext& ctx, IconAnimation& animation, platform::Dialogs* dialogs)
+    : ctx_(ctx), animation_(animation), dialogs_(dialogs) {}
+
+void ManageMent::step(const char* name, const std::function<void()>& work) {
+    try {
+        work();
+    } catch (const std::exception& e) {
+        ctx_.failures.report(name, e.what());
+    } catch (...) {
+        ctx_.failures.report(name, "unknown failure");
+    }
+}
+
+bool ManageMent::resultFolderAndDatabaseExist() const {
+    return platform::folderExists(ctx_.base.at("\\OrvShare\\RST")) &&
+           platform::fileExists(store::mngPath(ctx_.base));
+}
+
+void ManageMent::startUp(const StartupValues& values) {
+    values_ = values;
+    step("RemTxtInp", [&] { removable::RemTxtInp(ctx_); });
+    step("RemFlgGet", [&] { store::RemFlgGet(ctx_.base, flag_); });
+    timCnt1_ = "0";
+    timCnt2_ = "0";
+    step("folders", [&] { makeFolderTree(); });
+    const auto share = ctx_.base.at("\\OrvShare");
+    step("ShareAdd", [&] { ShareAdd(share.string(), values_.computerName); });
+    step("access", [&] { platform::grantEverybodyFullAccess(share); });
+    values_.serverShareFolder = "\\\\" + values_.computerName + "\\OrvShare$";
+    if (resultFolderAndDatabaseExist()) {
+        step("MdbUpdt", [&] { intake::MdbUpdt(ctx_, animation_); });
+        step("MK_HTML", [&] { pages::MK_HTML(ctx_); });
+        step("ErrCHK", [&] { ErrCHK(); });
+        step("Mk_HTML2", [&] { pages::Mk_HTML2(ctx_); });
+    }
+    step("startup entry", [&] { makeStartupEntry(); });
+}
+
+void ManageMent::makeFolderTree() {
+    const auto root = ctx_.base.at("\\OrvShare");
+    if (platform::folderExists(root)) return;
+    platform::createFolder(root);
+    // Each on its own: one failing does not stop the next.
+    platform::createFolder(ctx_.base.at("\\OrvShare\\RST"));
+    platform::createFolder(ctx_.base.at("\\OrvShare\\PRG"));
+    platform::createFolder(ctx_.base.at("\\OrvShare\\REM"));
+    platform::setAttributes(ctx_.base.at("\\OrvShare\\REM"), 22);
+}
+
+void ManageMent::makeStartupEntry() {
+    const std::string file = platform::startupEntryFileName(kStartupEntryName);
+    if (platform::fileExists(std::filesystem::path(values_.allUsersStartupFolder) / file)) return;
+    if (platform::fileExists(std::filesystem::path(values_.startupFolder) / file)) return;
+    platform::createStartupEntry(values_.startupFolder, kStartupEntryName, ctx_.base.at("\\PlenvoBackupMng"),
+                                 ctx_.base.root());
+}
+
+void ManageMent::Timer1() {
+    if (std::stol(timCnt1_) > 0) {
+        if (resultFolderAndDatabaseExist()) {
+            step("MdbUpdt", [&] { intake::MdbUpdt(ctx_, animation_); });
+            step("MK_HTML", [&] { pages::MK_HTML(ctx_); });
+        }
+        timCnt1_ = "0";
+    }
+    timCnt1_ = std::to_string(std::stol(timCnt1_) + 1);
+}
+
+void ManageMent::Timer2() {
+    if (std::stol(timCnt2_) > 9) {
+        // The icon is put back and the counter reset however the work ends.
+        intake::AnimationRun run(animation_);
+        if (resultFolderAndDatabaseExist()) {
+            run.step();
+            step("ErrCHK", [&] { ErrCHK(); });
+            run.step();
+            step("Mk_HTML2", [&] { pages::Mk_HTML2(ctx_); });
+        }
+        timCnt2_ = "0";
+    }
+    timCnt2_ = std::to_string(std::stol(timCnt2_) + 1);
+}
+
+void ManageMent::Timer3() {
+    step("RemAddChk", [&] { removable::RemAddChk(ctx_, dialogs_, openCheckWindow_); });
+    step("RemUseChk", [&] { removable::RemUseChk(ctx_, values_.workingFolder); });
+}
+
+void ManageMent::ErrCHK() {
+    step("DskInfo", [&] { intake::DskInfo(ctx_); });
+    step("BkdtChk", [&] { intake::BkdtChk(ctx_); });
+}
+
+}  // namespace plenvo::app

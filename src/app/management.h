@@ -1,0 +1,59 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "app/icon_animation.h"
+#include "app/startup_values.h"
+#include "platform/dialogs.h"
+#include "platform/run_context.h"
+#include "store/monitoring_flag.h"
+
+namespace plenvo::app {
+
+// The console's main window without its looks: the start-up sequence, the
+// three timers with their counters, and the work each of them does.
+class ManageMent {
+public:
+    // `dialogs` is null when nobody sits at the console (headless).
+    ManageMent(const platform::RunContext& ctx, IconAnimation& animation, platform::Dialogs* dialogs);
+
+    // Start-up from the environment values on. Every step that fails is
+    // skipped; the next one runs.
+    void startUp(const StartupValues& values);
+
+    void Timer1();
+    void Timer2();
+    void Timer3();
+    void ErrCHK();
+
+    // Opens the removable media check window (set by the desktop console).
+    void setCheckWindowOpener(std::function<void()> opener) { openCheckWindow_ = std::move(opener); }
+
+    bool resultFolderAndDatabaseExist() const;
+    const StartupValues& values() const { return values_; }
+    store::MonitoringFlag& monitoringFlag() { return flag_; }
+    const std::string& TimCnt1() const { return timCnt1_; }
+    const std::string& TimCnt2() const { return timCnt2_; }
+    const platform::RunContext& context() const { return ctx_; }
+
+private:
+    // Runs one step; a failure is told and the caller goes on.
+    void step(const char* name, const std::function<void()>& work);
+    void makeFolderTree();
+    void makeStartupEntry();
+
+    const platform::RunContext& ctx_;
+    IconAnimation& animation_;
+    platform::Dialogs* dialogs_;
+    StartupValues values_;
+    store::MonitoringFlag flag_;
+    std::string timCnt1_ = "0";
+    std::string timCnt2_ = "0";
+    std::function<void()> openCheckWindow_;
+};
+
+// The name of the start-up entry.
+inline constexpr const char* kStartupEntryName = "Plenvo Backup Manager";
+
+}  // namespace plenvo::app

@@ -1,0 +1,22 @@
+#include "app/startup.h"
+
+#include "platform/environment.h"
+
+namespace plenvo::app {
+
+StartupValues collectStartupValues(const std::string& version) {
+    StartupValues v;
+    v.version = version;
+    v.userProfileFolder = platform::userProfileFolder();
+    v.computerName = platform::computerName();
+    v.workingFolder = platform::workingFolderFromTemp(platform::environmentValue("TEMP"));
+    v.startupFolder = platform::specialFolder(platform::SpecialFolder::startup);
+    v.allUsersStartupFolder = platform::specialFolder(platform::SpecialFolder::allUsersStartup);
+    // The all-users folder may name the profile by its variable.
+    for (size_t at; (at = v.allUsersStartupFolder.find("%USERPROFILE%")) != std::string::npos;)
+        v.allUsersStartupFolder.replace(at, 13, v.userProfileFolder);
+    v.serverShareFolder = "\\\\" + v.computerName + "\\OrvShare$";
+    return v;
+}
+
+}  // namespace plenvo::app

@@ -1,0 +1,75 @@
+#include "app/timer_loop.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <csignal>
+
+namespace plenvo::app {
+
+struct TimerLoop::Timers {
+    QTimer timer1, timer2, timer3;
+};
+
+namespace {
+
+template <typename Tick>
+void connectGuarded(QTimer& timer, ManageMent& m, const char* name, Tick tick) {
+    QObject::connect(&timer, &QTimer::timeout, [&m, name, tick] {
+        try {
+            (m.*tick)();
+        } catch (const std::exception& e) {
+            m.context().failures.report(name, e.what());
+        } catch (...) {
+            m.context().failures.report(name, "unknown failure");
+        }
+    });
+}
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto n = ::write(signalPipe[1], &byte, 1);
+}
+
+}  // namespace
+
+TimerLoop::TimerLoop(ManageMent& management, int intervalMs) : timers_(new Timers) {
+    for (QTimer* t : {&timers_->timer1, &timers_->timer2, &timers_->timer3}) {
+        t->setInterval(intervalMs);
+        t->setTimerType(Qt::CoarseTimer);
+    }
+    connectGuarded(timers_->timer1, management, "Timer1", &ManageMent::Timer1);
+    connectGuarded(timers_->timer2, management, "Timer2", &ManageMent::Timer2);
+    connectGuarded(timers_->timer3, management, "Timer3", &ManageMent::Timer3);
+    for (QTimer* t : {&timers_->timer1, &timers_->timer2, &timers_->timer3}) t->start();
+}
+
+TimerLoop::~TimerLoop() { delete timers_; }
+
+void TimerLoop::setTimer1Enabled(bool enabled) {
+    if (enabled)
+        timers_->timer1.start();
+    else
+        timers_->timer1.stop();
+}
+
+bool TimerLoop::timer1Enabled() const { return timers_->timer1.isActive(); }
+
+void quitOnTerminationSignals() {
+    if (signalPipe[0] >= 0) return;
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, [] { QCoreApplication::quit(); });
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+}  // namespace plenvo::app

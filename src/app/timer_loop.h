@@ -1,0 +1,30 @@
+#pragma once
+
+#include "app/management.h"
+
+class QObject;
+
+namespace plenvo::app {
+
+// Drives the three timers of the main window on the running Qt event loop;
+// a failure inside a tick is told and never ends the console.
+class TimerLoop {
+public:
+    TimerLoop(ManageMent& management, int intervalMs);
+    ~TimerLoop();
+    TimerLoop(const TimerLoop&) = delete;
+    TimerLoop& operator=(const TimerLoop&) = delete;
+
+    // The tray menu holds the import off while it is open.
+    void setTimer1Enabled(bool enabled);
+    bool timer1Enabled() const;
+
+private:
+    struct Timers;
+    Timers* timers_;
+};
+
+// Quits the running Qt application on SIGINT or SIGTERM.
+void quitOnTerminationSignals();
+
+}  // namespace plenvo::app

@@ -1,0 +1,140 @@
+#include "intake/result_file.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+#include "platform/text_file.h"
+
+namespace plenvo::intake {
+
+using enum ValueKind;
+
+const std::array<ResultKey, kResultKeyCount> kResultKeys = {{
+    {"ComNM=", "RmtComnm=", "ComNM", text},
+    {"UserID", "", "UserID", text},
+    {"MailID", "", "MailID", text},
+    {"UserName", "", "UserName", text},
+    {"DmNm", "", "DmNm", text},
+    {"ToBkup", "", "ToBkup", text},
+    {"Fav=", "RepSWFav=", "Fav", text},
+    {"Dtp=", "RepSWDtp=", "Dtp", text},
+    {"Mdc=", "RepSWMdc=", "Mdc", text},
+    {"SPF01=", "RepSWSPF01=", "SPF01", text},
+    {"SPF02=", "RepSWSPF02=", "SPF02", text},
+    {"SPF03=", "RepSWSPF03=", "SPF03", text},
+    {"RepSW=", "", "RepSW", text},
+    {"RmtConnect=", "", "RmtConnect", text},
+    {"RmtComnm=", "", "RmtComnm", text},
+    {"RestStart=", "", "RestStart", text},
+    {"TBKSz=", "", "TBKSz", number},
+    {"TBKFSz=", "", "TBKFSz", number},
+    {"FavSz=", "ToFavSz=", "FavSz", number},
+    {"DtpSz=", "ToDtpSz=", "DtpSz", number},
+    {"MdcSz=", "ToMdcSz=", "MdcSz", number},
+    {"SPF01SZ=", "ToSPF01SZ=", "SPF01SZ", number},
+    {"SPF02SZ=", "ToSPF02SZ=", "SPF02SZ", number},
+    {"SPF03SZ=", "ToSPF03SZ=", "SPF03SZ", number},
+    {"ToMdcSz=", "", "ToMdcSz", number},
+    {"ToFavSz=", "", "ToFavSz", number},
+    {"ToDtpSz=", "", "ToDtpSz", number},
+    {"RSRT=", "", "RSRT", text},
+    {"ToSPF01SZ=", "", "ToSPF01SZ", number},
+    {"ToSPF02SZ=", "", "ToSPF02SZ", number},
+    {"ToSPF03SZ=", "", "ToSPF03SZ", number},
+    {"TLFileQTY=", "", "TLFileQTY", count},
+    {"CPFileQTY=", "", "CPFileQTY", count},
+    {"SKFileQTY=", "", "SKFileQTY", count},
+    {"MSFileQTY=", "", "MSFileQTY", count},
+    {"FAFileQTY=", "", "FAFileQTY", count},
+    {"EXFileQTY=", "", "EXFileQTY", count},
+    {"RunLVL=", "", "RunLVL", text},
+    {"CHKLVL=", "", "CHKLVL", text},
+    {"RepSWFav=", "", "RepSWFav", text},
+    {"RepSWDtp=", "", "RepSWDtp", text},
+    {"RepSWMdc=", "", "RepSWMdc", text},
+    {"RepSWSPF01=", "", "RepSWSPF01", text},
+    {"RepSWSPF02=", "", "RepSWSPF02", text},
+    {"RepSWSPF03=", "", "RepSWSPF03", text},
+    {"RepSWALL=", "", "RepSWALL", text},
+    {"DiskError=", "", "DiskError", text},
+    {"Status=", "", "Status", text},
+    {"AgtVer=", "", "AgtVer", text},
+    {"ErNo=", "", "ErNo", text},
+    {"UPDT=", "", "UPDT", text},
+}};
+
+std::optional<std::string_view> valueOfLine(std::string_view line) {
+    const size_t first = line.find('=');
+    if (first == std::string_view::npos) return std::nullopt;
+    const size_t second = line.find('=', first + 1);
+    return line.substr(first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1);
+}
+
+std::optional<double> parseNumber(std::string_view text) {
+    // Blanks around the number and digit grouping are accepted, as the
+    // system's own conversion does.
+    std::string digits;
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    size_t end = text.size();
+    while (end > i && text[end - 1] == ' ') --end;
+    for (size_t k = i; k < end; ++k) {
+        const char c = text[k];
+        if (c == ',' && k > i && k + 1 < end && std::isdigit(static_cast<unsigned char>(text[k - 1])) &&
+            std::isdigit(static_cast<unsigned char>(text[k + 1])))
+            continue;
+        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '+' || c == '-' || c == 'e' ||
+              c == 'E'))
+            return std::nullopt;
+        digits += c;
+    }
+    if (digits.empty()) return std::nullopt;
+    errno = 0;
+    char* stop = nullptr;
+    const double value = std::strtod(digits.c_str(), &stop);
+    if (stop != digits.c_str() + digits.size() || errno == ERANGE || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+std::optional<std::int64_t> parseCount(std::string_view text) {
+    const auto value = parseNumber(text);
+    if (!value) return std::nullopt;
+    const double rounded = std::nearbyint(*value);  // the default mode rounds halves to even
+    if (rounded < -32768.0 || rounded > 32767.0) return std::nullopt;
+    return static_cast<std::int64_t>(rounded);
+}
+
+void matchLine(std::string_view line, ParsedReport& report) {
+    if (line.size() < 4) return;  // shorter than every key
+    std::optional<std::optional<std::string_view>> value;  // computed once, on the first match
+    for (size_t k = 0; k < kResultKeyCount; ++k) {
+        const ResultKey& key = kResultKeys[k];
+        if (line.find(key.match) == std::string_view::npos) continue;
+        if (!key.exclusion.empty() && line.find(key.exclusion) != std::string_view::npos) continue;
+        if (!value) value = valueOfLine(line);
+        if (!*value) continue;
+        const std::string_view text = **value;
+        switch (key.kind) {
+            case ValueKind::text: report.values[k] = std::string(text); break;
+            case ValueKind::number:
+                if (auto n = parseNumber(text)) report.values[k] = *n;
+                break;
+            case ValueKind::count:
+                if (auto n = parseCount(text)) report.values[k] = *n;
+                break;
+        }
+    }
+}
+
+ParsedReport readResultFile(const std::filesystem::path& path) {
+    platform::TextReader reader(path);
+    ParsedReport report;
+    std::string line;
+    while (reader.readLine(line)) matchLine(line, report);
+    report.overlongLines = reader.overlongLines();
+    return report;
+}
+
+}  // namespace plenvo::intake

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "store/sqlite.h"
+
+namespace plenvo::intake {
+
+enum class ValueKind { text, number, count };
+
+struct ResultKey {
+    std::string_view match;      // text that must occur in the line
+    std::string_view exclusion;  // the line is not taken when it also holds this
+    std::string_view field;      // UserLog field
+    ValueKind kind;
+};
+
+inline constexpr size_t kResultKeyCount = 51;
+// The keys in the order each line is tested against them.
+extern const std::array<ResultKey, kResultKeyCount> kResultKeys;
+
+// Indexes into kResultKeys of the values the import needs by name.
+enum ResultKeyIndex : size_t { kComNM = 0, kUserID = 1, kToBkup = 5, kErNo = 49, kUPDT = 50 };
+
+// One value per key, monostate where the file gave the key no value.
+struct ParsedReport {
+    std::array<store::DbValue, kResultKeyCount> values;
+    size_t overlongLines = 0;
+
+    const std::string* text(size_t key) const { return std::get_if<std::string>(&values[key]); }
+};
+
+// The text between the first and the second "=", or nullopt without "=".
+std::optional<std::string_view> valueOfLine(std::string_view line);
+// A decimal number as agents write it; nullopt when it does not convert.
+std::optional<double> parseNumber(std::string_view text);
+// A whole number in -32768..32767, halves rounded to the even neighbour.
+std::optional<std::int64_t> parseCount(std::string_view text);
+
+// Feeds one line to every key it matches; the last line that gives a key a value wins.
+void matchLine(std::string_view line, ParsedReport& report);
+// Reads a result file to its end; throws when it cannot be opened.
+ParsedReport readResultFile(const std::filesystem::path& path);
+
+}  // namespace plenvo::intake

@@ -1,0 +1,166 @@
+#include "intake/result_import.h"
+
+#include <optional>
+
+#include "intake/error_codes.h"
+#include "intake/result_file.h"
+#include "platform/file_system.h"
+#include "store/date_time.h"
+#include "store/mng_database.h"
+
+namespace plenvo::intake {
+namespace {
+
+using store::Connection;
+using store::DbValue;
+using store::Statement;
+
+bool hasTxtExtension(const std::string& name) {
+    if (name.size() < 4) return false;
+    std::string tail = name.substr(name.size() - 4);
+    for (char& c : tail) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return tail == ".TXT";
+}
+
+// Fields written from the report, in the table's key order, then FileNM, ErNo, UPDT.
+std::string columnList() {
+    std::string columns;
+    for (const auto& key : kResultKeys) {
+        if (key.field == "ErNo" || key.field == "UPDT") continue;
+        columns += std::string(key.field) + ",";
+    }
+    return columns + "FileNM,ErNo,UPDT";
+}
+
+constexpr int kWrittenColumns = static_cast<int>(kResultKeyCount) + 1;  // 49 report fields, FileNM, ErNo, UPDT
+
+class RowWriter {
+public:
+    explicit RowWriter(Connection& db)
+        : lookup_(db.prepare("SELECT rowid, ErNo FROM UserLog WHERE ComNM = ?1 COLLATE NOCASE "
+                             "AND UserID = ?2 COLLATE NOCASE "
+                             "ORDER BY rowid LIMIT 1")),
+          insert_(db.prepare(insertSql())),
+          update_(db.prepare(updateSql())) {}
+
+    void write(const ParsedReport& report, const std::string& fileNm) {
+        lookup_.reset();
+        lookup_.bind(1, *report.text(kComNM)).bind(2, *report.text(kUserID));
+        std::optional<std::int64_t> rowid;
+        std::string current;
+        if (lookup_.step()) {
+            rowid = lookup_.integer(0);
+            current = lookup_.text(1).value_or("");
+        }
+        lookup_.reset();
+
+        const std::string agentList = report.text(kErNo) ? *report.text(kErNo) : "";
+        std::string list = mergedWithAgentCodes(current, agentList);
+        if (!hasCode(agentList, "14") && hasCode(list, "14")) list = withoutCode(list, "14");
+
+        Statement& st = rowid ? update_ : insert_;
+        st.reset();
+        int index = 1;
+        for (size_t k = 0; k < kResultKeyCount; ++k)
+            if (k != kErNo && k != kUPDT) st.bind(index++, report.values[k]);
+        st.bind(index++, fileNm);
+        st.bind(index++, list);
+        st.bind(index++, updtValue(report));
+        if (rowid) st.bind(index, DbValue{*rowid});
+        st.run();
+    }
+
+private:
+    static std::string insertSql() {
+        std::string marks;
+        for (int i = 0; i < kWrittenColumns; ++i) marks += i ? ",?" : "?";
+        return "INSERT INTO UserLog (" + columnList() + ") VALUES (" + marks + ")";
+    }
+
+    static std::string updateSql() {
+        std::string sets;
+        const std::string columns = columnList() + ",";
+        size_t start = 0;
+        for (size_t end; (end = columns.find(',', start)) != std::string::npos; start = end + 1)
+            sets += (sets.empty() ? "" : ",") + columns.substr(start, end - start) + "=?";
+        return "UPDATE UserLog SET " + sets + " WHERE rowid=?";
+    }
+
+    // The report's time as the date field keeps it; a text that is no date gives no value.
+    static DbValue updtValue(const ParsedReport& report) {
+        const std::string* text = report.text(kUPDT);
+        if (!text) return std::monostate{};
+        if (auto t = store::parseDateTime(*text)) return store::storedText(*t);
+        return std::monostate{};
+    }
+
+    Statement lookup_;
+    Statement insert_;
+    Statement update_;
+};
+
+}  // namespace
+
+void MdbUpdt(const platform::RunContext& ctx, WorkAnimation& animation) {
+    std::optional<Connection> db;
+    try {
+        db.emplace(store::openMng(ctx.base));
+    } catch (const std::exception& e) {
+        ctx.failures.report("MdbUpdt", e.what());
+    }
+
+    const auto folder = ctx.base.at("\\OrvShare\\RST");
+    const auto listing = platform::listFiles(folder);
+    if (!listing) {
+        ctx.failures.report("MdbUpdt", "cannot list " + folder.string());
+        return;
+    }
+
+    AnimationRun run(animation);
+    std::optional<store::Transaction> tx;
+    std::optional<RowWriter> writer;
+    if (db) {
+        try {
+            tx.emplace(*db);
+            writer.emplace(*db);
+        } catch (const std::exception& e) {
+            ctx.failures.report("MdbUpdt", e.what());
+            writer.reset();
+            tx.reset();
+        }
+    }
+
+    for (const std::string& name : *listing) {
+        run.step();
+        if (!hasTxtExtension(name)) continue;
+        const auto path = folder / name;
+        try {
+            if (!platform::fileExists(path)) continue;
+            const ParsedReport report = readResultFile(path);
+            if (report.overlongLines)
+                ctx.failures.report("MdbUpdt", name + ": " + std::to_string(report.overlongLines) +
+                                                   " overlong line(s) passed over");
+            if (!report.text(kComNM) || !report.text(kUserID)) {
+                ctx.failures.report("MdbUpdt", name + ": no ComNM or UserID, no row written");
+                continue;
+            }
+            if (!writer) continue;
+            store::Savepoint unit(*db);
+            writer->write(report, path.string());
+            unit.release();
+        } catch (const std::exception& e) {
+            ctx.failures.report("MdbUpdt", name + ": " + e.what());
+        }
+    }
+
+    if (tx) {
+        writer.reset();
+        try {
+            tx->commit();
+        } catch (const std::exception& e) {
+            ctx.failures.report("MdbUpdt", e.what());
+        }
+    }
+}
+
+}  // namespace plenvo::intake

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/run_context.h"
+#include "store/sqlite.h"
+
+namespace plenvo::pages {
+
+// The Title of the MailTextMST row for the code, or nullopt without one.
+std::optional<std::string> InfoSet(store::Connection& db, const std::string& code);
+
+// Rewrites \HTM\Index.htm and one log viewer per UserLog row, oldest report
+// first. An empty UserLog writes nothing and leaves an earlier page alone.
+void MK_HTML(const platform::RunContext& ctx);
+
+}  // namespace plenvo::pages

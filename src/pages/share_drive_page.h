@@ -1,0 +1,10 @@
+#pragma once
+
+#include "platform/run_context.h"
+
+namespace plenvo::pages {
+
+// Rewrites \HTM\DiskChk.htm from ShareDriveInfo.
+void Mk_HTML2(const platform::RunContext& ctx);
+
+}  // namespace plenvo::pages

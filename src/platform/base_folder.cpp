@@ -1,0 +1,43 @@
+#include "platform/base_folder.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace plenvo::platform {
+namespace {
+
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+               return lower(x) == lower(y);
+           });
+}
+
+}  // namespace
+
+BaseFolder::BaseFolder(std::filesystem::path root) : root_(std::move(root)) {}
+
+std::string existingSpelling(const std::filesystem::path& folder, const std::string& name) {
+    std::error_code ec;
+    if (std::filesystem::exists(folder / name, ec)) return name;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string entry = it->path().filename().string();
+        if (sameIgnoringCase(entry, name)) return entry;
+    }
+    return name;
+}
+
+std::filesystem::path BaseFolder::at(std::string_view windowsTail) const {
+    std::filesystem::path result = root_;
+    size_t start = 0;
+    while (start <= windowsTail.size()) {
+        size_t end = windowsTail.find_first_of("\\/", start);
+        if (end == std::string_view::npos) end = windowsTail.size();
+        const std::string part(windowsTail.substr(start, end - start));
+        if (!part.empty()) result /= existingSpelling(result, part);
+        start = end + 1;
+    }
+    return result;
+}
+
+}  // namespace plenvo::platform

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+
+namespace plenvo::platform {
+
+// Held for the life of the console: a second console for the same base folder
+// cannot take it. Nothing is written inside the base folder.
+class SingleInstanceGuard {
+public:
+    virtual ~SingleInstanceGuard() = default;
+};
+
+// nullptr when another console already runs for this base folder.
+std::unique_ptr<SingleInstanceGuard> acquireSingleInstance(const std::filesystem::path& baseFolder);
+
+}  // namespace plenvo::platform

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace plenvo::platform {
+
+// The start-up entry that starts the console at log-on.
+// The file name of the entry in a start-up folder, from the entry's base name.
+std::string startupEntryFileName(const std::string& name);
+void createStartupEntry(const std::filesystem::path& folder, const std::string& name,
+                        const std::filesystem::path& target, const std::filesystem::path& workingFolder);
+
+}  // namespace plenvo::platform

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plenvo::platform {
+
+// Text files of the system: CP932 with CR LF on disk, UTF-8 in memory.
+
+// Bytes CP932 cannot decode become U+FFFD; characters it cannot hold become "?".
+std::string decodeCp932(std::string_view bytes);
+std::string encodeCp932(std::string_view utf8);
+
+// Reads a text file line by line; CR LF and LF both end a line. A line longer
+// than the limit is passed over whole (its bytes are not kept), so a file of one
+// huge line cannot exhaust memory.
+class TextReader {
+public:
+    static constexpr size_t kDefaultLineLimit = 64 * 1024;
+
+    // Throws std::system_error when the file cannot be opened.
+    explicit TextReader(const std::filesystem::path& path, size_t lineLimit = kDefaultLineLimit);
+    ~TextReader();
+    TextReader(const TextReader&) = delete;
+    TextReader& operator=(const TextReader&) = delete;
+
+    // Next line, decoded; false at the end of the file.
+    bool readLine(std::string& line);
+    // How many lines were passed over for their length so far.
+    size_t overlongLines() const { return overlong_; }
+
+private:
+    std::FILE* file_;
+    size_t limit_;
+    size_t overlong_ = 0;
+    bool fill();
+
+    std::string raw_;
+    std::vector<char> buffer_;
+    size_t pos_ = 0;
+    size_t end_ = 0;
+    bool eof_ = false;
+};
+
+// Writes a text file. `replace` writes beside the target and renames over it
+// on commit(), so a reader never meets a half-written file; `append` adds to
+// the end of an existing file (or makes a new one).
+class TextWriter {
+public:
+    enum class Mode { create, replace, append };
+
+    // Throws std::system_error when the file cannot be opened.
+    TextWriter(const std::filesystem::path& path, Mode mode);
+    ~TextWriter();  // an uncommitted replace leaves the old file as it was
+    TextWriter(const TextWriter&) = delete;
+    TextWriter& operator=(const TextWriter&) = delete;
+
+    void write(std::string_view utf8);
+    void writeLine(std::string_view utf8);
+    // Flushes and closes; throws std::system_error when the data did not reach the disk.
+    void commit();
+
+private:
+    std::filesystem::path target_;
+    std::filesystem::path writing_;
+    std::FILE* file_;
+    bool committed_ = false;
+};
+
+// Reads a whole file into lines (convenience for small exchange files).
+std::vector<std::string> readAllLines(const std::filesystem::path& path);
+
+}  // namespace plenvo::platform

@@ -1,0 +1,179 @@
+#include <errno.h>
+#include <iconv.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <system_error>
+
+#include "platform/text_file.h"
+
+namespace plenvo::platform {
+namespace {
+
+class Converter {
+public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1))
+            throw std::system_error(errno, std::generic_category(), "iconv_open");
+    }
+    ~Converter() { iconv_close(cd_); }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // Converts the whole input; `onBadInput` gives the replacement text and how
+    // many input bytes the bad sequence spans.
+    template <typename BadInput>
+    std::string run(std::string_view in, BadInput onBadInput) {
+        std::string out;
+        out.reserve(in.size() + in.size() / 2 + 8);
+        char buffer[4096];
+        char* src = const_cast<char*>(in.data());
+        size_t left = in.size();
+        while (left > 0) {
+            char* dst = buffer;
+            size_t room = sizeof buffer;
+            const size_t rc = iconv(cd_, &src, &left, &dst, &room);
+            out.append(buffer, dst);
+            if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
+                auto [text, skip] = onBadInput(std::string_view(src, left));
+                out += text;
+                src += skip;
+                left -= skip;
+                iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+            }
+        }
+        return out;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+bool isAscii(std::string_view s) {
+    for (unsigned char c : s)
+        if (c >= 0x80) return false;
+    return true;
+}
+
+size_t utf8Length(unsigned char lead) {
+    if (lead < 0x80) return 1;
+    if ((lead & 0xE0) == 0xC0) return 2;
+    if ((lead & 0xF0) == 0xE0) return 3;
+    if ((lead & 0xF8) == 0xF0) return 4;
+    return 1;
+}
+
+}  // namespace
+
+std::string decodeCp932(std::string_view bytes) {
+    if (isAscii(bytes)) return std::string(bytes);
+    Converter conv("UTF-8", "CP932");
+    return conv.run(bytes, [](std::string_view) { return std::pair{std::string("\xEF\xBF\xBD"), size_t{1}}; });
+}
+
+std::string encodeCp932(std::string_view utf8) {
+    if (isAscii(utf8)) return std::string(utf8);
+    Converter conv("CP932", "UTF-8");
+    return conv.run(utf8, [](std::string_view rest) {
+        const size_t n = std::min(utf8Length(static_cast<unsigned char>(rest.front())), rest.size());
+        return std::pair{std::string("?"), n};
+    });
+}
+
+TextReader::TextReader(const std::filesystem::path& path, size_t lineLimit)
+    : file_(std::fopen(path.c_str(), "rb")), limit_(lineLimit), buffer_(64 * 1024) {
+    if (!file_) throw std::system_error(errno, std::generic_category(), "open " + path.string());
+}
+
+TextReader::~TextReader() { std::fclose(file_); }
+
+bool TextReader::fill() {
+    if (eof_) return false;
+    const size_t n = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+    pos_ = 0;
+    end_ = n;
+    if (n == 0) eof_ = true;
+    return n > 0;
+}
+
+bool TextReader::readLine(std::string& line) {
+    for (;;) {
+        raw_.clear();
+        bool tooLong = false;
+        bool any = false;
+        bool ended = false;
+        while (!ended) {
+            if (pos_ == end_ && !fill()) break;
+            any = true;
+            const char* start = buffer_.data() + pos_;
+            const char* stop = buffer_.data() + end_;
+            const char* nl = static_cast<const char*>(std::memchr(start, '\n', stop - start));
+            const char* pieceEnd = nl ? nl : stop;
+            const size_t piece = pieceEnd - start;
+            if (raw_.size() + piece <= limit_)
+                raw_.append(start, piece);
+            else
+                tooLong = true;
+            pos_ += piece + (nl ? 1 : 0);
+            ended = nl != nullptr;
+        }
+        if (!any) return false;
+        if (tooLong) {
+            ++overlong_;
+            if (!ended) return false;
+            continue;
+        }
+        if (!raw_.empty() && raw_.back() == '\r') raw_.pop_back();
+        line = decodeCp932(raw_);
+        return true;
+    }
+}
+
+TextWriter::TextWriter(const std::filesystem::path& path, Mode mode) : target_(path), writing_(path) {
+    const char* how = "wb";
+    if (mode == Mode::append) how = "ab";
+    if (mode == Mode::replace) writing_ += ".new~";
+    file_ = std::fopen(writing_.c_str(), how);
+    if (!file_) throw std::system_error(errno, std::generic_category(), "create " + writing_.string());
+}
+
+TextWriter::~TextWriter() {
+    if (committed_) return;
+    std::fclose(file_);
+    if (writing_ != target_) ::unlink(writing_.c_str());
+}
+
+void TextWriter::write(std::string_view utf8) {
+    const std::string bytes = encodeCp932(utf8);
+    std::fwrite(bytes.data(), 1, bytes.size(), file_);
+}
+
+void TextWriter::writeLine(std::string_view utf8) {
+    write(utf8);
+    std::fwrite("\r\n", 1, 2, file_);
+}
+
+void TextWriter::commit() {
+    const bool failed = std::ferror(file_) != 0;
+    const bool closeFailed = std::fclose(file_) != 0;
+    committed_ = true;
+    if (failed || closeFailed) {
+        if (writing_ != target_) ::unlink(writing_.c_str());
+        throw std::system_error(EIO, std::generic_category(), "write " + target_.string());
+    }
+    if (writing_ != target_ && ::rename(writing_.c_str(), target_.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(writing_.c_str());
+        throw std::system_error(err, std::generic_category(), "rename " + target_.string());
+    }
+}
+
+std::vector<std::string> readAllLines(const std::filesystem::path& path) {
+    TextReader reader(path);
+    std::vector<std::string> lines;
+    std::string line;
+    while (reader.readLine(line)) lines.push_back(line);
+    return lines;
+}
+
+}  // namespace plenvo::platform

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <functional>
+
+#include "platform/dialogs.h"
+#include "platform/run_context.h"
+
+namespace plenvo::removable {
+
+// Takes a request file into RemList_Add and asks whether to register now;
+// `openCheckWindow` is called on Yes. Without `dialogs` (headless) nobody is asked.
+void RemAddChk(const platform::RunContext& ctx, platform::Dialogs* dialogs,
+               const std::function<void()>& openCheckWindow);
+// Applies the usage file to RemList.USDT.
+void RemUseChk(const platform::RunContext& ctx, const std::string& workingFolder);
+
+}  // namespace plenvo::removable

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "platform/base_folder.h"
+
+namespace plenvo::store {
+
+// The in-memory copy of Setting.RemChkFlg as text; empty until the first load.
+class MonitoringFlag {
+public:
+    const std::string& text() const { return text_; }
+    void set(std::string text) { text_ = std::move(text); }
+    // "True", "1", "-1" ... are on; "False", "0" and the empty flag (no database
+    // at start-up) are off.
+    bool isOn() const;
+
+private:
+    std::string text_;
+};
+
+// Loads the flag from the first Setting row; a missing database leaves it as it
+// was, an empty table makes it "False". Failures reach the caller.
+void RemFlgGet(const platform::BaseFolder& base, MonitoringFlag& flag);
+
+}  // namespace plenvo::store

@@ -1,0 +1,166 @@
+#include "store/sqlite.h"
+
+#include <sqlite3.h>
+#include <strings.h>
+
+namespace plenvo::store {
+namespace {
+
+[[noreturn]] void fail(sqlite3* db, std::string_view what) {
+    throw DbError(std::string(what) + ": " + (db ? sqlite3_errmsg(db) : "no database"));
+}
+
+}  // namespace
+
+Statement::Statement(sqlite3* db, std::string_view sql) : db_(db), stmt_(nullptr) {
+    if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr) != SQLITE_OK)
+        fail(db, "prepare");
+}
+
+Statement::~Statement() { sqlite3_finalize(stmt_); }
+
+Statement::Statement(Statement&& other) noexcept : db_(other.db_), stmt_(other.stmt_) { other.stmt_ = nullptr; }
+
+Statement& Statement::bind(int index, const DbValue& value) {
+    int rc = SQLITE_OK;
+    if (std::holds_alternative<std::monostate>(value))
+        rc = sqlite3_bind_null(stmt_, index);
+    else if (auto* s = std::get_if<std::string>(&value))
+        rc = sqlite3_bind_text(stmt_, index, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
+    else if (auto* d = std::get_if<double>(&value))
+        rc = sqlite3_bind_double(stmt_, index, *d);
+    else
+        rc = sqlite3_bind_int64(stmt_, index, std::get<std::int64_t>(value));
+    if (rc != SQLITE_OK) fail(db_, "bind");
+    return *this;
+}
+
+Statement& Statement::bind(int index, const std::string& text) {
+    if (sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) != SQLITE_OK)
+        fail(db_, "bind");
+    return *this;
+}
+
+bool Statement::step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    const std::string message = sqlite3_errmsg(db_);
+    sqlite3_reset(stmt_);
+    throw DbError("step: " + message);
+}
+
+void Statement::reset() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+}
+
+void Statement::run() {
+    while (step()) {
+    }
+}
+
+bool Statement::isNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+
+std::optional<std::string> Statement::text(int column) const {
+    if (isNull(column)) return std::nullopt;
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    return std::string(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(stmt_, column)));
+}
+
+std::optional<double> Statement::number(int column) const {
+    if (isNull(column)) return std::nullopt;
+    return sqlite3_column_double(stmt_, column);
+}
+
+std::optional<std::int64_t> Statement::integer(int column) const {
+    if (isNull(column)) return std::nullopt;
+    return sqlite3_column_int64(stmt_, column);
+}
+
+DbValue Statement::value(int column) const {
+    switch (sqlite3_column_type(stmt_, column)) {
+        case SQLITE_NULL: return std::monostate{};
+        case SQLITE_INTEGER: return static_cast<std::int64_t>(sqlite3_column_int64(stmt_, column));
+        case SQLITE_FLOAT: return sqlite3_column_double(stmt_, column);
+        default: return *text(column);
+    }
+}
+
+int Statement::columnIndex(std::string_view name) const {
+    const int n = sqlite3_column_count(stmt_);
+    for (int i = 0; i < n; ++i) {
+        const char* col = sqlite3_column_name(stmt_, i);
+        if (col && std::string_view(col).size() == name.size() &&
+            strncasecmp(col, name.data(), name.size()) == 0)
+            return i;
+    }
+    return -1;
+}
+
+Connection Connection::open(const std::filesystem::path& path, int busyTimeoutMs) {
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    Connection connection(db);
+    if (rc != SQLITE_OK) fail(db, "open " + path.string());
+    sqlite3_busy_timeout(db, busyTimeoutMs);
+    // A file that is not a database is found out here rather than mid-routine.
+    connection.exec("SELECT count(*) FROM sqlite_master");
+    return connection;
+}
+
+Connection Connection::create(const std::filesystem::path& path) {
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    Connection connection(db);
+    if (rc != SQLITE_OK) fail(db, "create " + path.string());
+    return connection;
+}
+
+Connection::~Connection() { sqlite3_close_v2(db_); }
+
+Connection::Connection(Connection&& other) noexcept : db_(other.db_) { other.db_ = nullptr; }
+
+void Connection::exec(std::string_view sql) {
+    char* message = nullptr;
+    if (sqlite3_exec(db_, std::string(sql).c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+        const std::string text = message ? message : "exec failed";
+        sqlite3_free(message);
+        throw DbError(text);
+    }
+}
+
+std::int64_t Connection::changes() const { return sqlite3_changes64(db_); }
+
+Transaction::Transaction(Connection& db) : db_(db) { db_.exec("BEGIN IMMEDIATE"); }
+
+Transaction::~Transaction() {
+    if (done_) return;
+    try {
+        db_.exec("ROLLBACK");
+    } catch (...) {
+    }
+}
+
+void Transaction::commit() {
+    db_.exec("COMMIT");
+    done_ = true;
+}
+
+Savepoint::Savepoint(Connection& db) : db_(db) { db_.exec("SAVEPOINT unit"); }
+
+Savepoint::~Savepoint() {
+    if (done_) return;
+    try {
+        db_.exec("ROLLBACK TO unit");
+        db_.exec("RELEASE unit");
+    } catch (...) {
+    }
+}
+
+void Savepoint::release() {
+    db_.exec("RELEASE unit");
+    done_ = true;
+}
+
+}  // namespace plenvo::store

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <variant>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace plenvo::store {
+
+class DbError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A value bound to or read from a statement; monostate is Null.
+using DbValue = std::variant<std::monostate, std::string, double, std::int64_t>;
+
+class Statement {
+public:
+    Statement(sqlite3* db, std::string_view sql);
+    ~Statement();
+    Statement(Statement&& other) noexcept;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    Statement& bind(int index, const DbValue& value);  // 1-based
+    Statement& bind(int index, const std::string& text);
+    // Steps once; true while a row is there.
+    bool step();
+    void reset();
+    // Runs a statement that returns no rows.
+    void run();
+
+    bool isNull(int column) const;
+    std::optional<std::string> text(int column) const;
+    std::optional<double> number(int column) const;
+    std::optional<std::int64_t> integer(int column) const;
+    DbValue value(int column) const;
+    int columnIndex(std::string_view name) const;  // -1 when absent; names compared without case
+
+private:
+    sqlite3* db_;
+    sqlite3_stmt* stmt_;
+};
+
+class Connection {
+public:
+    // Opens an existing database file for reading and writing; throws DbError
+    // when it is missing or not a database. Waits up to `busyTimeoutMs` for a
+    // lock another program holds.
+    static Connection open(const std::filesystem::path& path, int busyTimeoutMs = 3000);
+    // Makes a new database file (installation only).
+    static Connection create(const std::filesystem::path& path);
+
+    ~Connection();
+    Connection(Connection&& other) noexcept;
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    Statement prepare(std::string_view sql) { return Statement(db_, sql); }
+    void exec(std::string_view sql);
+    std::int64_t changes() const;
+
+private:
+    explicit Connection(sqlite3* db) : db_(db) {}
+    sqlite3* db_;
+};
+
+// Rolls back unless commit() was called.
+class Transaction {
+public:
+    explicit Transaction(Connection& db);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit();
+
+private:
+    Connection& db_;
+    bool done_ = false;
+};
+
+// A nested unit inside a transaction: one file's or one row's writes.
+class Savepoint {
+public:
+    explicit Savepoint(Connection& db);
+    ~Savepoint();
+    Savepoint(const Savepoint&) = delete;
+    Savepoint& operator=(const Savepoint&) = delete;
+    void release();
+
+private:
+    Connection& db_;
+    bool done_ = false;
+};
+
+}  // namespace plenvo::store

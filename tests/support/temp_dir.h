@@ -1,0 +1,28 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace plenvo::test {
+
+// A fresh folder below the system's temporary folder, removed afterwards.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Raw bytes of a file, and a file written from raw bytes.
+std::string readBytes(const std::filesystem::path& file);
+void writeBytes(const std::filesystem::path& file, const std::string& bytes);
+// Lines joined with CR LF, each ended by one, encoded in CP932.
+void writeCp932Lines(const std::filesystem::path& file, const std::vector<std::string>& lines);
+
+}  // namespace plenvo::test
