@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/detached_command.h"
+#include "platform/dos_attributes.h"
+#include "platform/single_instance.h"
+#include "platform/startup_entry.h"
+#include "support/temp_dir.h"
+
+namespace plenvo::platform {
+namespace {
+
+TEST(DosAttributes, FoldersKeepDirectoryFilesOnlyHiddenAndSystem) {
+    test::TempDir dir;
+    std::filesystem::create_directory(dir.path() / "REM");
+    test::writeBytes(dir.path() / "REM" / "RM", "");
+    setAttributes(dir.path() / "REM", 22);
+    setAttributes(dir.path() / "REM" / "RM", 22);
+    const auto folder = attributes(dir.path() / "REM");
+    if (!folder) GTEST_SKIP() << "this file system keeps no user extended attributes";
+    EXPECT_EQ(*folder, 0x16);
+    EXPECT_EQ(attributes(dir.path() / "REM" / "RM"), 0x6);
+}
+
+TEST(SingleInstance, SecondGuardForTheSameFolderIsRefused) {
+    test::TempDir dir;
+    auto first = acquireSingleInstance(dir.path());
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(acquireSingleInstance(dir.path()));
+    EXPECT_FALSE(acquireSingleInstance(dir.path() / "." ));
+    test::TempDir other;
+    EXPECT_TRUE(acquireSingleInstance(other.path()));
+    first.reset();
+    EXPECT_TRUE(acquireSingleInstance(dir.path()));
+}
+
+TEST(Commands, BoundedRunReturnsOutputAndStopsAHungProgram) {
+    const auto echo = runBounded({"/bin/sh", "-c", "echo hello; exit 3"}, std::chrono::seconds(5));
+    ASSERT_TRUE(echo);
+    EXPECT_EQ(echo->output, "hello\n");
+    EXPECT_EQ(echo->exitCode, 3);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(runBounded({"/bin/sleep", "30"}, std::chrono::milliseconds(200)));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_FALSE(runBounded({"/no/such/program"}, std::chrono::seconds(1)));
+}
+
+TEST(Commands, DetachedRunDoesNotWait) {
+    test::TempDir dir;
+    const auto marker = dir.path() / "done";
+    const auto start = std::chrono::steady_clock::now();
+    runDetached({"/bin/sh", "-c", "sleep 0.3; touch \"$1\"", "sh", marker.string()});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+    for (int i = 0; i < 50 && !std::filesystem::exists(marker); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(std::filesystem::exists(marker));
+}
+
+TEST(StartupEntry, WritesADesktopEntryThatStartsTheProgram) {
+    test::TempDir dir;
+    createStartupEntry(dir.path() / "autostart", "Plenvo Backup Manager", "/opt/p b/PlenvoBackupMng", "/opt/p b");
+    const std::string text = test::readBytes(dir.path() / "autostart" / "Plenvo Backup Manager.desktop");
+    EXPECT_NE(text.find("Exec=\"/opt/p b/PlenvoBackupMng\""), std::string::npos);
+    EXPECT_NE(text.find("Path=/opt/p b"), std::string::npos);
+    EXPECT_NE(text.find("Type=Application"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace plenvo::platform
