@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include "app/management.h"
+#include "platform/dos_attributes.h"
+#include "store/mng_database.h"
+#include "support/fake_clock.h"
+#include "support/temp_dir.h"
+
+namespace plenvo::app {
+namespace {
+
+class Console : public ::testing::Test {
+protected:
+    Console() {
+        values.version = "1.0.4";
+        values.computerName = "SRV01";
+        values.startupFolder = (home.path() / "autostart").string();
+        values.allUsersStartupFolder = (home.path() / "xdg-autostart").string();
+        values.workingFolder = home.path().string();
+        animation.setListener([this](int frame, const std::string&) { frames.push_back(frame); });
+    }
+
+    void withDatabase() { store::installMngDatabase(base.path() / "Mng.mdb"); }
+    void report(const std::string& host) {
+        std::filesystem::create_directories(base.path() / "OrvShare" / "RST");
+        test::writeCp932Lines(base.path() / "OrvShare" / "RST" / (host + ".txt"),
+                              {"ComNM=" + host, "UserID=u1", "UPDT=2009/10/01 9:05:03"});
+    }
+    long rows() {
+        auto db = store::openMng(ctx.base);
+        auto st = db.prepare("SELECT count(*) FROM UserLog");
+        st.step();
+        return static_cast<long>(*st.integer(0));
+    }
+
+    test::TempDir base, home;
+    test::FakeClock clock;
+    test::RecordingFailureLog failures;
+    platform::RunContext ctx{platform::BaseFolder(base.path()), clock, failures};
+    IconAnimation animation{"1.0.4"};
+    ManageMent console{ctx, animation, nullptr};
+    StartupValues values;
+    std::vector<int> frames;
+};
+
+TEST_F(Console, FirstStartWithoutDatabaseMakesTheTreeAndTheStartupEntryOnly) {
+    console.startUp(values);
+    for (const char* folder : {"OrvShare", "OrvShare/RST", "OrvShare/PRG", "OrvShare/REM"})
+        EXPECT_TRUE(std::filesystem::is_directory(base.path() / folder)) << folder;
+    if (auto attr = platform::attributes(base.path() / "OrvShare" / "REM")) EXPECT_EQ(*attr, 0x16);
+    EXPECT_FALSE(std::filesystem::exists(base.path() / "HTM"));
+    EXPECT_TRUE(std::filesystem::exists(home.path() / "autostart" / "Plenvo Backup Manager.desktop"));
+    EXPECT_EQ(console.values().serverShareFolder, "\\\\SRV01\\OrvShare$");
+    EXPECT_EQ(console.TimCnt1(), "0");
+}
+
+TEST_F(Console, AnExistingTreeIsNotCompletedAndAnAllUsersEntryIsEnough) {
+    std::filesystem::create_directories(base.path() / "OrvShare");
+    std::filesystem::create_directories(home.path() / "xdg-autostart");
+    test::writeBytes(home.path() / "xdg-autostart" / "Plenvo Backup Manager.desktop", "");
+    console.startUp(values);
+    EXPECT_FALSE(std::filesystem::exists(base.path() / "OrvShare" / "RST"));
+    EXPECT_FALSE(std::filesystem::exists(home.path() / "autostart"));
+}
+
+TEST_F(Console, StartupImportsAndWritesThePage) {
+    withDatabase();
+    report("PC01");
+    console.startUp(values);
+    EXPECT_EQ(rows(), 1);
+    EXPECT_TRUE(std::filesystem::exists(base.path() / "HTM" / "Index.htm"));
+}
+
+TEST_F(Console, Timer1SkipsItsFirstTickThenImportsEveryTick) {
+    withDatabase();
+    console.startUp(values);
+    report("PC01");
+    console.Timer1();
+    EXPECT_EQ(rows(), 0);
+    console.Timer1();
+    EXPECT_EQ(rows(), 1);
+    report("PC02");
+    console.Timer1();
+    EXPECT_EQ(rows(), 2);
+}
+
+TEST_F(Console, Timer2WorksAtTheEleventhTickThenEveryTenthAndAlwaysComesToRest) {
+    withDatabase();
+    console.startUp(values);
+    frames.clear();
+    std::vector<int> workingTicks;
+    for (int tick = 1; tick <= 31; ++tick) {
+        const size_t before = frames.size();
+        console.Timer2();
+        if (frames.size() != before) workingTicks.push_back(tick);
+    }
+    EXPECT_EQ(workingTicks, (std::vector<int>{11, 21, 31}));
+    EXPECT_EQ(animation.iconStep(), "99");
+    EXPECT_EQ(frames.back(), IconAnimation::kRestingFrame);
+
+    // Without the database only the animation shows.
+    std::filesystem::remove(base.path() / "Mng.mdb");
+    frames.clear();
+    for (int tick = 0; tick < 10; ++tick) console.Timer2();
+    EXPECT_EQ(frames, (std::vector<int>{0, IconAnimation::kRestingFrame}));
+    EXPECT_EQ(console.TimCnt2(), "1");
+}
+
+TEST_F(Console, TicksSurviveADatabaseDeletedOrBrokenWhileRunning) {
+    withDatabase();
+    report("PC01");
+    console.startUp(values);
+    std::filesystem::remove(base.path() / "Mng.mdb");
+    for (int i = 0; i < 3; ++i) EXPECT_NO_THROW(console.Timer1());
+    test::writeBytes(base.path() / "Mng.mdb", "not a database");
+    for (int i = 0; i < 3; ++i) EXPECT_NO_THROW(console.Timer1());
+    EXPECT_NO_THROW(console.Timer3());
+    EXPECT_FALSE(failures.lines.empty());
+}
+
+TEST(IconAnimation, StepsThroughSevenFramesAndRestsOnAnyOtherState) {
+    IconAnimation animation("1.0.4");
+    std::vector<int> shown;
+    std::string tip;
+    animation.setListener([&](int frame, const std::string& t) {
+        shown.push_back(frame);
+        tip = t;
+    });
+    animation.Icon_CHG();  // empty state: resting
+    animation.setIconStep("5");
+    for (int i = 0; i < 4; ++i) animation.Icon_CHG();
+    animation.setIconStep("99");
+    animation.Icon_CHG();
+    EXPECT_EQ(shown, (std::vector<int>{2, 5, 6, 0, 1, 2}));
+    EXPECT_EQ(animation.iconStep(), "99");
+    EXPECT_EQ(tip, "Plenvo Backup Manager Ver.1.0.4");
+}
+
+}  // namespace
+}  // namespace plenvo::app

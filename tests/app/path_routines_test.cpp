@@ -1,0 +1,29 @@
+#include <gtest/gtest.h>
+
+#include "app/path_routines.h"
+
+namespace plenvo::app {
+namespace {
+
+TEST(PathRoutines, ServerNameOnlyFromUncPaths) {
+    EXPECT_EQ(SrvNmGet("\\\\srv01\\data\\bk"), "srv01");
+    EXPECT_EQ(SrvNmGet("C:\\data"), "");
+    EXPECT_EQ(SrvNmGet(""), "");
+}
+
+TEST(PathRoutines, LastComponentAndParentDropOneTrailingBackslashFromTheCaller) {
+    std::string path = "\\\\srv01\\data\\bk\\";
+    EXPECT_EQ(ParentPathGet(path), "\\\\srv01\\data");
+    EXPECT_EQ(path, "\\\\srv01\\data\\bk");
+    std::string plain = "nobackslash";
+    EXPECT_EQ(PathNmGet(plain), "nobackslash");
+    EXPECT_EQ(ParentPathGet(plain), "");
+    std::string empty;
+    EXPECT_EQ(ParentPathGet(empty), "");
+    const std::string kept = "\\\\srv\\share\\PC01\\";
+    EXPECT_EQ(FilNmGet(kept), "PC01");
+    EXPECT_EQ(FilNmGet("report.txt"), "report.txt");
+}
+
+}  // namespace
+}  // namespace plenvo::app
