@@ -54,21 +54,28 @@ constexpr const char* kSourceSizes[] = {"MdcSz", "DtpSz", "FavSz", "SPF01SZ", "S
 constexpr const char* kDestinationSizes[] = {"ToMdcSz", "ToDtpSz", "ToFavSz", "ToSPF01SZ", "ToSPF02SZ", "ToSPF03SZ"};
 constexpr const char* kCounts[] = {"TLFileQTY", "CPFileQTY", "SKFileQTY", "MSFileQTY", "FAFileQTY", "EXFileQTY"};
 
-// Column access by name on the ordered UserLog read.
+// Column access by name on the ordered UserLog read; the names are looked up once.
 class Row {
 public:
     explicit Row(const Statement& st) : st_(st) {}
     std::string text(const char* field) const {
-        const int i = st_.columnIndex(field);
+        const int i = index(field);
         return i < 0 ? std::string() : st_.text(i).value_or("");
     }
     std::optional<double> number(const char* field) const {
-        const int i = st_.columnIndex(field);
+        const int i = index(field);
         return i < 0 ? std::nullopt : st_.number(i);
     }
 
 private:
+    int index(const char* field) const {
+        auto [it, fresh] = columns_.try_emplace(field);
+        if (fresh) it->second = st_.columnIndex(field);
+        return it->second;
+    }
+
     const Statement& st_;
+    mutable std::map<std::string, int, std::less<>> columns_;
 };
 
 // Sum of the six sizes; nullopt when any of them is absent.
@@ -215,8 +222,8 @@ void MK_HTML(const platform::RunContext& ctx) {
     CommentTexts comments(*db);
     bool firstColour = true;
     try {
+        const Row row(*rows);
         do {
-            const Row row(*rows);
             const std::string colour = firstColour ? "#CCFFCC" : "#FFFFCC";
             firstColour = !firstColour;
             const std::string viewerName = logViewerFileName(row.text("ComNM"), row.text("UserID"));

@@ -1,6 +1,8 @@
 #include "pages/log_viewer.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <system_error>
 
 #include "pages/page_text.h"
 #include "platform/text_file.h"
@@ -48,15 +50,27 @@ std::string logViewerFileName(const std::string& comNm, const std::string& userI
 }
 
 void writeLogViewer(const std::filesystem::path& file, const std::string& toBkup) {
-    platform::TextWriter out(file, platform::TextWriter::Mode::create);
-    out.writeLine("On Error Resume Next");
-    out.writeLine("Set WshShell = WScript.CreateObject(\"Wscript.Shell\")");
-    out.writeLine("Set fs = WScript.CreateObject(\"Scripting.FileSystemObject\")");
-    out.writeLine("Set WshEnv = WSHShell.Environment(\"PROCESS\")");
-    out.writeLine("rcmd=\"notepad.exe \" & \"" + vbsStringEscaped(toBkup) + "\\Log.txt\"");
-    out.writeLine("WshShell.RUN(rcmd)");
-    out.writeLine("Wscript.Quit");
-    out.commit();
+    const std::string script = platform::encodeCp932(
+        "On Error Resume Next\r\n"
+        "Set WshShell = WScript.CreateObject(\"Wscript.Shell\")\r\n"
+        "Set fs = WScript.CreateObject(\"Scripting.FileSystemObject\")\r\n"
+        "Set WshEnv = WSHShell.Environment(\"PROCESS\")\r\n"
+        "rcmd=\"notepad.exe \" & \"" + vbsStringEscaped(toBkup) + "\\Log.txt\"\r\n"
+        "WshShell.RUN(rcmd)\r\n"
+        "Wscript.Quit\r\n");
+    // Rewriting thousands of unchanged scripts every minute costs the disk
+    // more than reading them: a script that already says this is left alone.
+    if (std::FILE* in = std::fopen(file.c_str(), "rb")) {
+        std::string old(script.size() + 1, '\0');
+        const size_t n = std::fread(old.data(), 1, old.size(), in);
+        std::fclose(in);
+        if (n == script.size() && old.compare(0, n, script) == 0) return;
+    }
+    std::FILE* out = std::fopen(file.c_str(), "wb");
+    if (!out) throw std::system_error(errno, std::generic_category(), "create " + file.string());
+    const bool written = std::fwrite(script.data(), 1, script.size(), out) == script.size();
+    if (std::fclose(out) != 0 || !written)
+        throw std::system_error(EIO, std::generic_category(), "write " + file.string());
 }
 
 }  // namespace plenvo::pages
