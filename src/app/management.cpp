@@ -10,7 +10,6 @@
 #include "platform/dos_attributes.h"
 #include "platform/environment.h"
 #include "platform/file_system.h"
-#include "platform/network_share.h"
 #include "platform/startup_entry.h"
 #include "removable/allow_list.h"
 #include "removable/request_intake.h"
@@ -18,8 +17,9 @@
 
 namespace plenvo::app {
 
-ManageMent::ManageMent(const platform::RunContext& ctx, IconAnimation& animation, platform::Dialogs* dialogs)
-    : ctx_(ctx), animation_(animation), dialogs_(dialogs) {}
+ManageMent::ManageMent(const platform::RunContext& ctx, IconAnimation& animation, platform::Dialogs* dialogs,
+                       platform::ShareService* shares)
+    : ctx_(ctx), animation_(animation), dialogs_(dialogs), shares_(shares ? *shares : systemShares_) {}
 
 void ManageMent::step(const char* name, const std::function<void()>& work) {
     try {
@@ -44,8 +44,8 @@ void ManageMent::startUp(const StartupValues& values) {
     timCnt2_ = "0";
     step("folders", [&] { makeFolderTree(); });
     const auto share = ctx_.base.at("\\OrvShare");
-    step("ShareAdd", [&] { ShareAdd(share.string(), values_.computerName); });
-    step("access", [&] { platform::grantEverybodyFullAccess(share); });
+    step("ShareAdd", [&] { ShareAdd(share.string(), values_.computerName, shares_); });
+    step("access", [&] { shares_.grantAccess(share); });
     values_.serverShareFolder = "\\\\" + values_.computerName + "\\OrvShare$";
     if (resultFolderAndDatabaseExist()) {
         step("MdbUpdt", [&] { intake::MdbUpdt(ctx_, animation_); });

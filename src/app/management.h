@@ -6,6 +6,7 @@
 #include "app/icon_animation.h"
 #include "app/startup_values.h"
 #include "platform/dialogs.h"
+#include "platform/network_share.h"
 #include "platform/run_context.h"
 #include "store/monitoring_flag.h"
 
@@ -15,8 +16,10 @@ namespace plenvo::app {
 // three timers with their counters, and the work each of them does.
 class ManageMent {
 public:
-    // `dialogs` is null when nobody sits at the console (headless).
-    ManageMent(const platform::RunContext& ctx, IconAnimation& animation, platform::Dialogs* dialogs);
+    // `dialogs` is null when nobody sits at the console (headless); `shares`
+    // null means this machine's own share service.
+    ManageMent(const platform::RunContext& ctx, IconAnimation& animation, platform::Dialogs* dialogs,
+               platform::ShareService* shares = nullptr);
 
     // Start-up from the environment values on. Every step that fails is
     // skipped; the next one runs.
@@ -46,6 +49,8 @@ private:
     const platform::RunContext& ctx_;
     IconAnimation& animation_;
     platform::Dialogs* dialogs_;
+    platform::SystemShareService systemShares_;
+    platform::ShareService& shares_;
     StartupValues values_;
     store::MonitoringFlag flag_;
     std::string timCnt1_ = "0";

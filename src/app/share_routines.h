@@ -2,9 +2,11 @@
 
 #include <string>
 
+#include "platform/network_share.h"
+
 namespace plenvo::app {
 
 // Shares the folder as "OrvShare$"; always returns 0.
-int ShareAdd(std::string path, const std::string& computerName);
+int ShareAdd(std::string path, const std::string& computerName, platform::ShareService& shares);
 
 }  // namespace plenvo::app

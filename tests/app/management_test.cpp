@@ -9,6 +9,15 @@
 namespace plenvo::app {
 namespace {
 
+class RecordingShares final : public platform::ShareService {
+public:
+    void addShare(const std::string& name, const std::filesystem::path& folder) override {
+        calls.push_back("share " + name + " " + folder.string());
+    }
+    void grantAccess(const std::filesystem::path& folder) override { calls.push_back("grant " + folder.string()); }
+    std::vector<std::string> calls;
+};
+
 class Console : public ::testing::Test {
 protected:
     Console() {
@@ -38,7 +47,8 @@ protected:
     test::RecordingFailureLog failures;
     platform::RunContext ctx{platform::BaseFolder(base.path()), clock, failures};
     IconAnimation animation{"1.0.4"};
-    ManageMent console{ctx, animation, nullptr};
+    RecordingShares shares;
+    ManageMent console{ctx, animation, nullptr, &shares};
     StartupValues values;
     std::vector<int> frames;
 };
@@ -52,6 +62,8 @@ TEST_F(Console, FirstStartWithoutDatabaseMakesTheTreeAndTheStartupEntryOnly) {
     EXPECT_TRUE(std::filesystem::exists(home.path() / "autostart" / "Plenvo Backup Manager.desktop"));
     EXPECT_EQ(console.values().serverShareFolder, "\\\\SRV01\\OrvShare$");
     EXPECT_EQ(console.TimCnt1(), "0");
+    const auto share = (base.path() / "OrvShare").string();
+    EXPECT_EQ(shares.calls, (std::vector<std::string>{"share OrvShare$ " + share, "grant " + share}));
 }
 
 TEST_F(Console, AnExistingTreeIsNotCompletedAndAnAllUsersEntryIsEnough) {
