@@ -1,11 +1,14 @@
+#include <QApplication>
 #include <QCoreApplication>
 #include <iostream>
 
 #include "app/command_line.h"
 #include "app/installation.h"
 #include "app/management.h"
+#include "app/qt/desktop_console.h"
 #include "app/startup.h"
 #include "app/timer_loop.h"
+#include "platform/desktop_session.h"
 #include "platform/environment.h"
 #include "platform/single_instance.h"
 
@@ -13,7 +16,30 @@ using namespace plenvo;
 
 namespace {
 
-void say(const std::string& line) { std::cout << line << std::endl; }
+void say(const std::string& line) {
+    std::cout << line << std::endl;
+}
+
+// Without a notification area: the timers run on whatever Qt application there
+// is, failures go to standard error, and nobody is asked anything.
+int runHeadless(const std::filesystem::path& base, const std::string& version, int tickMs,
+                bool once) {
+    platform::SystemClock clock;
+    platform::StderrFailureLog failures;
+    const platform::RunContext ctx{platform::BaseFolder(base), clock, failures};
+    app::IconAnimation animation(version);
+    app::ManageMent management(ctx, animation, nullptr);
+    if (once) {
+        management.startUp(app::collectStartupValues(version));
+        return 0;
+    }
+    std::cerr << "PlenvoBackupMng: running headless (no tray icon) for " << base.string() << "\n";
+    // A signal during the start-up ends the console as soon as the loop runs.
+    app::quitOnTerminationSignals();
+    management.startUp(app::collectStartupValues(version));
+    app::TimerLoop timers(management, tickMs);
+    return QCoreApplication::exec();
+}
 
 }  // namespace
 
@@ -31,29 +57,21 @@ int main(int argc, char** argv) {
         return app::installTo(*options.install, say) ? 0 : 1;
     }
 
-    const std::filesystem::path base =
-        options.base ? std::filesystem::absolute(*options.base) : platform::executablePath().parent_path();
+    const std::filesystem::path base = options.base ? std::filesystem::absolute(*options.base)
+                                                    : platform::executablePath().parent_path();
     const auto guard = platform::acquireSingleInstance(base);
     if (!guard) {
         std::cerr << "PlenvoBackupMng: already running for " << base.string() << "\n";
         return 0;
     }
+    if (options.once) return runHeadless(base, version, options.tickMs, true);
 
-    platform::SystemClock clock;
-    platform::StderrFailureLog failures;
-    const platform::RunContext ctx{platform::BaseFolder(base), clock, failures};
-    app::IconAnimation animation(version);
-    app::ManageMent management(ctx, animation, nullptr);
-
-    if (options.once) {
-        management.startUp(app::collectStartupValues(version));
-        return 0;
+    // A widgets application cannot even start without a display: ask first.
+    if (!options.headless && platform::desktopSessionAvailable()) {
+        QApplication qt(argc, argv);
+        if (app::systemTrayAvailable()) return app::runTrayConsole(base, version, options.tickMs);
+        return runHeadless(base, version, options.tickMs, false);
     }
-
     QCoreApplication qt(argc, argv);
-    std::cerr << "PlenvoBackupMng: running headless (no tray icon) for " << base.string() << "\n";
-    management.startUp(app::collectStartupValues(version));
-    app::TimerLoop timers(management, options.tickMs);
-    app::quitOnTerminationSignals();
-    return qt.exec();
+    return runHeadless(base, version, options.tickMs, false);
 }

@@ -4,11 +4,16 @@
 #include <optional>
 #include <string>
 
+#include "platform/share_list.h"
+
 namespace plenvo::platform {
 
 // Where a path of the system's form lies on this machine: "\\server\share\rest"
 // through this machine's shares or a mounted network share; a local path as it
 // stands. nullopt when the path cannot be reached from here; never throws.
 std::optional<std::filesystem::path> localPathOf(const std::string& windowsPath);
+// The same with the shares and mounts a pass has already looked up.
+std::optional<std::filesystem::path> localPathOf(const std::string& windowsPath,
+                                                 ShareLookup& lookup);
 
 }  // namespace plenvo::platform

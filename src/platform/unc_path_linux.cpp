@@ -1,11 +1,87 @@
-// Placeholder until share resolution lands: only local paths are reachable.
+#include <vector>
+
 #include "platform/unc_path.h"
 
 namespace plenvo::platform {
+namespace {
+
+bool isSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+// The components of a UNC path after its leading pair of separators.
+std::vector<std::string> componentsOf(const std::string& unc) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (size_t i = 2; i <= unc.size(); ++i) {
+        if (i == unc.size() || isSeparator(unc[i])) {
+            parts.push_back(part);
+            part.clear();
+        } else {
+            part += unc[i];
+        }
+    }
+    return parts;
+}
+
+// The rest of the path below the share's folder; nullopt when it climbs out.
+std::optional<std::filesystem::path> below(std::filesystem::path folder,
+                                           const std::vector<std::string>& parts) {
+    for (size_t i = 2; i < parts.size(); ++i) {
+        if (parts[i].empty() || parts[i] == ".") continue;
+        if (parts[i] == "..") return std::nullopt;
+        folder /= parts[i];
+    }
+    return folder;
+}
+
+std::string cifsSource(const std::string& source) {
+    std::string s = source;
+    for (char& c : s)
+        if (c == '\\') c = '/';
+    while (s.size() > 2 && s.back() == '/') s.pop_back();
+    return lowerCase(s);
+}
+
+std::optional<std::filesystem::path> mountedShare(const std::vector<std::string>& parts,
+                                                  ShareLookup& lookup) {
+    const std::string wanted = lowerCase("//" + parts[0] + "/" + parts[1]);
+    std::optional<std::filesystem::path> found;
+    for (const auto& m : lookup.mounts()) {
+        const bool cifs = m.type == "cifs" || m.type == "smb3" || m.type == "smbfs";
+        if (cifs && cifsSource(m.source) == wanted)
+            found = m.mountPoint;  // the last mount hides earlier ones
+    }
+    if (!found) return std::nullopt;
+    return below(*found, parts);
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> localPathOf(const std::string& windowsPath,
+                                                 ShareLookup& lookup) {
+    try {
+        if (!windowsPath.empty() && windowsPath.front() == '/' &&
+            !(windowsPath.size() > 1 && windowsPath[1] == '/'))
+            return std::filesystem::path(windowsPath);
+        if (windowsPath.size() < 2 || !isSeparator(windowsPath[0]) || !isSeparator(windowsPath[1]))
+            return std::nullopt;
+        const auto parts = componentsOf(windowsPath);
+        if (parts.size() < 2 || parts[0].empty() || parts[1].empty()) return std::nullopt;
+        if (isThisMachine(parts[0])) {
+            const auto share = lookup.find(parts[0], parts[1]);
+            if (share && !share->path.empty() && share->path.front() == '/')
+                return below(share->path, parts);
+        }
+        return mountedShare(parts, lookup);
+    } catch (...) {
+        return std::nullopt;
+    }
+}
 
 std::optional<std::filesystem::path> localPathOf(const std::string& windowsPath) {
-    if (!windowsPath.empty() && windowsPath.front() == '/') return std::filesystem::path(windowsPath);
-    return std::nullopt;
+    ShareLookup lookup;
+    return localPathOf(windowsPath, lookup);
 }
 
 }  // namespace plenvo::platform

@@ -7,7 +7,9 @@ namespace plenvo::removable {
 
 // Writes \OrvShare\REM\RM from RemList while monitoring is on; removes it while off.
 void RMMake(const platform::RunContext& ctx, const store::MonitoringFlag& flag);
-inline void RMSave(const platform::RunContext& ctx, const store::MonitoringFlag& flag) { RMMake(ctx, flag); }
+inline void RMSave(const platform::RunContext& ctx, const store::MonitoringFlag& flag) {
+    RMMake(ctx, flag);
+}
 
 // At start-up: an empty RemList is restored from the allow-list file, and a
 // missing Setting row is added with monitoring on.

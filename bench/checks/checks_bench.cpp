@@ -1,0 +1,129 @@
+// Times one check pass (drive survey and destination check) plus the share
+// drive page for 10,000 agents whose destinations lie in 20 shares of this
+// machine. The shares are usershares of a throwaway Samba configuration, so
+// the pass asks Samba for them as it does in service; no smbd is needed.
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "intake/destination_check.h"
+#include "intake/drive_survey.h"
+#include "pages/share_drive_page.h"
+#include "platform/detached_command.h"
+#include "platform/environment.h"
+#include "platform/failure_log.h"
+#include "store/date_time.h"
+#include "store/mng_database.h"
+
+using namespace plenvo;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kAgents = 10000;
+constexpr int kShares = 20;
+
+class Clock final : public platform::Clock {
+  public:
+    platform::LocalTime now() const override { return now_; }
+    platform::LocalTime now_{2026, 12, 7, 9, 30, 0};
+};
+
+class CountingLog final : public platform::FailureLog {
+  public:
+    void report(std::string_view routine, std::string_view what) override {
+        if (++count <= 3)
+            std::fprintf(stderr, "  %.*s: %.*s\n", int(routine.size()), routine.data(),
+                         int(what.size()), what.data());
+    }
+    int count = 0;
+};
+
+std::string shareName(int n) {
+    return "Backup" + std::to_string(n);
+}
+
+bool makeShares(const fs::path& root) {
+    const fs::path usershares = root / "usershares";
+    fs::create_directories(usershares);
+    ::chmod(usershares.c_str(), 01770);
+    const fs::path config = root / "smb.conf";
+    std::FILE* f = std::fopen(config.c_str(), "w");
+    if (!f) return false;
+    std::fprintf(f, "[global]\nusershare path = %s\nusershare max shares = 100\n",
+                 usershares.c_str());
+    std::fclose(f);
+    ::setenv("SMB_CONF_PATH", config.c_str(), 1);
+    for (int s = 0; s < kShares; ++s) {
+        const fs::path folder = root / "shares" / shareName(s);
+        fs::create_directories(folder);
+        const auto added = platform::runBounded(
+            {"net", "usershare", "add", shareName(s), folder.string(), "", "S-1-1-0:F"},
+            std::chrono::seconds(10));
+        if (!added || added->exitCode != 0) return false;
+    }
+    return true;
+}
+
+void addAgents(const fs::path& root, const std::string& computer) {
+    store::Connection db = store::Connection::open(root / "Mng.mdb");
+    store::Transaction tx(db);
+    store::Statement insert = db.prepare(
+        "INSERT INTO UserLog (ComNM, UserID, ToBkup, ErNo, UPDT) VALUES (?1, 'user', ?2, ?3, ?4)");
+    for (int a = 0; a < kAgents; ++a) {
+        const int s = a % kShares;
+        const std::string host = "PC" + std::to_string(a);
+        // Every tenth destination folder is missing, every fifth report is old.
+        if (a % 10) fs::create_directories(root / "shares" / shareName(s) / host);
+        insert.reset();
+        insert.bind(1, host)
+            .bind(2, "\\\\" + computer + "\\" + shareName(s) + "\\" + host)
+            .bind(3, std::string(a % 7 ? "" : "03"))
+            .bind(4, std::string(a % 5 ? "2026-12-07 09:05:03" : "2026-11-20 09:05:03"));
+        insert.run();
+    }
+    tx.commit();
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+int main() {
+    char pattern[] = "/tmp/plenvo-checks-bench-XXXXXX";
+    if (!::mkdtemp(pattern)) return 1;
+    const fs::path root = pattern;
+    int status = 0;
+    if (!makeShares(root)) {
+        std::fprintf(stderr,
+                     "cannot make the usershares (net from samba-common-bin, and root, needed)\n");
+        status = 1;
+    } else {
+        store::installMngDatabase(root / "Mng.mdb");
+        fs::create_directories(root / "HTM");
+        addAgents(root, platform::computerName());
+        Clock clock;
+        CountingLog failures;
+        const platform::RunContext ctx{platform::BaseFolder(root), clock, failures};
+
+        std::printf("%d agents in %d shares of this machine\n", kAgents, kShares);
+        for (const char* pass :
+             {"first pass (every share surveyed, codes added)", "next pass (nothing to change)"}) {
+            const auto start = std::chrono::steady_clock::now();
+            intake::DskInfo(ctx);
+            intake::BkdtChk(ctx);
+            pages::Mk_HTML2(ctx);
+            std::printf("  %-48s %.3f s\n", pass, secondsSince(start));
+        }
+        if (failures.count) std::printf("  %d failures told\n", failures.count);
+    }
+    std::error_code ec;
+    fs::remove_all(root, ec);
+    return status;
+}

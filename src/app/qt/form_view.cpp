@@ -1,0 +1,227 @@
+#include "app/qt/form_view.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+namespace plenvo::app {
+namespace {
+
+using platform::Control;
+using platform::ControlKind;
+
+constexpr int kTwipsPerPixel = 15;
+
+QRect pixelsOf(const platform::Geometry& g) {
+    return {g.left / kTwipsPerPixel, g.top / kTwipsPerPixel, g.width / kTwipsPerPixel,
+            g.height / kTwipsPerPixel};
+}
+
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// Fixed-width list lines need a font whose full-width characters are exactly two
+// half-width ones; the CJK mono face does that, plain "monospace" does not.
+QFont fixedPitchFont(QFont font) {
+    font.setFamilies({"Noto Sans Mono CJK JP", "monospace"});
+    font.setStyleHint(QFont::TypeWriter);
+    return font;
+}
+
+bool sameLines(const QListWidget& list, const std::vector<std::string>& lines) {
+    if (list.count() != static_cast<int>(lines.size())) return false;
+    for (int i = 0; i < list.count(); ++i)
+        if (list.item(i)->text() != q(lines[static_cast<size_t>(i)])) return false;
+    return true;
+}
+
+}  // namespace
+
+FormView::FormView(platform::Form& form, QWidget* parent) : QDialog(parent), form_(form) {
+    setWindowTitle(q(form_.caption()));
+    const QRect area = pixelsOf(form_.clientArea());
+    setFixedSize(area.width(), area.height());
+    build();
+    refresh();
+}
+
+void FormView::build() {
+    // Frames first, so that what they hold can be placed in them.
+    for (const Control& c : form_.controls())
+        if (c.kind == ControlKind::frame) widgets_[c.name] = makeWidget(c, this, {});
+    for (const Control& c : form_.controls()) {
+        if (c.kind == ControlKind::frame) continue;
+        const auto holder = widgets_.find(c.frame);
+        if (c.frame.empty() || holder == widgets_.end())
+            widgets_[c.name] = makeWidget(c, this, {});
+        else
+            widgets_[c.name] = makeWidget(c, holder->second, holder->second->pos());
+    }
+}
+
+QWidget* FormView::makeWidget(const Control& c, QWidget* parent, QPoint origin) {
+    const std::string name = c.name;
+    QWidget* widget = nullptr;
+    switch (c.kind) {
+        case ControlKind::frame:
+            widget = new QGroupBox(parent);
+            break;
+        case ControlKind::label: {
+            auto* label = new QLabel(parent);
+            label->setWordWrap(true);
+            widget = label;
+            break;
+        }
+        case ControlKind::textBox: {
+            auto* edit = new QLineEdit(parent);
+            connect(edit, &QLineEdit::textEdited, this, [this, name](const QString& text) {
+                handle(
+                    name, [&](Control& ctl) { ctl.text = text.toStdString(); }, false);
+            });
+            widget = edit;
+            break;
+        }
+        case ControlKind::button: {
+            auto* button = new QPushButton(parent);
+            button->setAutoDefault(false);
+            connect(button, &QPushButton::clicked, this, [this, name] { handle(name, {}, true); });
+            widget = button;
+            break;
+        }
+        case ControlKind::listBox: {
+            auto* list = new QListWidget(parent);
+            list->setSelectionMode(QAbstractItemView::SingleSelection);
+            connect(list, &QListWidget::currentRowChanged, this, [this, name](int row) {
+                handle(
+                    name, [row](Control& ctl) { ctl.selected = row; }, true);
+            });
+            widget = list;
+            break;
+        }
+        case ControlKind::checkBox: {
+            auto* box = new QCheckBox(parent);
+            connect(box, &QCheckBox::clicked, this, [this, name](bool on) {
+                handle(
+                    name, [on](Control& ctl) { ctl.checked = on; }, true);
+            });
+            widget = box;
+            break;
+        }
+    }
+    widget->setObjectName(q(name));
+    widget->setGeometry(pixelsOf(c.geometry).translated(-origin));
+    if (c.fixedPitch) widget->setFont(fixedPitchFont(widget->font()));
+    if (c.redText) {
+        QPalette palette = widget->palette();
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            palette.setColor(role, Qt::red);
+        widget->setPalette(palette);
+    }
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        label->setAlignment(c.centred ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignTop);
+        if (c.border) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    }
+    if (auto* edit = qobject_cast<QLineEdit*>(widget); edit && c.centred)
+        edit->setAlignment(Qt::AlignCenter);
+    return widget;
+}
+
+void FormView::apply(const Control& c, QWidget* widget) const {
+    const QSignalBlocker quiet(widget);
+    widget->setEnabled(c.enabled);
+    widget->setVisible(c.visible);
+    switch (c.kind) {
+        case ControlKind::frame:
+            static_cast<QGroupBox*>(widget)->setTitle(q(c.caption));
+            break;
+        case ControlKind::label:
+            static_cast<QLabel*>(widget)->setText(q(c.caption));
+            break;
+        case ControlKind::button:
+            static_cast<QPushButton*>(widget)->setText(q(c.caption));
+            break;
+        case ControlKind::checkBox: {
+            auto* box = static_cast<QCheckBox*>(widget);
+            box->setText(q(c.caption));
+            box->setChecked(c.checked);
+            break;
+        }
+        case ControlKind::textBox: {
+            auto* edit = static_cast<QLineEdit*>(widget);
+            // Setting an equal text would still move the cursor to the end.
+            if (edit->text() != q(c.text)) edit->setText(q(c.text));
+            break;
+        }
+        case ControlKind::listBox: {
+            auto* list = static_cast<QListWidget*>(widget);
+            if (!sameLines(*list, c.lines)) {
+                list->clear();
+                for (const auto& line : c.lines) list->addItem(q(line));
+            }
+            const int row = c.selected < list->count() ? c.selected : -1;
+            if (list->currentRow() != row) list->setCurrentRow(row);
+            break;
+        }
+    }
+}
+
+void FormView::refresh() {
+    refreshing_ = true;
+    for (const Control& c : form_.controls()) {
+        const auto found = widgets_.find(c.name);
+        if (found != widgets_.end()) apply(c, found->second);
+    }
+    refreshing_ = false;
+}
+
+QWidget* FormView::widgetOf(const std::string& controlName) const {
+    const auto found = widgets_.find(controlName);
+    return found == widgets_.end() ? nullptr : found->second;
+}
+
+void FormView::handle(const std::string& controlName, const std::function<void(Control&)>& take,
+                      bool isClick) {
+    if (refreshing_ || unloaded_) return;
+    try {
+        if (take) take(form_.control(controlName));
+        if (isClick) form_.click(controlName);
+    } catch (...) {
+        // The form's procedures tell their own failures; nothing may end the console.
+    }
+    refresh();
+    if (form_.unloadRequested()) accept();
+}
+
+int FormView::run() {
+    try {
+        form_.Form_Load();
+    } catch (...) {
+    }
+    refresh();
+    if (form_.unloadRequested()) {
+        unloadOnce();
+        return Accepted;
+    }
+    return exec();
+}
+
+void FormView::unloadOnce() {
+    if (unloaded_) return;
+    unloaded_ = true;
+    try {
+        form_.Form_Unload();
+    } catch (...) {
+    }
+}
+
+void FormView::done(int result) {
+    unloadOnce();
+    QDialog::done(result);
+}
+
+}  // namespace plenvo::app

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/dialogs.h"
+
+namespace plenvo::app {
+
+// Message boxes with Japanese buttons and the folder picker, on Qt Widgets.
+class QtDialogs final : public platform::Dialogs {
+  public:
+    platform::MessageAnswer messageBox(const std::string& text, const std::string& caption,
+                                       platform::MessageButtons buttons) override;
+    std::optional<std::string> browseForFolder(const std::string& title,
+                                               const std::string& root) override;
+};
+
+}  // namespace plenvo::app

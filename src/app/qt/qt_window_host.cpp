@@ -1,0 +1,15 @@
+#include "app/qt/qt_window_host.h"
+
+#include <QApplication>
+
+#include "app/qt/form_view.h"
+
+namespace plenvo::app {
+
+void QtWindowHost::showModal(platform::Form& form) {
+    // A window opened from another stays in front of it.
+    FormView view(form, QApplication::activeModalWidget());
+    view.run();
+}
+
+}  // namespace plenvo::app

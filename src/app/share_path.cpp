@@ -1,0 +1,27 @@
+#include "app/share_path.h"
+
+#include "app/path_routines.h"
+
+namespace plenvo::app {
+
+std::string SharePathGet(const std::string& server, std::string& sharePath, const std::string& tail,
+                         platform::ShareLookup& shares) {
+    const std::string name = PathNmGet(sharePath);
+    if (shares.sharesOf(server).empty()) throw NoSharesError("no shares listed by \\\\" + server);
+    const auto share = shares.find(server, name);
+    if (!share) return {};
+    // A Linux folder goes on with "/", a Windows one with "\".
+    const char separator = !share->path.empty() && share->path.front() == '/' ? '/' : '\\';
+    std::string folder = share->path;
+    if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+    if (folder.size() == 1 && folder.front() == '/') folder.clear();
+    return folder + separator + tail;
+}
+
+std::string SharePathGet(const std::string& server, std::string& sharePath,
+                         const std::string& tail) {
+    platform::ShareLookup shares;
+    return SharePathGet(server, sharePath, tail, shares);
+}
+
+}  // namespace plenvo::app

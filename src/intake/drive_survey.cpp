@@ -1,0 +1,251 @@
+#include "intake/drive_survey.h"
+
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "app/path_routines.h"
+#include "app/share_path.h"
+#include "intake/error_codes.h"
+#include "platform/drive_values.h"
+#include "platform/unc_path.h"
+#include "store/date_time.h"
+#include "store/mng_database.h"
+
+namespace plenvo::intake {
+namespace {
+
+using store::DbValue;
+using store::Statement;
+
+constexpr const char* kDriveFull = "07";
+constexpr long kFullAbove = 85;
+constexpr long kRefreshAfterMinutes = 10;
+
+struct SurveyedRow {
+    std::int64_t rowid = 0;
+    std::string toBkup;
+    std::string erNo;
+};
+
+// Where a destination lies: its server, its share and the share's folder there.
+struct Destination {
+    std::string server;
+    std::string sharePath;
+    std::string localPath;
+};
+
+std::vector<SurveyedRow> tableOrder(store::Connection& db) {
+    std::vector<SurveyedRow> rows;
+    Statement st = db.prepare("SELECT rowid, ToBkup, ErNo FROM UserLog ORDER BY rowid");
+    while (st.step())
+        rows.push_back({*st.integer(0), st.text(1).value_or(""), st.text(2).value_or("")});
+    return rows;
+}
+
+// Whole percent in use, rounded down; nullopt for a drive without size.
+std::optional<std::int64_t> usageRate(const platform::DriveValues& drive) {
+    const auto total = static_cast<std::int64_t>(drive.totalBytes);
+    const auto free = static_cast<std::int64_t>(drive.freeBytes);
+    if (total <= 0) return std::nullopt;
+    const std::int64_t used = total - free;
+    return used >= 0 ? used * 100 / total : -((-used * 100 + total - 1) / total);
+}
+
+// The ShareDriveInfo rows of one pass: looked up, added and refreshed.
+class ShareDriveTable {
+  public:
+    struct Found {
+        std::optional<std::int64_t> rowid;
+        std::optional<std::int64_t> storedRate;
+        bool stale = true;
+    };
+
+    explicit ShareDriveTable(store::Connection& db)
+        : db_(db),
+          lookup_(db.prepare(
+              "SELECT rowid, UsageVate, UPDT FROM ShareDriveInfo WHERE ComNM = ?1 COLLATE NOCASE "
+              "AND SharePath = ?2 COLLATE NOCASE ORDER BY rowid LIMIT 1")),
+          insert_(db.prepare("INSERT INTO ShareDriveInfo (ComNM, Drv, LocalPath, SharePath, UPDT) "
+                             "VALUES (?1, ?2, ?3, ?4, ?5) RETURNING rowid")),
+          names_(db.prepare(
+              "UPDATE ShareDriveInfo SET ComNM = ?1, Drv = ?2, LocalPath = ?3, SharePath = ?4, "
+              "UPDT = ?5 WHERE rowid = ?6")),
+          drive_(db.prepare("UPDATE ShareDriveInfo SET DrvSystem = ?1, DrvSpace = ?2, DrvSize = "
+                            "?3, DrvType = ?4, "
+                            "VolumeName = ?5, SerialNumber = ?6 WHERE rowid = ?7")),
+          rate_(db.prepare("UPDATE ShareDriveInfo SET UsageVate = ?1 WHERE rowid = ?2")) {}
+
+    Found find(const Destination& d, const platform::LocalTime& now) {
+        lookup_.reset();
+        lookup_.bind(1, d.server).bind(2, d.sharePath);
+        Found found;
+        if (lookup_.step()) {
+            found.rowid = lookup_.integer(0);
+            if (const auto rate = lookup_.number(1))
+                found.storedRate = static_cast<std::int64_t>(*rate);
+            const auto updt = lookup_.text(2);
+            const auto refreshed = updt ? store::parseDateTime(*updt) : std::nullopt;
+            found.stale =
+                !refreshed || store::minutesBetween(*refreshed, now) > kRefreshAfterMinutes;
+        }
+        lookup_.reset();
+        return found;
+    }
+
+    // Writes the share's names and time, and the drive's values where it could
+    // be read. A drive without size keeps its earlier rate. Returns the new rate.
+    std::optional<std::int64_t> refresh(const std::optional<std::int64_t>& rowid,
+                                        const Destination& d, const std::string& drv,
+                                        const std::optional<platform::DriveValues>& drive,
+                                        const platform::LocalTime& now) {
+        store::Savepoint unit(db_);
+        const std::int64_t id = rowid ? *rowid : added(d, drv, now);
+        if (rowid) bindNames(names_, d, drv, now).bind(6, DbValue{id}).run();
+        std::optional<std::int64_t> rate;
+        if (drive) {
+            drive_.reset();
+            drive_.bind(1, drive->fileSystem)
+                .bind(2, DbValue{drive->freeBytes})
+                .bind(3, DbValue{drive->totalBytes})
+                .bind(4, DbValue{std::int64_t{drive->driveType}})
+                .bind(5, drive->volumeName)
+                .bind(6, drive->serialNumber ? DbValue{*drive->serialNumber} : DbValue{})
+                .bind(7, DbValue{id})
+                .run();
+            rate = usageRate(*drive);
+            if (rate) {
+                rate_.reset();
+                rate_.bind(1, DbValue{*rate}).bind(2, DbValue{id}).run();
+            }
+        }
+        unit.release();
+        return rate;
+    }
+
+  private:
+    static Statement& bindNames(Statement& st, const Destination& d, const std::string& drv,
+                                const platform::LocalTime& now) {
+        st.reset();
+        st.bind(1, d.server)
+            .bind(2, drv)
+            .bind(3, d.localPath)
+            .bind(4, d.sharePath)
+            .bind(5, store::storedText(now));
+        return st;
+    }
+
+    std::int64_t added(const Destination& d, const std::string& drv,
+                       const platform::LocalTime& now) {
+        bindNames(insert_, d, drv, now);
+        if (!insert_.step()) throw store::DbError("ShareDriveInfo row not added");
+        const std::int64_t id = *insert_.integer(0);
+        insert_.reset();
+        return id;
+    }
+
+    store::Connection& db_;
+    Statement lookup_, insert_, names_, drive_, rate_;
+};
+
+class Survey {
+  public:
+    Survey(const platform::RunContext& ctx, const SurveyProbes& probes, store::Connection& db)
+        : ctx_(ctx),
+          probes_(probes),
+          table_(db),
+          saveCodes_(db.prepare("UPDATE UserLog SET ErNo = ?1 WHERE rowid = ?2")),
+          shares_(probes.shares, probes.mounts) {}
+
+    void visit(const SurveyedRow& row) {
+        const auto destination = destinationOf(row.toBkup);
+        if (!destination) return;
+        const platform::LocalTime now = ctx_.clock.now();
+        const ShareDriveTable::Found found = table_.find(*destination, now);
+        std::optional<std::int64_t> rate = found.storedRate;
+        if (found.stale) {
+            const std::string drv = platform::driveNameOf(destination->localPath, shares_.mounts());
+            const auto fresh = table_.refresh(found.rowid, *destination, drv,
+                                              driveOf(destination->sharePath), now);
+            // A share without a stored rate goes by the rate just read.
+            if (!rate) rate = fresh;
+        }
+        if (rate) keepCode(row, *rate > kFullAbove);
+    }
+
+  private:
+    // nullopt when the row names no share whose folder its server tells.
+    std::optional<Destination> destinationOf(std::string toBkup) {
+        Destination d;
+        d.server = app::SrvNmGet(toBkup);
+        if (d.server.empty()) return std::nullopt;
+        d.sharePath = app::ParentPathGet(toBkup);
+        std::string asked = d.sharePath;
+        try {
+            d.localPath = app::SharePathGet(d.server, asked, "", shares_);
+        } catch (const app::NoSharesError& e) {
+            if (told_.insert(platform::lowerCase(d.server)).second)
+                ctx_.failures.report("DskInfo", e.what());
+            return std::nullopt;
+        }
+        if (d.localPath.empty()) return std::nullopt;
+        return d;
+    }
+
+    std::optional<platform::DriveValues> driveOf(const std::string& sharePath) {
+        const auto folder = platform::localPathOf(sharePath, shares_);
+        auto drive = folder ? probes_.drive(*folder, shares_.mounts()) : std::nullopt;
+        if (!drive) ctx_.failures.report("DskInfo", "cannot read the drive of " + sharePath);
+        return drive;
+    }
+
+    void keepCode(const SurveyedRow& row, bool full) {
+        std::string list = row.erNo;
+        if (full && !hasCode(list, kDriveFull)) list = withCode(list, kDriveFull);
+        if (!full && hasCode(list, kDriveFull)) list = withoutCode(list, kDriveFull);
+        if (list == row.erNo) return;
+        saveCodes_.reset();
+        saveCodes_.bind(1, list).bind(2, DbValue{row.rowid}).run();
+    }
+
+    const platform::RunContext& ctx_;
+    const SurveyProbes& probes_;
+    ShareDriveTable table_;
+    Statement saveCodes_;
+    platform::ShareLookup shares_;
+    std::set<std::string> told_;  // servers whose silence was told this pass
+};
+
+}  // namespace
+
+void DskInfo(const platform::RunContext& ctx, const SurveyProbes& probes) {
+    std::optional<store::Connection> db;
+    std::vector<SurveyedRow> rows;
+    try {
+        db.emplace(store::openMng(ctx.base));
+        rows = tableOrder(*db);
+    } catch (const std::exception& e) {
+        ctx.failures.report("DskInfo", e.what());
+        return;
+    }
+
+    try {
+        store::Transaction tx(*db);
+        {
+            Survey survey(ctx, probes, *db);
+            for (const SurveyedRow& row : rows) {
+                try {
+                    survey.visit(row);
+                } catch (const std::exception& e) {
+                    ctx.failures.report("DskInfo",
+                                        "row " + std::to_string(row.rowid) + ": " + e.what());
+                }
+            }
+        }
+        tx.commit();
+    } catch (const std::exception& e) {
+        ctx.failures.report("DskInfo", e.what());
+    }
+}
+
+}  // namespace plenvo::intake

@@ -1,0 +1,104 @@
+#include "removable/allow_list.h"
+
+#include "platform/dos_attributes.h"
+#include "platform/file_system.h"
+#include "platform/text_file.h"
+#include "removable/exchange_fields.h"
+#include "removable/media_table.h"
+#include "store/date_time.h"
+#include "store/mng_database.h"
+
+namespace plenvo::removable {
+namespace {
+
+constexpr int kAttributes = platform::kHidden + platform::kSystem + platform::kDirectory;
+
+// serial&size&users&remark&registered, one per RemList row in table order.
+std::vector<std::string> allowListLines(const platform::BaseFolder& base) {
+    store::Connection db = store::openMng(base);
+    store::Statement rows =
+        db.prepare("SELECT DselNo, Size, UserID, Remark, UPDT FROM RemList ORDER BY rowid");
+    std::vector<std::string> lines;
+    while (rows.step()) {
+        lines.push_back(textOr(rows, 0) + "&" + textOr(rows, 1) + "&" + textOr(rows, 2) + "&" +
+                        textOr(rows, 3) + "&" + store::generalTextOfStored(textOr(rows, 4)));
+    }
+    return lines;
+}
+
+// One allow-list line back into RemList; false for a line without five fields.
+bool restoreLine(store::Statement& insert, const std::string& line,
+                 platform::FailureLog& failures) {
+    const std::vector<std::string> fields = splitFields(line);
+    if (fields.size() < 5) return false;
+    insert.reset();
+    for (int i = 0; i < 4; ++i) insert.bind(i + 1, trimmed(fields[static_cast<size_t>(i)]));
+    const std::string when = trimmed(fields[4]);
+    if (auto t = store::parseDateTime(when)) {
+        insert.bind(5, store::storedText(*t));
+    } else {
+        // Keep the medium allowed even when its date cannot be read.
+        insert.bind(5, store::DbValue{});
+        if (!when.empty())
+            failures.report("RemTxtInp", "no date in \"" + when + "\"; restored without one");
+    }
+    insert.run();
+    return true;
+}
+
+std::int64_t rowCount(store::Connection& db, const std::string& table) {
+    store::Statement count = db.prepare("SELECT count(*) FROM " + table);
+    return count.step() ? count.integer(0).value_or(0) : 0;
+}
+
+}  // namespace
+
+void RMMake(const platform::RunContext& ctx, const store::MonitoringFlag& flag) {
+    const auto folder = ctx.base.at("\\OrvShare\\REM");
+    platform::createFolder(folder);
+    platform::setAttributes(folder, kAttributes);
+    const auto file = ctx.base.at("\\OrvShare\\Rem\\RM");
+    if (!flag.isOn()) {
+        if (platform::fileExists(file) && !platform::deleteFile(file))
+            ctx.failures.report("RMMake", "cannot delete " + file.string());
+        return;
+    }
+    try {
+        const std::vector<std::string> lines = allowListLines(ctx.base);
+        // Written beside the old list and renamed over it: an agent reads the
+        // old list or the new one, never none or half of one.
+        platform::TextWriter out(file, platform::TextWriter::Mode::replace);
+        for (const std::string& line : lines) out.writeLine(line);
+        out.commit();
+    } catch (const std::exception& e) {
+        // The list the agents have stays as it was.
+        ctx.failures.report("RMMake", e.what());
+        return;
+    }
+    platform::setAttributes(file, kAttributes);
+}
+
+void RemTxtInp(const platform::RunContext& ctx) {
+    store::Connection db = store::openMng(ctx.base);
+    if (rowCount(db, "RemList") > 0) return;
+
+    store::Transaction tx(db);
+    const auto file = ctx.base.at("\\OrvShare\\REM\\RM");
+    if (platform::fileExists(file)) {
+        store::Statement insert = db.prepare(
+            "INSERT INTO RemList (DselNo, Size, UserID, Remark, UPDT) VALUES (?1, ?2, ?3, ?4, ?5)");
+        platform::TextReader reader(file);
+        std::string line;
+        int number = 0;
+        while (reader.readLine(line)) {
+            ++number;
+            if (!restoreLine(insert, line, ctx.failures))
+                ctx.failures.report(
+                    "RemTxtInp", "line " + std::to_string(number) + " has fewer than five fields");
+        }
+    }
+    if (rowCount(db, "Setting") == 0) db.exec("INSERT INTO Setting (RemChkFlg) VALUES (1)");
+    tx.commit();
+}
+
+}  // namespace plenvo::removable

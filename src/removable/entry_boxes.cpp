@@ -1,0 +1,34 @@
+#include "removable/entry_boxes.h"
+
+#include "removable/exchange_fields.h"
+#include "store/mng_database.h"
+
+namespace plenvo::removable {
+
+void clearEntryBoxes(platform::Form& form) {
+    for (const char* box : {"DselNoS", "SizeS", "UserIDS", "RemarkS"})
+        form.control(box).text.clear();
+}
+
+void fillEntryBoxes(platform::Form& form, const platform::BaseFolder& base, const char* table,
+                    std::int64_t rowid) {
+    store::Connection db = store::openMng(base);
+    store::Statement row = db.prepare(std::string("SELECT DselNo, Size, UserID, Remark FROM ") +
+                                      table + " WHERE rowid = ?1");
+    row.bind(1, store::DbValue{rowid});
+    if (!row.step()) return;
+    form.control("DselNoS").text = textOr(row, 0);
+    form.control("SizeS").text = textOr(row, 1);
+    form.control("UserIDS").text = textOr(row, 2);
+    form.control("RemarkS").text = textOr(row, 3);
+}
+
+Registration storedEntry(platform::Form& form) {
+    auto& users = form.control("UserIDS");
+    auto& remark = form.control("RemarkS");
+    users.text = storedUserIds(users.text);
+    remark.text = withoutAmpersands(remark.text);
+    return {form.control("DselNoS").text, form.control("SizeS").text, users.text, remark.text};
+}
+
+}  // namespace plenvo::removable

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/dialogs.h"
+#include "platform/form.h"
+#include "platform/removable_drives.h"
+#include "platform/run_context.h"
+#include "removable/list_line.h"
+#include "store/monitoring_flag.h"
+
+namespace plenvo::removable {
+
+// The removable media check window: local media registered row by row, and
+// the agents' requests approved or denied. Its event procedures never throw;
+// failures go to the failure log.
+class RemChkWindow final : public platform::Form {
+  public:
+    static constexpr int kRows = 5;
+
+    RemChkWindow(const platform::RunContext& ctx, store::MonitoringFlag& flag,
+                 platform::Dialogs& dialogs, platform::WindowHost& host,
+                 const platform::RemovableDrives& drives);
+
+    std::string caption() const override { return "リムーバブルメディアチェック"; }
+    platform::Geometry clientArea() const override { return {0, 0, 12600, 8520}; }
+
+    void Form_Load() override;
+    void Form_Unload() override;
+    void click(const std::string& controlName) override;
+
+    void RemDrvChk();
+    // Fills the next local row from the medium; false when it could not.
+    bool RemDrv(const platform::RemovableMedium& medium);
+    void RemAddChk();  // the request list
+    void CHG_Click(int index);
+    void ADDLIST_Click();
+    void ADDS_Click();      // 許可
+    void Command2_Click();  // 否認
+    void Command1_Click();  // 再表示
+    void Command3_Click();  // 登録一覧表示
+    void RMSave();
+
+    int filledRows() const { return rows_; }
+
+  private:
+    void addControls();
+    platform::Control& row(const char* name, int index) {
+        return control(platform::arrayName(name, index));
+    }
+    void setRowEditable(int index, bool editable);
+
+    const platform::RunContext& ctx_;
+    store::MonitoringFlag& flag_;
+    platform::Dialogs& dialogs_;
+    platform::WindowHost& host_;
+    const platform::RemovableDrives& drives_;
+    int rows_ = 0;
+    LineKeys requestKeys_;  // RemList_Add rowid of each line of ADDLIST
+};
+
+}  // namespace plenvo::removable

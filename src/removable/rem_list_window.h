@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/form.h"
+#include "platform/run_context.h"
+#include "removable/list_line.h"
+
+namespace plenvo::removable {
+
+// The registered media window: RemList by last use, with change and delete.
+// Its event procedures never throw; failures go to the failure log.
+class RemListWindow final : public platform::Form {
+  public:
+    explicit RemListWindow(const platform::RunContext& ctx);
+
+    std::string caption() const override { return "リムーバブルメディア登録一覧"; }
+    platform::Geometry clientArea() const override { return {0, 0, 14430, 9195}; }
+
+    void Form_Load() override;
+    void click(const std::string& controlName) override;
+
+    void RemListUpdt();
+    void RMLIST_Click();
+    void Command1_Click();  // 変更
+    void Command2_Click();  // 削除
+
+  private:
+    const platform::RunContext& ctx_;
+    LineKeys keys_;  // RemList rowid of each line of RMLIST
+};
+
+}  // namespace plenvo::removable

@@ -1,0 +1,117 @@
+#include "removable/request_intake.h"
+
+#include <stdexcept>
+
+#include "platform/file_system.h"
+#include "removable/claimed_file.h"
+#include "removable/exchange_fields.h"
+#include "store/date_time.h"
+#include "store/mng_database.h"
+
+namespace plenvo::removable {
+namespace {
+
+// Claimed files keep their name with this tail until they are taken in; one
+// left by a pass that could not reach the database is taken at the next tick.
+constexpr const char* kClaimedTail = ".taking";
+
+std::optional<ClaimedFile> claimExchangeFile(const platform::BaseFolder& base,
+                                             const std::string& name) {
+    const std::string tail = "\\OrvShare\\REM\\" + name;
+    return ClaimedFile::claim(base.at(tail), base.at(tail + kClaimedTail));
+}
+
+// Reads the claimed file to its end, including what an agent appends while it
+// is read, handing each batch of lines to `take`; then deletes it.
+template <typename Take>
+void drain(ClaimedFile& file, Take take) {
+    for (auto lines = file.readNewLines(); !lines.empty(); lines = file.readNewLines()) take(lines);
+    if (auto rest = file.readRest(); !rest.empty()) take(rest);
+    file.remove();
+}
+
+// One request line into RemList_Add; lines without a serial or with fewer than
+// four fields are passed over, and the lines after them still count.
+void takeRequest(store::Statement& insert, const std::string& line, const std::string& now,
+                 platform::FailureLog& failures) {
+    const std::vector<std::string> fields = splitFields(line);
+    if (trimmed(fields[0]).empty()) return;
+    if (fields.size() < 4) {
+        failures.report("AddTxtInp", "request with fewer than four fields passed over: " + line);
+        return;
+    }
+    insert.reset();
+    for (int i = 0; i < 4; ++i) insert.bind(i + 1, trimmed(fields[static_cast<size_t>(i)]));
+    insert.bind(5, now);
+    insert.run();
+}
+
+void applyUsage(store::Statement& update, const std::string& line) {
+    const std::vector<std::string> fields = splitFields(line);
+    if (fields.size() < 2)
+        throw std::runtime_error("usage line with fewer than two fields: " + line);
+    const auto when = store::parseDateTime(trimmed(fields[1]));
+    if (!when) throw std::runtime_error("usage line without a date: " + line);
+    update.reset();
+    update.bind(1, store::storedText(*when)).bind(2, trimmed(fields[0]));
+    update.run();
+}
+
+// Takes every claimed request into RemList_Add, the ones that arrive while
+// earlier ones wait included. False when there was no request file.
+bool AddTxtInp(const platform::RunContext& ctx) {
+    auto claimed = claimExchangeFile(ctx.base, "ADD");
+    if (!claimed) return false;
+    store::Connection db = store::openMng(ctx.base);  // without it the claimed file waits
+    store::Statement insert = db.prepare(
+        "INSERT INTO RemList_Add (DselNo, Size, UserID, Remark, UPDT) VALUES (?1, ?2, ?3, ?4, ?5)");
+    const std::string now = store::storedText(ctx.clock.now());
+    drain(*claimed, [&](const std::vector<std::string>& lines) {
+        store::Transaction tx(db);
+        for (const std::string& line : lines) takeRequest(insert, line, now, ctx.failures);
+        tx.commit();
+    });
+    return true;
+}
+
+}  // namespace
+
+void RemAddChk(const platform::RunContext& ctx, platform::Dialogs* dialogs,
+               const std::function<void()>& openCheckWindow) {
+    bool taken = false;
+    try {
+        taken = AddTxtInp(ctx);
+    } catch (const std::exception& e) {
+        ctx.failures.report("AddTxtInp", e.what());
+    }
+    // Headless, the requests wait for the check window.
+    if (!taken || !dialogs) return;
+    const auto answer = dialogs->messageBox("リムーバブルメディアの申請が来ました\n登録しますか？",
+                                            "申請登録確認", platform::MessageButtons::yesNo);
+    if (answer == platform::MessageAnswer::yes && openCheckWindow) openCheckWindow();
+}
+
+// The usage file is claimed in the exchange folder itself rather than copied
+// to the working folder, so an agent's line written between copy and delete
+// cannot be lost; `workingFolder` is no longer needed for it.
+void RemUseChk(const platform::RunContext& ctx, const std::string& /*workingFolder*/) {
+    auto claimed = claimExchangeFile(ctx.base, "UseRem");
+    if (!claimed) return;
+    store::Connection db = store::openMng(ctx.base);
+    store::Statement update = db.prepare("UPDATE RemList SET USDT = ?1 WHERE DselNo = ?2");
+    drain(*claimed, [&](const std::vector<std::string>& lines) {
+        // A refused line undoes only its own statement.
+        store::Transaction tx(db);
+        for (const std::string& line : lines) {
+            if (trimmed(line).empty()) continue;
+            try {
+                applyUsage(update, line);
+            } catch (const std::exception& e) {
+                ctx.failures.report("RemUseChk", e.what());
+            }
+        }
+        tx.commit();
+    });
+}
+
+}  // namespace plenvo::removable

@@ -1,0 +1,148 @@
+#include "settings/setting_window.h"
+
+#include "platform/dos_attributes.h"
+#include "platform/file_system.h"
+#include "platform/text_file.h"
+#include "removable/allow_list.h"
+#include "removable/guarded.h"
+#include "settings/pointer_file.h"
+#include "store/mng_database.h"
+
+namespace plenvo::settings {
+namespace {
+
+using removable::guarded;
+
+constexpr const char* kPickerTitle = "フォルダを指定してください";
+constexpr const char* kNoFolderChosen = "バックアップ先フォルダを指定してください";
+constexpr const char* kErrorsCleared = "エラー情報が削除されました";
+constexpr const char* kErrorsNotCleared = "エラー情報を削除できませんでした";
+constexpr const char* kAllowList = "\\OrvShare\\REM\\RM";
+constexpr int kAllowListAttributes = 22;
+
+// The picker starts at the server of a UNC path: the text before the first
+// "\" after the leading two; a text without one is taken whole.
+std::string pickerStart(const std::string& text) {
+    const size_t cut = text.find('\\', 2);
+    return cut == std::string::npos ? text : text.substr(0, cut);
+}
+
+}  // namespace
+
+Setting::Setting(const platform::RunContext& ctx, store::MonitoringFlag& flag,
+                 platform::Dialogs& dialogs, std::string serverShareFolder)
+    : ctx_(ctx), flag_(flag), dialogs_(dialogs), serverShareFolder_(std::move(serverShareFolder)) {
+    layOut();
+}
+
+void Setting::click(const std::string& controlName) {
+    if (controlName == "Command2")
+        Command2_Click();
+    else if (controlName == "追加")
+        追加_Click();
+    else if (controlName == "ErClear")
+        ErClear_Click();
+}
+
+void Setting::Form_Load() {
+    auto& list = control("ToBkupList").lines;
+    list.clear();
+    guarded(ctx_.failures, "Setting load", [&] {
+        store::Connection db = store::openMng(ctx_.base);
+        store::Statement rows = db.prepare("SELECT ToBkup FROM ToBkupList ORDER BY rowid");
+        while (rows.step()) {
+            const std::string destination = rows.text(0).value_or("");
+            // Listed even where it cannot be reached; only its pointer file is missed then.
+            list.push_back(destination);
+            if (!writePointerFile(destination, serverShareFolder_))
+                ctx_.failures.report("Setting load", "SRV.ini not written in " + destination);
+        }
+    });
+    control("RemChkFlgF").checked = flag_.isOn();
+}
+
+void Setting::Command2_Click() {
+    guarded(ctx_.failures, "Command2", [&] {
+        const std::string current = control("ToBkupF").text;
+        const std::string start = pickerStart(current);
+        for (;;) {
+            const auto chosen = dialogs_.browseForFolder(kPickerTitle, start);
+            if (!chosen) return;
+            const std::string result = *chosen == start ? current : *chosen;
+            if (!result.empty()) {
+                control("ToBkupF").text = result;
+                return;
+            }
+            dialogs_.messageBox(kNoFolderChosen, "", platform::MessageButtons::ok);
+        }
+    });
+}
+
+void Setting::追加_Click() {
+    const std::string destination = control("ToBkupF").text;
+    // An empty box would point SRV.ini at the root and list a nameless destination.
+    if (destination.empty()) return;
+    guarded(ctx_.failures, "追加", [&] {
+        store::Connection db = store::openMng(ctx_.base);
+        // Paths name folders of a case-blind file system.
+        store::Statement known =
+            db.prepare("SELECT ToBkup FROM ToBkupList WHERE ToBkup = ?1 COLLATE NOCASE");
+        known.bind(1, destination);
+        if (known.step()) return;
+        // A destination enters the list only when the console can write into it.
+        if (!writePointerFile(destination, serverShareFolder_)) return;
+        db.prepare("INSERT INTO ToBkupList (ToBkup) VALUES (?1)").bind(1, destination).run();
+        control("ToBkupList").lines.push_back(destination);
+    });
+}
+
+void Setting::ErClear_Click() {
+    bool cleared = false;
+    guarded(ctx_.failures, "ErClear", [&] {
+        store::Connection db = store::openMng(ctx_.base);
+        db.exec("UPDATE UserLog SET ErNo = ''");
+        cleared = true;
+    });
+    dialogs_.messageBox(cleared ? kErrorsCleared : kErrorsNotCleared, "",
+                        platform::MessageButtons::ok);
+}
+
+void Setting::Form_Unload() {
+    guarded(ctx_.failures, "Setting unload", [&] { saveMonitoringSwitch(); });
+    guarded(ctx_.failures, "RemFlgGet", [&] { store::RemFlgGet(ctx_.base, flag_); });
+    makeOrRemoveAllowList();
+}
+
+void Setting::saveMonitoringSwitch() {
+    const std::int64_t value = control("RemChkFlgF").checked ? 1 : 0;
+    store::Connection db = store::openMng(ctx_.base);
+    store::Statement first = db.prepare("SELECT rowid FROM Setting ORDER BY rowid LIMIT 1");
+    if (first.step()) {
+        db.prepare("UPDATE Setting SET RemChkFlg = ?1 WHERE rowid = ?2")
+            .bind(1, value)
+            .bind(2, first.integer(0).value_or(0))
+            .run();
+    } else {
+        db.prepare("INSERT INTO Setting (RemChkFlg) VALUES (?1)").bind(1, value).run();
+    }
+}
+
+void Setting::makeOrRemoveAllowList() {
+    const auto file = ctx_.base.at(kAllowList);
+    if (!flag_.isOn()) {
+        if (platform::fileExists(file) && !platform::deleteFile(file))
+            ctx_.failures.report("Setting unload", "allow-list not deleted");
+        return;
+    }
+    // A list already there is left as it is; the check window rewrites it.
+    if (platform::fileExists(file)) return;
+    guarded(ctx_.failures, "Setting unload", [&] {
+        platform::TextWriter empty(file, platform::TextWriter::Mode::create);
+        empty.commit();
+    });
+    guarded(ctx_.failures, "Setting unload",
+            [&] { platform::setAttributes(file, kAllowListAttributes); });
+    guarded(ctx_.failures, "RMMake", [&] { removable::RMMake(ctx_, flag_); });
+}
+
+}  // namespace plenvo::settings

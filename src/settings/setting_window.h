@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+
+#include "platform/dialogs.h"
+#include "platform/form.h"
+#include "platform/run_context.h"
+#include "store/monitoring_flag.h"
+
+namespace plenvo::settings {
+
+// The settings window "環境設定": the monitored backup destinations with their
+// pointer files, the removable-media monitoring switch, and clearing every
+// agent's error codes.
+class Setting final : public platform::Form {
+  public:
+    // `flag` is the console's monitoring flag, reloaded when the window closes;
+    // `serverShareFolder` is what each destination's SRV.ini names.
+    Setting(const platform::RunContext& ctx, store::MonitoringFlag& flag,
+            platform::Dialogs& dialogs, std::string serverShareFolder);
+
+    std::string caption() const override { return "環境設定"; }
+    platform::Geometry clientArea() const override;
+
+    void Form_Load() override;
+    void Form_Unload() override;
+    void click(const std::string& controlName) override;
+
+    void Command2_Click();
+    void 追加_Click();
+    void ErClear_Click();
+
+  private:
+    void layOut();
+    void saveMonitoringSwitch();
+    void makeOrRemoveAllowList();
+
+    const platform::RunContext& ctx_;
+    store::MonitoringFlag& flag_;
+    platform::Dialogs& dialogs_;
+    const std::string serverShareFolder_;
+};
+
+}  // namespace plenvo::settings

@@ -1,0 +1,141 @@
+#include "app/qt/form_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+
+#include "qt_app.h"
+
+namespace plenvo::app {
+namespace {
+
+using platform::ControlKind;
+
+// A window with one control of every kind; clicks are recorded.
+class SampleForm final : public platform::Form {
+  public:
+    SampleForm() {
+        add({.name = "Frame1",
+             .kind = ControlKind::frame,
+             .geometry = {150, 300, 4500, 3000},
+             .caption = "枠"});
+        add({.name = "Label1",
+             .kind = ControlKind::label,
+             .geometry = {450, 750, 3000, 300},
+             .frame = "Frame1",
+             .caption = "ラベル",
+             .redText = true,
+             .border = true});
+        add({.name = "Text1",
+             .kind = ControlKind::textBox,
+             .geometry = {450, 1200, 3000, 345},
+             .frame = "Frame1"});
+        add({.name = "List1",
+             .kind = ControlKind::listBox,
+             .geometry = {450, 1650, 3000, 1200},
+             .frame = "Frame1",
+             .lines = {"0001 | USB", "0002 | SD"},
+             .fixedPitch = true});
+        add({.name = "Check1",
+             .kind = ControlKind::checkBox,
+             .geometry = {4800, 300, 1500, 300},
+             .caption = "監視"});
+        add({.name = "Command1",
+             .kind = ControlKind::button,
+             .geometry = {4800, 900, 1500, 375},
+             .caption = "押す"});
+        add({.name = "Close",
+             .kind = ControlKind::button,
+             .geometry = {4800, 1500, 1500, 375},
+             .caption = "閉じる"});
+    }
+    std::string caption() const override { return "見本"; }
+    platform::Geometry clientArea() const override { return {0, 0, 6600, 3600}; }
+    void Form_Load() override { ++loads; }
+    void Form_Unload() override { ++unloads; }
+    void click(const std::string& name) override {
+        clicks.push_back(name);
+        if (name == "Command1") control("Label1").caption = "押された";
+        if (name == "Close") requestUnload();
+    }
+
+    int loads = 0, unloads = 0;
+    std::vector<std::string> clicks;
+};
+
+class FormViewTest : public test::QtTest {
+  protected:
+    template <typename W>
+    W* widget(const std::string& name) {
+        return qobject_cast<W*>(view.widgetOf(name));
+    }
+    SampleForm form;
+    FormView view{form};
+};
+
+TEST_F(FormViewTest, DrawsEveryControlWhereTheFormPutsIt) {
+    EXPECT_EQ(view.windowTitle(), "見本");
+    EXPECT_EQ(view.size(), QSize(440, 240));
+    auto* frame = widget<QGroupBox>("Frame1");
+    auto* label = widget<QLabel>("Label1");
+    ASSERT_TRUE(frame && label && widget<QLineEdit>("Text1") && widget<QCheckBox>("Check1") &&
+                widget<QPushButton>("Command1"));
+    EXPECT_EQ(frame->title(), "枠");
+    EXPECT_EQ(frame->geometry(), QRect(10, 20, 300, 200));
+    // Window positions, drawn inside the frame that holds the control.
+    EXPECT_EQ(label->parentWidget(), frame);
+    EXPECT_EQ(label->geometry(), QRect(20, 30, 200, 20));
+    EXPECT_EQ(label->text(), "ラベル");
+    EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(Qt::red));
+    auto* list = widget<QListWidget>("List1");
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(1)->text(), "0002 | SD");
+    EXPECT_EQ(list->font().styleHint(), QFont::TypeWriter);
+}
+
+TEST_F(FormViewTest, ForwardsTheUsersEventsAndRedrawsFromTheData) {
+    widget<QPushButton>("Command1")->click();
+    EXPECT_EQ(form.clicks, std::vector<std::string>{"Command1"});
+    EXPECT_EQ(widget<QLabel>("Label1")->text(), "押された");
+
+    emit widget<QLineEdit>("Text1")->textEdited("\\\\srv01\\data");
+    EXPECT_EQ(form.control("Text1").text, "\\\\srv01\\data");
+
+    widget<QCheckBox>("Check1")->click();
+    EXPECT_TRUE(form.control("Check1").checked);
+    widget<QListWidget>("List1")->setCurrentRow(1);
+    EXPECT_EQ(form.control("List1").selected, 1);
+    EXPECT_EQ(form.clicks, (std::vector<std::string>{"Command1", "Check1", "List1"}));
+
+    // A change the form makes on its own shows at the next refresh, without an event.
+    form.control("List1").lines = {"only"};
+    form.control("Text1").enabled = false;
+    view.refresh();
+    EXPECT_EQ(widget<QListWidget>("List1")->count(), 1);
+    EXPECT_FALSE(widget<QLineEdit>("Text1")->isEnabled());
+    EXPECT_EQ(form.clicks.size(), 3u);
+}
+
+TEST_F(FormViewTest, LoadsBeforeShowingAndUnloadsOnceWhenTheFormAsks) {
+    QTimer::singleShot(0, [this] { widget<QPushButton>("Close")->click(); });
+    view.run();
+    EXPECT_EQ(form.loads, 1);
+    EXPECT_EQ(form.unloads, 1);
+    EXPECT_FALSE(view.isVisible());
+}
+
+TEST_F(FormViewTest, ClosingTheWindowUnloadsTheForm) {
+    QTimer::singleShot(0, [this] { view.reject(); });
+    view.run();
+    EXPECT_EQ(form.unloads, 1);
+}
+
+}  // namespace
+}  // namespace plenvo::app

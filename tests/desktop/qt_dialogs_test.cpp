@@ -1,0 +1,55 @@
+#include "app/qt/qt_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QTimer>
+
+#include "qt_app.h"
+
+namespace plenvo::app {
+namespace {
+
+// Answers the next message box by the text of one of its buttons, noting what it showed.
+struct BoxSeen {
+    QString title;
+    QString text;
+    QStringList buttons;
+};
+
+void answerNextBox(BoxSeen& seen, const QString& press) {
+    QTimer::singleShot(0, [&seen, press] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        seen.title = box->windowTitle();
+        seen.text = box->text();
+        for (QAbstractButton* b : box->buttons()) {
+            seen.buttons << b->text();
+            if (b->text() == press) b->click();
+        }
+    });
+}
+
+TEST(QtDialogsTest, MessageBoxesSpeakJapanese) {
+    test::qtApp();
+    QtDialogs dialogs;
+    BoxSeen seen;
+    answerNextBox(seen, "いいえ");
+    EXPECT_EQ(dialogs.messageBox("登録しますか？", "", platform::MessageButtons::yesNo),
+              platform::MessageAnswer::no);
+    EXPECT_EQ(seen.title, "PlenvoBackupMng");
+    EXPECT_EQ(seen.text, "登録しますか？");
+    seen.buttons.sort();
+    EXPECT_EQ(seen.buttons, (QStringList{"いいえ", "はい"}));
+
+    BoxSeen ok;
+    answerNextBox(ok, "OK");
+    EXPECT_EQ(dialogs.messageBox("済", "環境設定", platform::MessageButtons::ok),
+              platform::MessageAnswer::ok);
+    EXPECT_EQ(ok.title, "環境設定");
+    EXPECT_EQ(ok.buttons, QStringList{"OK"});
+}
+
+}  // namespace
+}  // namespace plenvo::app

@@ -1,0 +1,59 @@
+#include "app/qt/tray_icon.h"
+
+#include <gtest/gtest.h>
+
+#include "app/qt/tray_images.h"
+#include "console_parts.h"
+#include "qt_app.h"
+
+namespace plenvo::app {
+namespace {
+
+bool samePicture(const QIcon& a, const QIcon& b) {
+    return a.pixmap(32).toImage() == b.pixmap(32).toImage();
+}
+
+class TrayIconTest : public test::QtTest, protected test::ConsoleParts {
+  protected:
+    TrayMenu rules{management, dialogs, windows, {}};
+    TrayIcon tray{animation, rules};
+};
+
+TEST_F(TrayIconTest, CarriesItsSevenFramesAndShowsTheRestingOneWithTheTip) {
+    for (int i = 0; i < IconAnimation::kFrameCount; ++i)
+        EXPECT_FALSE(trayFrame(i).pixmap(32).isNull()) << i;
+    EXPECT_FALSE(samePicture(trayFrame(0), trayFrame(1)));
+    EXPECT_TRUE(samePicture(tray.icon().icon(), trayFrame(IconAnimation::kRestingFrame)));
+    EXPECT_EQ(tray.icon().toolTip(), "Plenvo Backup Manager Ver.1.0.4");
+}
+
+TEST_F(TrayIconTest, FollowsTheAnimation) {
+    animation.setIconStep("0");
+    animation.Icon_CHG();
+    EXPECT_TRUE(samePicture(tray.icon().icon(), trayFrame(0)));
+    animation.Icon_CHG();
+    EXPECT_TRUE(samePicture(tray.icon().icon(), trayFrame(1)));
+    animation.setIconStep("99");
+    animation.Icon_CHG();
+    EXPECT_TRUE(samePicture(tray.icon().icon(), trayFrame(IconAnimation::kRestingFrame)));
+}
+
+TEST_F(TrayIconTest, MenuHasItsSixEntriesWithTheirBitmaps) {
+    const QList<QAction*> actions = tray.menu().actions();
+    ASSERT_EQ(actions.size(), 6);
+    const QStringList captions = {"バックアップ状況確認",
+                                  "環境設定",
+                                  "リムーバブルメディア許可設定",
+                                  "終了",
+                                  "ヘルプ",
+                                  "キャンセル"};
+    const QList<int> indices = {10, 20, 30, 90, 95, 99};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(actions[i]->text(), captions[i]);
+        EXPECT_EQ(actions[i]->data().toInt(), indices[i]);
+        EXPECT_FALSE(actions[i]->icon().pixmap(16).isNull()) << i;
+    }
+}
+
+}  // namespace
+}  // namespace plenvo::app

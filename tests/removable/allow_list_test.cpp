@@ -1,0 +1,122 @@
+#include "removable/allow_list.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "installation.h"
+#include "platform/dos_attributes.h"
+#include "platform/text_file.h"
+
+namespace plenvo::removable {
+namespace {
+
+namespace fs = std::filesystem;
+
+class AllowList : public test::Installation {
+  protected:
+    fs::path rm() const { return rem() / "RM"; }
+    std::vector<std::string> folderNames() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(rem()))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+};
+
+TEST_F(AllowList, ListsEveryRowForTheAgentsInCp932WithHiddenSystemAttributes) {
+    sql("INSERT INTO RemList (DselNo, Size, UserID, Remark, UPDT) VALUES "
+        "('-1967333648', '7.45 GB', '山田，鈴木', '経理部', '2009-10-01 09:05:03'), "
+        "('12345', '512 MB', 'Any', NULL, '2009-10-02 00:00:00')");
+    monitoring(true);
+    RMMake(ctx, flag);
+
+    EXPECT_EQ(file("RM"),
+              platform::encodeCp932("-1967333648&7.45 GB&山田，鈴木&経理部&2009/10/01 9:05:03\r\n"
+                                    "12345&512 MB&Any&&2009/10/02\r\n"));
+    EXPECT_EQ(platform::attributes(rm()), platform::kHidden | platform::kSystem);
+    EXPECT_EQ(platform::attributes(rem()), 0x16);
+    // One file, in the folder as spelled on disk, and nothing left beside it.
+    EXPECT_EQ(folderNames(), std::vector<std::string>{"RM"});
+    EXPECT_TRUE(failures.lines.empty());
+}
+
+TEST_F(AllowList, AnEmptyListIsAnEmptyFileAndMonitoringOffLeavesNone) {
+    monitoring(true);
+    RMMake(ctx, flag);
+    ASSERT_TRUE(fs::exists(rm()));
+    EXPECT_EQ(fs::file_size(rm()), 0u);
+
+    fs::remove_all(rem());
+    monitoring(false);
+    RMMake(ctx, flag);
+    EXPECT_FALSE(fs::exists(rm()));
+    EXPECT_TRUE(fs::is_directory(rem())) << "the folder is made all the same";
+
+    // No database at start-up leaves the flag empty, which counts as off.
+    monitoring(true);
+    RMMake(ctx, flag);
+    flag.set("");
+    RMMake(ctx, flag);
+    EXPECT_FALSE(fs::exists(rm()));
+}
+
+TEST_F(AllowList, IsReplacedWholeSoAReaderNeverMeetsHalfAList) {
+    sql("INSERT INTO RemList (DselNo, Size, UserID, Remark, UPDT) VALUES ('1', '1 GB', 'Any', "
+        "'old', NULL)");
+    monitoring(true);
+    RMMake(ctx, flag);
+    const std::string before = file("RM");
+    const int reader = ::open(rm().c_str(), O_RDONLY);
+    ASSERT_GE(reader, 0);
+
+    sql("UPDATE RemList SET Remark = 'new'");
+    RMMake(ctx, flag);
+    char buffer[256] = {};
+    const ssize_t n = ::read(reader, buffer, sizeof buffer);
+    ::close(reader);
+    EXPECT_EQ(std::string(buffer, static_cast<size_t>(n)), before)
+        << "the open list was changed in place";
+    EXPECT_EQ(file("RM"), "1&1 GB&Any&new&\r\n");
+
+    // Without the database the agents keep the last list.
+    fs::remove(dir.path() / "Mng.mdb");
+    RMMake(ctx, flag);
+    EXPECT_EQ(file("RM"), "1&1 GB&Any&new&\r\n");
+    EXPECT_EQ(failures.lines.size(), 1u);
+}
+
+TEST_F(AllowList, StartUpRestoresAnEmptyTablePassingOverShortLines) {
+    test::writeCp932Lines(rm(), {" 111 & 1 GB & 山田 & 備考 & 2009/10/01 9:05:03 ", "222&2 GB&Any",
+                                 "", "333&3 GB&Any&&2009/10/03&extra", "444&4 GB&Any&x&someday"});
+    RemTxtInp(ctx);
+    EXPECT_EQ(
+        rows("SELECT DselNo||'|'||Size||'|'||UserID||'|'||Remark||'|'||ifnull(UPDT,'-')||'|'||"
+             "ifnull(USDT,'-') FROM RemList ORDER BY rowid"),
+        (std::vector<std::string>{"111|1 GB|山田|備考|2009-10-01 09:05:03|-",
+                                  "333|3 GB|Any||2009-10-03 00:00:00|-", "444|4 GB|Any|x|-|-"}));
+    EXPECT_EQ(failures.lines.size(), 3u) << "two short lines and one date";
+    EXPECT_EQ(rows("SELECT RemChkFlg FROM Setting"), std::vector<std::string>{"1"});
+
+    // What the writer writes comes back as it was.
+    monitoring(true);
+    RMMake(ctx, flag);
+    const std::string written = file("RM");
+    sql("DELETE FROM RemList");
+    RemTxtInp(ctx);
+    RMMake(ctx, flag);
+    EXPECT_EQ(file("RM"), written);
+}
+
+TEST_F(AllowList, StartUpLeavesAFilledTableAndAnExistingSettingAlone) {
+    sql("INSERT INTO Setting (RemChkFlg) VALUES (0)");
+    RemTxtInp(ctx);  // no file: only the setting is looked at
+    EXPECT_EQ(rows("SELECT RemChkFlg FROM Setting"), std::vector<std::string>{"0"});
+
+    sql("INSERT INTO RemList (DselNo) VALUES ('1')");
+    test::writeCp932Lines(rm(), {"2&1 GB&Any&&2009/10/01"});
+    RemTxtInp(ctx);
+    EXPECT_EQ(rows("SELECT DselNo FROM RemList"), std::vector<std::string>{"1"});
+}
+
+}  // namespace
+}  // namespace plenvo::removable
