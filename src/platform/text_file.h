@@ -63,6 +63,9 @@ public:
     void writeLine(std::string_view utf8);
     // Flushes and closes; throws std::system_error when the data did not reach the disk.
     void commit();
+    // The file being written: the target itself, or for `replace` the file
+    // beside it that commit() renames over the target.
+    const std::filesystem::path& writingPath() const { return writing_; }
 
 private:
     std::filesystem::path target_;

@@ -69,6 +69,8 @@ void RMMake(const platform::RunContext& ctx, const store::MonitoringFlag& flag) 
         // old list or the new one, never none or half of one.
         platform::TextWriter out(file, platform::TextWriter::Mode::replace);
         for (const std::string& line : lines) out.writeLine(line);
+        // Hidden and system from the moment it carries the list's name.
+        platform::setAttributes(out.writingPath(), kAttributes);
         out.commit();
     } catch (const std::exception& e) {
         // The list the agents have stays as it was.

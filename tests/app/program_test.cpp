@@ -21,6 +21,13 @@ protected:
     Program() {
         ::setenv("XDG_CONFIG_HOME", (home.path() / "config").c_str(), 1);
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        // Samba's tools keep the consoles' shares in a folder of the test: this
+        // machine's own shares stay as they are.
+        std::filesystem::create_directories(home.path() / "usershares");
+        plenvo::test::writeBytes(home.path() / "smb.conf",
+                                 "[global]\nusershare path = " + (home.path() / "usershares").string() +
+                                     "\nusershare max shares = 10\n");
+        ::setenv("SMB_CONF_PATH", (home.path() / "smb.conf").c_str(), 1);
     }
     std::optional<plenvo::platform::CommandResult> run(std::vector<std::string> args) {
         args.insert(args.begin(), program);
