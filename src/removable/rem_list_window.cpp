@@ -28,7 +28,7 @@ std::string dataLine(const store::Statement& row) {
 
 RemListWindow::RemListWindow(const platform::RunContext& ctx) : ctx_(ctx) {
     add(designed("Frame1", ControlKind::frame, {0, 0, 14295, 9015}, "登録一覧"));
-    add(designed("Label8", ControlKind::label, {240, 360, 2895, 255},
+    add(designed("Label8", ControlKind::label, {240, 360, 4095, 255},
                  "不要な登録リストを選択してください", "Frame1"));
     add(designed("RMLIST", ControlKind::listBox, {240, 600, 13815, 6810}, {}, "Frame1"))
         .fixedPitch = true;
