@@ -17,6 +17,22 @@
 
 namespace plenvo::app {
 
+namespace {
+
+// Marks a timer's work as running for as long as it lasts.
+class Running {
+public:
+    explicit Running(bool& flag) : flag_(flag) { flag_ = true; }
+    ~Running() { flag_ = false; }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+
+private:
+    bool& flag_;
+};
+
+}  // namespace
+
 ManageMent::ManageMent(const platform::RunContext& ctx, IconAnimation& animation, platform::Dialogs* dialogs,
                        platform::ShareService* shares)
     : ctx_(ctx), animation_(animation), dialogs_(dialogs), shares_(shares ? *shares : systemShares_) {}
@@ -76,6 +92,8 @@ void ManageMent::makeStartupEntry() {
 }
 
 void ManageMent::Timer1() {
+    if (inTimer1_) return;
+    const Running running(inTimer1_);
     if (std::stol(timCnt1_) > 0) {
         if (resultFolderAndDatabaseExist()) {
             step("MdbUpdt", [&] { intake::MdbUpdt(ctx_, animation_); });
@@ -87,6 +105,8 @@ void ManageMent::Timer1() {
 }
 
 void ManageMent::Timer2() {
+    if (inTimer2_) return;
+    const Running running(inTimer2_);
     if (std::stol(timCnt2_) > 9) {
         // The icon is put back and the counter reset however the work ends.
         intake::AnimationRun run(animation_);
@@ -102,6 +122,8 @@ void ManageMent::Timer2() {
 }
 
 void ManageMent::Timer3() {
+    if (inTimer3_) return;
+    const Running running(inTimer3_);
     step("RemAddChk", [&] { removable::RemAddChk(ctx_, dialogs_, openCheckWindow_); });
     step("RemUseChk", [&] { removable::RemUseChk(ctx_, values_.workingFolder); });
 }

@@ -25,6 +25,8 @@ public:
     // skipped; the next one runs.
     void startUp(const StartupValues& values);
 
+    // A tick that falls due while the same timer's work still runs (in a
+    // message box or window it opened) is dropped: ticks never pile up.
     void Timer1();
     void Timer2();
     void Timer3();
@@ -53,6 +55,7 @@ private:
     platform::ShareService& shares_;
     StartupValues values_;
     store::MonitoringFlag flag_;
+    bool inTimer1_ = false, inTimer2_ = false, inTimer3_ = false;
     std::string timCnt1_ = "0";
     std::string timCnt2_ = "0";
     std::function<void()> openCheckWindow_;

@@ -130,6 +130,39 @@ TEST_F(Console, TicksSurviveADatabaseDeletedOrBrokenWhileRunning) {
     EXPECT_FALSE(failures.lines.empty());
 }
 
+TEST_F(Console, ATickDuringItsOwnTimersPromptIsDropped) {
+    withDatabase();
+    console.startUp(values);
+    std::filesystem::create_directories(base.path() / "OrvShare" / "REM");
+    test::writeCp932Lines(base.path() / "OrvShare" / "REM" / "ADD", {"111&1 GB&u1&first"});
+    int prompts = 0;
+    // The administrator takes a while to answer: the timer ticks meanwhile.
+    struct Answering final : platform::Dialogs {
+        std::function<void()> whileOpen;
+        int* count;
+        platform::MessageAnswer messageBox(const std::string&, const std::string&,
+                                           platform::MessageButtons) override {
+            ++*count;
+            whileOpen();
+            return platform::MessageAnswer::no;
+        }
+        std::optional<std::string> browseForFolder(const std::string&, const std::string&) override {
+            return std::nullopt;
+        }
+    } dialogs;
+    dialogs.count = &prompts;
+    ManageMent asking(ctx, animation, &dialogs, &shares);
+    dialogs.whileOpen = [&] {
+        if (prompts > 1) return;
+        test::writeCp932Lines(base.path() / "OrvShare" / "REM" / "ADD", {"222&1 GB&u2&second"});
+        asking.Timer3();
+    };
+    asking.Timer3();
+    EXPECT_EQ(prompts, 1);
+    asking.Timer3();  // the second request is taken at the next tick
+    EXPECT_EQ(prompts, 2);
+}
+
 TEST(IconAnimation, StepsThroughSevenFramesAndRestsOnAnyOtherState) {
     IconAnimation animation("1.0.4");
     std::vector<int> shown;
