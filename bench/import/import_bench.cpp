@@ -32,14 +32,19 @@ void writeReport(const fs::path& file, int agent) {
     out.writeLine("ToBkup=\\\\FILESV\\Backup" + std::to_string(agent % 20) + "\\" + host);
     for (const char* source : {"Fav", "Dtp", "Mdc", "SPF01", "SPF02", "SPF03"}) {
         out.writeLine(std::string(source) + "=C:\\Users\\user\\" + source);
-        out.writeLine(std::string(source) + (std::string(source).size() > 3 ? "SZ=" : "Sz=") + "123456789");
-        out.writeLine(std::string("To") + source + (std::string(source).size() > 3 ? "SZ=" : "Sz=") + "123456000");
+        out.writeLine(std::string(source) + (std::string(source).size() > 3 ? "SZ=" : "Sz=") +
+                      "123456789");
+        out.writeLine(std::string("To") + source +
+                      (std::string(source).size() > 3 ? "SZ=" : "Sz=") + "123456000");
         out.writeLine(std::string("RepSW") + source + "=1");
     }
-    for (const char* line : {"RepSW=1", "RmtConnect=0", "RmtComnm=", "RestStart=0", "TBKSz=740740734",
-                             "TBKFSz=740736000", "RSRT=99%", "TLFileQTY=12034", "CPFileQTY=120", "SKFileQTY=11900",
-                             "MSFileQTY=0", "FAFileQTY=2", "EXFileQTY=12", "RunLVL=1", "CHKLVL=2", "RepSWALL=1",
-                             "DiskError=", "Status=Idol", "AgtVer=2.1.0", "ErNo=03", "UPDT=2026/12/07 9:05:03"})
+    for (const char* line : {"RepSW=1",         "RmtConnect=0",    "RmtComnm=",
+                             "RestStart=0",     "TBKSz=740740734", "TBKFSz=740736000",
+                             "RSRT=99%",        "TLFileQTY=12034", "CPFileQTY=120",
+                             "SKFileQTY=11900", "MSFileQTY=0",     "FAFileQTY=2",
+                             "EXFileQTY=12",    "RunLVL=1",        "CHKLVL=2",
+                             "RepSWALL=1",      "DiskError=",      "Status=Idol",
+                             "AgtVer=2.1.0",    "ErNo=03",         "UPDT=2026/12/07 9:05:03"})
         out.writeLine(line);
     out.commit();
 }
@@ -68,10 +73,12 @@ std::pair<double, double> measured(Work work) {
 
 int main(int argc, char** argv) {
     const int agents = argc > 1 ? std::atoi(argv[1]) : 10000;
-    const fs::path base = fs::temp_directory_path() / ("plenvo-bench-" + std::to_string(::getpid()));
+    const fs::path base =
+        fs::temp_directory_path() / ("plenvo-bench-" + std::to_string(::getpid()));
     fs::create_directories(base / "OrvShare" / "RST");
     store::installMngDatabase(base / "Mng.mdb");
-    for (int i = 0; i < agents; ++i) writeReport(base / "OrvShare" / "RST" / ("PC" + std::to_string(i) + ".txt"), i);
+    for (int i = 0; i < agents; ++i)
+        writeReport(base / "OrvShare" / "RST" / ("PC" + std::to_string(i) + ".txt"), i);
 
     platform::SystemClock clock;
     platform::SilentFailureLog failures;
@@ -86,7 +93,8 @@ int main(int argc, char** argv) {
     };
 
     const auto [copySeconds, copyMb] = measured([&] {
-        const std::string cmd = "cp -r '" + (base / "OrvShare" / "RST").string() + "' '" + (base / "copy").string() + "'";
+        const std::string cmd = "cp -r '" + (base / "OrvShare" / "RST").string() + "' '" +
+                                (base / "copy").string() + "'";
         std::system(cmd.c_str());
     });
     const auto [firstSeconds, firstMb] = measured(pass);

@@ -32,7 +32,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
                 options.install = value;
             } else {
                 int ms = 0;
-                const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), ms);
+                const auto [end, ec] =
+                    std::from_chars(value.data(), value.data() + value.size(), ms);
                 if (ec != std::errc() || end != value.data() + value.size() || ms < 1)
                     return {std::nullopt, "--tick-ms takes a whole number of milliseconds above 0"};
                 options.tickMs = ms;

@@ -37,7 +37,8 @@ bool installTo(const std::filesystem::path& folder, void (*say)(const std::strin
     }
 
     try {
-        say(store::installMngDatabase(folder / "Mng.mdb") ? "made Mng.mdb" : "kept the existing Mng.mdb");
+        say(store::installMngDatabase(folder / "Mng.mdb") ? "made Mng.mdb"
+                                                          : "kept the existing Mng.mdb");
     } catch (const std::exception& e) {
         say(std::string("could not make Mng.mdb: ") + e.what());
         ok = false;

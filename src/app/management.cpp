@@ -21,21 +21,24 @@ namespace {
 
 // Marks a timer's work as running for as long as it lasts.
 class Running {
-public:
+  public:
     explicit Running(bool& flag) : flag_(flag) { flag_ = true; }
     ~Running() { flag_ = false; }
     Running(const Running&) = delete;
     Running& operator=(const Running&) = delete;
 
-private:
+  private:
     bool& flag_;
 };
 
 }  // namespace
 
-ManageMent::ManageMent(const platform::RunContext& ctx, IconAnimation& animation, platform::Dialogs* dialogs,
-                       platform::ShareService* shares)
-    : ctx_(ctx), animation_(animation), dialogs_(dialogs), shares_(shares ? *shares : systemShares_) {}
+ManageMent::ManageMent(const platform::RunContext& ctx, IconAnimation& animation,
+                       platform::Dialogs* dialogs, platform::ShareService* shares)
+    : ctx_(ctx),
+      animation_(animation),
+      dialogs_(dialogs),
+      shares_(shares ? *shares : systemShares_) {}
 
 void ManageMent::step(const char* name, const std::function<void()>& work) {
     try {
@@ -87,8 +90,8 @@ void ManageMent::makeStartupEntry() {
     const std::string file = platform::startupEntryFileName(kStartupEntryName);
     if (platform::fileExists(std::filesystem::path(values_.allUsersStartupFolder) / file)) return;
     if (platform::fileExists(std::filesystem::path(values_.startupFolder) / file)) return;
-    platform::createStartupEntry(values_.startupFolder, kStartupEntryName, ctx_.base.at("\\PlenvoBackupMng"),
-                                 ctx_.base.root());
+    platform::createStartupEntry(values_.startupFolder, kStartupEntryName,
+                                 ctx_.base.at("\\PlenvoBackupMng"), ctx_.base.root());
 }
 
 void ManageMent::Timer1() {

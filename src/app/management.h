@@ -15,11 +15,11 @@ namespace plenvo::app {
 // The console's main window without its looks: the start-up sequence, the
 // three timers with their counters, and the work each of them does.
 class ManageMent {
-public:
+  public:
     // `dialogs` is null when nobody sits at the console (headless); `shares`
     // null means this machine's own share service.
-    ManageMent(const platform::RunContext& ctx, IconAnimation& animation, platform::Dialogs* dialogs,
-               platform::ShareService* shares = nullptr);
+    ManageMent(const platform::RunContext& ctx, IconAnimation& animation,
+               platform::Dialogs* dialogs, platform::ShareService* shares = nullptr);
 
     // Start-up from the environment values on. Every step that fails is
     // skipped; the next one runs.
@@ -33,7 +33,9 @@ public:
     void ErrCHK();
 
     // Opens the removable media check window (set by the desktop console).
-    void setCheckWindowOpener(std::function<void()> opener) { openCheckWindow_ = std::move(opener); }
+    void setCheckWindowOpener(std::function<void()> opener) {
+        openCheckWindow_ = std::move(opener);
+    }
 
     bool resultFolderAndDatabaseExist() const;
     const StartupValues& values() const { return values_; }
@@ -42,7 +44,7 @@ public:
     const std::string& TimCnt2() const { return timCnt2_; }
     const platform::RunContext& context() const { return ctx_; }
 
-private:
+  private:
     // Runs one step; a failure is told and the caller goes on.
     void step(const char* name, const std::function<void()>& work);
     void makeFolderTree();

@@ -5,7 +5,8 @@
 namespace plenvo::app {
 
 int ShareAdd(std::string path, const std::string& computerName, platform::ShareService& shares) {
-    if (!path.empty() && (path.back() == '\\' || path.back() == '/') && path.size() > 1) path.pop_back();
+    if (!path.empty() && (path.back() == '\\' || path.back() == '/') && path.size() > 1)
+        path.pop_back();
     // Shares are only ever added on this machine; a UNC base folder names another server.
     const std::string server = path.rfind("\\\\", 0) == 0 ? SrvNmGet(path) : computerName;
     if (server != computerName) return 0;

@@ -6,13 +6,13 @@ namespace plenvo::app {
 
 // Values taken once at start-up and read by the whole program afterwards.
 struct StartupValues {
-    std::string version;               // "1.0.4"
+    std::string version;  // "1.0.4"
     std::string computerName;
     std::string userProfileFolder;
-    std::string workingFolder;         // from TEMP
-    std::string startupFolder;         // the user's
+    std::string workingFolder;  // from TEMP
+    std::string startupFolder;  // the user's
     std::string allUsersStartupFolder;
-    std::string serverShareFolder;     // "\\" + computer name + "\OrvShare$"
+    std::string serverShareFolder;  // "\\" + computer name + "\OrvShare$"
 };
 
 }  // namespace plenvo::app

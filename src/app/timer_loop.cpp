@@ -49,7 +49,9 @@ TimerLoop::TimerLoop(ManageMent& management, int intervalMs) : timers_(new Timer
     for (QTimer* t : {&timers_->timer1, &timers_->timer2, &timers_->timer3}) t->start();
 }
 
-TimerLoop::~TimerLoop() { delete timers_; }
+TimerLoop::~TimerLoop() {
+    delete timers_;
+}
 
 void TimerLoop::setTimer1Enabled(bool enabled) {
     if (enabled)
@@ -58,12 +60,15 @@ void TimerLoop::setTimer1Enabled(bool enabled) {
         timers_->timer1.stop();
 }
 
-bool TimerLoop::timer1Enabled() const { return timers_->timer1.isActive(); }
+bool TimerLoop::timer1Enabled() const {
+    return timers_->timer1.isActive();
+}
 
 void quitOnTerminationSignals() {
     if (signalPipe[0] >= 0) return;
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    auto* notifier =
+        new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, [] { QCoreApplication::quit(); });
     struct sigaction action {};
     action.sa_handler = onSignal;

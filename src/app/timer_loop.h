@@ -9,7 +9,7 @@ namespace plenvo::app {
 // Drives the three timers of the main window on the running Qt event loop;
 // a failure inside a tick is told and never ends the console.
 class TimerLoop {
-public:
+  public:
     TimerLoop(ManageMent& management, int intervalMs);
     ~TimerLoop();
     TimerLoop(const TimerLoop&) = delete;
@@ -19,7 +19,7 @@ public:
     void setTimer1Enabled(bool enabled);
     bool timer1Enabled() const;
 
-private:
+  private:
     struct Timers;
     Timers* timers_;
 };

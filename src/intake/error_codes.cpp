@@ -6,7 +6,8 @@ namespace {
 std::string replaceAll(std::string_view text, std::string_view what, std::string_view with) {
     std::string out;
     size_t pos = 0;
-    for (size_t hit; (hit = text.find(what, pos)) != std::string_view::npos; pos = hit + what.size()) {
+    for (size_t hit; (hit = text.find(what, pos)) != std::string_view::npos;
+         pos = hit + what.size()) {
         out.append(text.substr(pos, hit - pos));
         out.append(with);
     }
@@ -16,7 +17,9 @@ std::string replaceAll(std::string_view text, std::string_view what, std::string
 
 }  // namespace
 
-bool hasCode(std::string_view list, std::string_view code) { return list.find(code) != std::string_view::npos; }
+bool hasCode(std::string_view list, std::string_view code) {
+    return list.find(code) != std::string_view::npos;
+}
 
 std::string withCode(std::string_view list, std::string_view code) {
     if (list.empty()) return std::string(code);

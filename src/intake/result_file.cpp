@@ -69,7 +69,8 @@ std::optional<std::string_view> valueOfLine(std::string_view line) {
     const size_t first = line.find('=');
     if (first == std::string_view::npos) return std::nullopt;
     const size_t second = line.find('=', first + 1);
-    return line.substr(first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1);
+    return line.substr(
+        first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1);
 }
 
 std::optional<double> parseNumber(std::string_view text) {
@@ -82,11 +83,12 @@ std::optional<double> parseNumber(std::string_view text) {
     while (end > i && text[end - 1] == ' ') --end;
     for (size_t k = i; k < end; ++k) {
         const char c = text[k];
-        if (c == ',' && k > i && k + 1 < end && std::isdigit(static_cast<unsigned char>(text[k - 1])) &&
+        if (c == ',' && k > i && k + 1 < end &&
+            std::isdigit(static_cast<unsigned char>(text[k - 1])) &&
             std::isdigit(static_cast<unsigned char>(text[k + 1])))
             continue;
-        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '+' || c == '-' || c == 'e' ||
-              c == 'E'))
+        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '+' || c == '-' ||
+              c == 'e' || c == 'E'))
             return std::nullopt;
         digits += c;
     }
@@ -94,7 +96,8 @@ std::optional<double> parseNumber(std::string_view text) {
     errno = 0;
     char* stop = nullptr;
     const double value = std::strtod(digits.c_str(), &stop);
-    if (stop != digits.c_str() + digits.size() || errno == ERANGE || !std::isfinite(value)) return std::nullopt;
+    if (stop != digits.c_str() + digits.size() || errno == ERANGE || !std::isfinite(value))
+        return std::nullopt;
     return value;
 }
 
@@ -107,7 +110,7 @@ std::optional<std::int64_t> parseCount(std::string_view text) {
 }
 
 void matchLine(std::string_view line, ParsedReport& report) {
-    if (line.size() < 4) return;  // shorter than every key
+    if (line.size() < 4) return;                           // shorter than every key
     std::optional<std::optional<std::string_view>> value;  // computed once, on the first match
     for (size_t k = 0; k < kResultKeyCount; ++k) {
         const ResultKey& key = kResultKeys[k];
@@ -117,7 +120,9 @@ void matchLine(std::string_view line, ParsedReport& report) {
         if (!*value) continue;
         const std::string_view text = **value;
         switch (key.kind) {
-            case ValueKind::text: report.values[k] = std::string(text); break;
+            case ValueKind::text:
+                report.values[k] = std::string(text);
+                break;
             case ValueKind::number:
                 if (auto n = parseNumber(text)) report.values[k] = *n;
                 break;

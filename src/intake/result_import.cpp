@@ -32,10 +32,11 @@ std::string columnList() {
     return columns + "FileNM,ErNo,UPDT";
 }
 
-constexpr int kWrittenColumns = static_cast<int>(kResultKeyCount) + 1;  // 49 report fields, FileNM, ErNo, UPDT
+constexpr int kWrittenColumns =
+    static_cast<int>(kResultKeyCount) + 1;  // 49 report fields, FileNM, ErNo, UPDT
 
 class RowWriter {
-public:
+  public:
     explicit RowWriter(Connection& db)
         : lookup_(db.prepare("SELECT rowid, ErNo FROM UserLog WHERE ComNM = ?1 COLLATE NOCASE "
                              "AND UserID = ?2 COLLATE NOCASE "
@@ -70,7 +71,7 @@ public:
         st.run();
     }
 
-private:
+  private:
     static std::string insertSql() {
         std::string marks;
         for (int i = 0; i < kWrittenColumns; ++i) marks += i ? ",?" : "?";

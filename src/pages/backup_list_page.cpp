@@ -24,7 +24,8 @@ constexpr const char* kHead[] = {
     "</head>",
     "<body link=blue vlink=purple>",
     "<META   HTTP-EQUIV=\"refresh\" CONTENT=120>",
-    "<p><font size=+3 face=\"Impact, Haettenschweiler, Arial Black\" color=#000099>   Backup Management "
+    "<p><font size=+3 face=\"Impact, Haettenschweiler, Arial Black\" color=#000099>   Backup "
+    "Management "
     "Menu</font></p>",
     "<p><font size=+1 color=#FF3366>最新の情報を確認する時は「F5」を押してください</font></p>",
     "<p><a href=DiskChk.htm>ドライブ使用状況</a></p>",
@@ -51,12 +52,14 @@ constexpr const char* kHead[] = {
 };
 
 constexpr const char* kSourceSizes[] = {"MdcSz", "DtpSz", "FavSz", "SPF01SZ", "SPF02SZ", "SPF03SZ"};
-constexpr const char* kDestinationSizes[] = {"ToMdcSz", "ToDtpSz", "ToFavSz", "ToSPF01SZ", "ToSPF02SZ", "ToSPF03SZ"};
-constexpr const char* kCounts[] = {"TLFileQTY", "CPFileQTY", "SKFileQTY", "MSFileQTY", "FAFileQTY", "EXFileQTY"};
+constexpr const char* kDestinationSizes[] = {"ToMdcSz",   "ToDtpSz",   "ToFavSz",
+                                             "ToSPF01SZ", "ToSPF02SZ", "ToSPF03SZ"};
+constexpr const char* kCounts[] = {"TLFileQTY", "CPFileQTY", "SKFileQTY",
+                                   "MSFileQTY", "FAFileQTY", "EXFileQTY"};
 
 // Column access by name on the ordered UserLog read; the names are looked up once.
 class Row {
-public:
+  public:
     explicit Row(const Statement& st) : st_(st) {}
     std::string text(const char* field) const {
         const int i = index(field);
@@ -67,7 +70,7 @@ public:
         return i < 0 ? std::nullopt : st_.number(i);
     }
 
-private:
+  private:
     int index(const char* field) const {
         auto [it, fresh] = columns_.try_emplace(field);
         if (fresh) it->second = st_.columnIndex(field);
@@ -102,7 +105,8 @@ long barWidth(double destination, double source) {
 }
 
 std::string stateEnding(const std::string& state) {
-    if (state == "Run") return " TARGET=_blank><IMG SRC=./img/run.gif BORDER=0 WIDTH=30 HEIGHT=30>実行中";
+    if (state == "Run")
+        return " TARGET=_blank><IMG SRC=./img/run.gif BORDER=0 WIDTH=30 HEIGHT=30>実行中";
     if (state == "Idol") return " TARGET=_blank>待機中";
     if (state == "Reprication") return " TARGET=_blank>レプリケーション";
     if (state == "Boot") return " TARGET=_blank>システム起動";
@@ -110,7 +114,8 @@ std::string stateEnding(const std::string& state) {
 }
 
 // A result file untouched for more than ten minute boundaries means a silent agent.
-std::string stateWord(const std::string& status, const std::string& fileNm, const platform::LocalTime& now) {
+std::string stateWord(const std::string& status, const std::string& fileNm,
+                      const platform::LocalTime& now) {
     const auto modified = fileNm.empty() ? std::nullopt : platform::lastModified(fileNm);
     if (!modified) return "?";
     if (store::minutesBetween(*modified, now) > 10) return "?";
@@ -118,7 +123,7 @@ std::string stateWord(const std::string& status, const std::string& fileNm, cons
 }
 
 class CommentTexts {
-public:
+  public:
     explicit CommentTexts(store::Connection& db) : db_(db) {}
     std::string commentFor(const std::string& erNo) {
         std::string comment;
@@ -137,13 +142,14 @@ public:
         return comment;
     }
 
-private:
+  private:
     store::Connection& db_;
     std::map<std::string, std::string> titles_;
 };
 
-void writeRow(TextWriter& page, const Row& row, const std::string& colour, const std::string& comment,
-              const std::string& viewerName, const platform::LocalTime& now) {
+void writeRow(TextWriter& page, const Row& row, const std::string& colour,
+              const std::string& comment, const std::string& viewerName,
+              const platform::LocalTime& now) {
     const std::string comNm = row.text("ComNM");
     const std::string userId = row.text("UserID");
     std::string toBkup = row.text("ToBkup");
@@ -152,24 +158,25 @@ void writeRow(TextWriter& page, const Row& row, const std::string& colour, const
     const auto source = total(row, kSourceSizes);
     const auto destination = total(row, kDestinationSizes);
     const std::string restore = app::ParentPathGet(toBkup);
-    const std::string hostColour = row.text("ErNo").find_first_of("0123456789") != std::string::npos
-                                       ? "#FF0000" : "#000000";
+    const std::string hostColour =
+        row.text("ErNo").find_first_of("0123456789") != std::string::npos ? "#FF0000" : "#000000";
 
     page.writeLine("  <TR bgcolor=" + colour + " style='font-size:9.0pt'>");
-    page.writeLine("      <TD ROWSPAN=2 ALIGN=center style='font-size:9.0pt;color:" + hostColour + "'>" +
-                   htmlEscaped(comNm) + "</TD>");
+    page.writeLine("      <TD ROWSPAN=2 ALIGN=center style='font-size:9.0pt;color:" + hostColour +
+                   "'>" + htmlEscaped(comNm) + "</TD>");
     page.writeLine("      <TD ROWSPAN=2 ALIGN=center>" + htmlEscaped(row.text("AgtVer")) + "</TD>");
     page.writeLine("      <TD ROWSPAN=2 ALIGN=center>" + htmlEscaped(row.text("UserName")) + "(" +
                    htmlEscaped(userId) + ")" + "</TD>");
     page.writeLine("      <TD ALIGN=center>" + htmlEscaped(updt) + "</TD>");
     const std::string bar = rsrt == "100%" ? "GRF100.bmp" : "GRF.bmp";
-    page.writeLine("      <TD ROWSPAN=2 ALIGN=Left style='font-size:11.0pt'><img SRC=./img/" + bar +
-                   " BORDER=0 WIDTH=" + std::to_string(barWidth(destination.value_or(0), source.value_or(0))) +
-                   " HEIGHT=20>" + " " + htmlEscaped(rsrt) + "</TD>");
+    page.writeLine(
+        "      <TD ROWSPAN=2 ALIGN=Left style='font-size:11.0pt'><img SRC=./img/" + bar +
+        " BORDER=0 WIDTH=" + std::to_string(barWidth(destination.value_or(0), source.value_or(0))) +
+        " HEIGHT=20>" + " " + htmlEscaped(rsrt) + "</TD>");
     for (int i = 0; i < 6; ++i) {
         const char* colourName = i < 3 ? "blue" : "red";
-        page.writeLine(std::string("      <TD ALIGN=right><span style='font-size:9.0pt;color:") + colourName +
-                       "'>" + countText(row, kCounts[i]) + "</span></TD>");
+        page.writeLine(std::string("      <TD ALIGN=right><span style='font-size:9.0pt;color:") +
+                       colourName + "'>" + countText(row, kCounts[i]) + "</span></TD>");
     }
     page.write("      <TD ROWSPAN=2 ALIGN=center><a href='./VBS/" + htmlEscaped(viewerName) + "'" +
                stateEnding(stateWord(row.text("Status"), row.text("FileNM"), now)));
@@ -186,7 +193,8 @@ void writeRow(TextWriter& page, const Row& row, const std::string& colour, const
 }  // namespace
 
 std::optional<std::string> InfoSet(store::Connection& db, const std::string& code) {
-    Statement st = db.prepare("SELECT Title FROM MailTextMST WHERE MNo = ?1 ORDER BY rowid LIMIT 1");
+    Statement st =
+        db.prepare("SELECT Title FROM MailTextMST WHERE MNo = ?1 ORDER BY rowid LIMIT 1");
     st.bind(1, code);
     if (!st.step()) return std::nullopt;
     return st.text(0);

@@ -11,8 +11,8 @@ namespace plenvo::pages {
 namespace {
 
 bool safeChar(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
-           c == '.';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_' || c == '.';
 }
 
 // Appends the name with unsafe characters replaced; true when one was.
@@ -55,7 +55,9 @@ void writeLogViewer(const std::filesystem::path& file, const std::string& toBkup
         "Set WshShell = WScript.CreateObject(\"Wscript.Shell\")\r\n"
         "Set fs = WScript.CreateObject(\"Scripting.FileSystemObject\")\r\n"
         "Set WshEnv = WSHShell.Environment(\"PROCESS\")\r\n"
-        "rcmd=\"notepad.exe \" & \"" + vbsStringEscaped(toBkup) + "\\Log.txt\"\r\n"
+        "rcmd=\"notepad.exe \" & \"" +
+        vbsStringEscaped(toBkup) +
+        "\\Log.txt\"\r\n"
         "WshShell.RUN(rcmd)\r\n"
         "Wscript.Quit\r\n");
     // Rewriting thousands of unchanged scripts every minute costs the disk

@@ -20,7 +20,8 @@ BaseFolder::BaseFolder(std::filesystem::path root) : root_(std::move(root)) {}
 std::string existingSpelling(const std::filesystem::path& folder, const std::string& name) {
     std::error_code ec;
     if (std::filesystem::exists(folder / name, ec)) return name;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
         const std::string entry = it->path().filename().string();
         if (sameIgnoringCase(entry, name)) return entry;
     }

@@ -9,7 +9,7 @@ namespace plenvo::platform {
 // The folder that holds the console; every path of the system is this folder
 // followed by a fixed tail written Windows-style ("\OrvShare\RST").
 class BaseFolder {
-public:
+  public:
     explicit BaseFolder(std::filesystem::path root);
 
     const std::filesystem::path& root() const { return root_; }
@@ -19,7 +19,7 @@ public:
     // "\OrvShare\REM\RM" name one file. Meant for the system's fixed tails.
     std::filesystem::path at(std::string_view windowsTail) const;
 
-private:
+  private:
     std::filesystem::path root_;
 };
 

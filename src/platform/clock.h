@@ -9,13 +9,13 @@ struct LocalTime {
 };
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual LocalTime now() const = 0;
 };
 
 class SystemClock final : public Clock {
-public:
+  public:
     LocalTime now() const override;
 };
 

@@ -103,7 +103,8 @@ std::string findProgram(const std::string& name) {
     while (start <= dirs.size()) {
         size_t end = dirs.find(':', start);
         if (end == std::string::npos) end = dirs.size();
-        const std::filesystem::path candidate = std::filesystem::path(dirs.substr(start, end - start)) / name;
+        const std::filesystem::path candidate =
+            std::filesystem::path(dirs.substr(start, end - start)) / name;
         if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
         start = end + 1;
     }

@@ -14,7 +14,8 @@ constexpr const char* kAttributeName = "user.DOSATTRIB";
 
 void setAttributes(const std::filesystem::path& path, int value) {
     const bool folder = folderExists(path);
-    const int kept = folder ? ((value & (kHidden | kSystem)) | kDirectory) : (value & (kHidden | kSystem));
+    const int kept =
+        folder ? ((value & (kHidden | kSystem)) | kDirectory) : (value & (kHidden | kSystem));
     char text[16];
     const int n = std::snprintf(text, sizeof text, "0x%x", kept);
     ::setxattr(path.c_str(), kAttributeName, text, static_cast<size_t>(n), 0);

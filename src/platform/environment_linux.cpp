@@ -20,7 +20,8 @@ std::string computerName() {
 }
 
 std::string userProfileFolder() {
-    if (auto profile = environmentValue("USERPROFILE"); profile && !profile->empty()) return *profile;
+    if (auto profile = environmentValue("USERPROFILE"); profile && !profile->empty())
+        return *profile;
     return environmentValue("HOME").value_or("/");
 }
 

@@ -44,7 +44,8 @@ std::optional<LocalTime> lastModified(const std::filesystem::path& path) {
     if (::stat(path.c_str(), &st) != 0) return std::nullopt;
     std::tm tm{};
     if (!::localtime_r(&st.st_mtime, &tm)) return std::nullopt;
-    return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+    return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                     tm.tm_hour,        tm.tm_min,     tm.tm_sec};
 }
 
 bool deleteFile(const std::filesystem::path& path) {

@@ -21,6 +21,8 @@ Control& Form::add(Control control) {
     return controls_.back();
 }
 
-std::string arrayName(const std::string& name, int index) { return name + "(" + std::to_string(index) + ")"; }
+std::string arrayName(const std::string& name, int index) {
+    return name + "(" + std::to_string(index) + ")";
+}
 
 }  // namespace plenvo::platform

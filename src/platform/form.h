@@ -20,9 +20,9 @@ struct Control {
     std::string name;  // "Command2", "ToBkupF", "CHG(3)" for element 3 of an array
     ControlKind kind = ControlKind::label;
     Geometry geometry;
-    std::string frame;    // name of the frame that holds it; empty for the window itself
-    std::string caption;  // labels, buttons, frames, check boxes
-    std::string text;     // text boxes
+    std::string frame;               // name of the frame that holds it; empty for the window itself
+    std::string caption;             // labels, buttons, frames, check boxes
+    std::string text;                // text boxes
     std::vector<std::string> lines;  // list boxes
     int selected = -1;               // list boxes: selected line, -1 for none
     bool checked = false;            // check boxes
@@ -36,7 +36,7 @@ struct Control {
 };
 
 class Form {
-public:
+  public:
     virtual ~Form() = default;
 
     virtual std::string caption() const = 0;
@@ -58,11 +58,11 @@ public:
     // The window asks to be closed (its own close, not the user's).
     bool unloadRequested() const { return unloadRequested_; }
 
-protected:
+  protected:
     Control& add(Control control);
     void requestUnload() { unloadRequested_ = true; }
 
-private:
+  private:
     std::vector<Control> controls_;
     bool unloadRequested_ = false;
 };
@@ -70,7 +70,7 @@ private:
 // Shows other windows modally; the timers keep ticking meanwhile. A host runs
 // Form_Load, lets the user work, and runs Form_Unload when the window closes.
 class WindowHost {
-public:
+  public:
     virtual ~WindowHost() = default;
     virtual void showModal(Form& form) = 0;
 };

@@ -16,18 +16,20 @@ void grantEverybodyFullAccess(const std::filesystem::path& folder);
 // The two operations as a service, so that tests can watch start-up use them
 // without touching this machine's shares.
 class ShareService {
-public:
+  public:
     virtual ~ShareService() = default;
     virtual void addShare(const std::string& name, const std::filesystem::path& folder) = 0;
     virtual void grantAccess(const std::filesystem::path& folder) = 0;
 };
 
 class SystemShareService final : public ShareService {
-public:
+  public:
     void addShare(const std::string& name, const std::filesystem::path& folder) override {
         addNetworkShare(name, folder);
     }
-    void grantAccess(const std::filesystem::path& folder) override { grantEverybodyFullAccess(folder); }
+    void grantAccess(const std::filesystem::path& folder) override {
+        grantEverybodyFullAccess(folder);
+    }
 };
 
 }  // namespace plenvo::platform

@@ -14,8 +14,8 @@ void addNetworkShare(const std::string& name, const std::filesystem::path& folde
     // because names would be looked up through a running smbd.
     // "net usershare add" replaces an existing share of the same name, and the
     // call is waited for, so the share is never missing afterwards.
-    runBounded({net, "usershare", "add", name, path, "", "S-1-1-0:F,S-1-5-32-544:F,S-1-5-32-545:F,S-1-5-18:F",
-                "guest_ok=n"},
+    runBounded({net, "usershare", "add", name, path, "",
+                "S-1-1-0:F,S-1-5-32-544:F,S-1-5-32-545:F,S-1-5-18:F", "guest_ok=n"},
                std::chrono::seconds(10));
 }
 

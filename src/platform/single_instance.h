@@ -8,7 +8,7 @@ namespace plenvo::platform {
 // Held for the life of the console: a second console for the same base folder
 // cannot take it. Nothing is written inside the base folder.
 class SingleInstanceGuard {
-public:
+  public:
     virtual ~SingleInstanceGuard() = default;
 };
 

@@ -9,6 +9,7 @@ namespace plenvo::platform {
 // The file name of the entry in a start-up folder, from the entry's base name.
 std::string startupEntryFileName(const std::string& name);
 void createStartupEntry(const std::filesystem::path& folder, const std::string& name,
-                        const std::filesystem::path& target, const std::filesystem::path& workingFolder);
+                        const std::filesystem::path& target,
+                        const std::filesystem::path& workingFolder);
 
 }  // namespace plenvo::platform

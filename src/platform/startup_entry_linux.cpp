@@ -1,5 +1,6 @@
-#include "platform/startup_entry.h"
 #include <cstdio>
+
+#include "platform/startup_entry.h"
 
 namespace plenvo::platform {
 namespace {
@@ -17,16 +18,20 @@ std::string quotedExec(const std::string& path) {
 
 }  // namespace
 
-std::string startupEntryFileName(const std::string& name) { return name + ".desktop"; }
+std::string startupEntryFileName(const std::string& name) {
+    return name + ".desktop";
+}
 
 void createStartupEntry(const std::filesystem::path& folder, const std::string& name,
-                        const std::filesystem::path& target, const std::filesystem::path& workingFolder) {
+                        const std::filesystem::path& target,
+                        const std::filesystem::path& workingFolder) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     std::FILE* f = std::fopen((folder / startupEntryFileName(name)).c_str(), "wb");
     if (!f) return;
-    const std::string text = "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=" +
-                             quotedExec(target.string()) + "\nPath=" + workingFolder.string() +
+    const std::string text = "[Desktop Entry]\nType=Application\nName=" + name +
+                             "\nExec=" + quotedExec(target.string()) +
+                             "\nPath=" + workingFolder.string() +
                              "\nTerminal=false\nX-GNOME-Autostart-enabled=true\n";
     std::fwrite(text.data(), 1, text.size(), f);
     std::fclose(f);

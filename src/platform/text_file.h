@@ -19,7 +19,7 @@ std::string encodeCp932(std::string_view utf8);
 // than the limit is passed over whole (its bytes are not kept), so a file of one
 // huge line cannot exhaust memory.
 class TextReader {
-public:
+  public:
     static constexpr size_t kDefaultLineLimit = 64 * 1024;
 
     // Throws std::system_error when the file cannot be opened.
@@ -33,7 +33,7 @@ public:
     // How many lines were passed over for their length so far.
     size_t overlongLines() const { return overlong_; }
 
-private:
+  private:
     std::FILE* file_;
     size_t limit_;
     size_t overlong_ = 0;
@@ -50,7 +50,7 @@ private:
 // on commit(), so a reader never meets a half-written file; `append` adds to
 // the end of an existing file (or makes a new one).
 class TextWriter {
-public:
+  public:
     enum class Mode { create, replace, append };
 
     // Throws std::system_error when the file cannot be opened.
@@ -67,7 +67,7 @@ public:
     // beside it that commit() renames over the target.
     const std::filesystem::path& writingPath() const { return writing_; }
 
-private:
+  private:
     std::filesystem::path target_;
     std::filesystem::path writing_;
     std::FILE* file_;

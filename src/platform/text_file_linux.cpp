@@ -11,7 +11,7 @@ namespace plenvo::platform {
 namespace {
 
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
         if (cd_ == reinterpret_cast<iconv_t>(-1))
             throw std::system_error(errno, std::generic_category(), "iconv_open");
@@ -45,7 +45,7 @@ public:
         return out;
     }
 
-private:
+  private:
     iconv_t cd_;
 };
 
@@ -68,14 +68,17 @@ size_t utf8Length(unsigned char lead) {
 std::string decodeCp932(std::string_view bytes) {
     if (isAscii(bytes)) return std::string(bytes);
     Converter conv("UTF-8", "CP932");
-    return conv.run(bytes, [](std::string_view) { return std::pair{std::string("\xEF\xBF\xBD"), size_t{1}}; });
+    return conv.run(bytes, [](std::string_view) {
+        return std::pair{std::string("\xEF\xBF\xBD"), size_t{1}};
+    });
 }
 
 std::string encodeCp932(std::string_view utf8) {
     if (isAscii(utf8)) return std::string(utf8);
     Converter conv("CP932", "UTF-8");
     return conv.run(utf8, [](std::string_view rest) {
-        const size_t n = std::min(utf8Length(static_cast<unsigned char>(rest.front())), rest.size());
+        const size_t n =
+            std::min(utf8Length(static_cast<unsigned char>(rest.front())), rest.size());
         return std::pair{std::string("?"), n};
     });
 }
@@ -85,7 +88,9 @@ TextReader::TextReader(const std::filesystem::path& path, size_t lineLimit)
     if (!file_) throw std::system_error(errno, std::generic_category(), "open " + path.string());
 }
 
-TextReader::~TextReader() { std::fclose(file_); }
+TextReader::~TextReader() {
+    std::fclose(file_);
+}
 
 bool TextReader::fill() {
     if (eof_) return false;
@@ -129,12 +134,14 @@ bool TextReader::readLine(std::string& line) {
     }
 }
 
-TextWriter::TextWriter(const std::filesystem::path& path, Mode mode) : target_(path), writing_(path) {
+TextWriter::TextWriter(const std::filesystem::path& path, Mode mode)
+    : target_(path), writing_(path) {
     const char* how = "wb";
     if (mode == Mode::append) how = "ab";
     if (mode == Mode::replace) writing_ += ".new~";
     file_ = std::fopen(writing_.c_str(), how);
-    if (!file_) throw std::system_error(errno, std::generic_category(), "create " + writing_.string());
+    if (!file_)
+        throw std::system_error(errno, std::generic_category(), "create " + writing_.string());
 }
 
 TextWriter::~TextWriter() {

@@ -15,7 +15,9 @@ long dayNumber(int y, int m, int d) {
     return era * 146097 + doe - 719468;
 }
 
-bool leap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool leap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int daysInMonth(int y, int m) {
     static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -44,8 +46,8 @@ bool readNumber(std::string_view text, size_t& pos, int maxDigits, int& out) {
 
 std::string storedText(const LocalTime& t) {
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
     return buffer;
 }
 
@@ -59,8 +61,8 @@ std::string generalText(const LocalTime& t) {
     if (t.hour == 0 && t.minute == 0 && t.second == 0)
         std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d", t.year, t.month, t.day);
     else
-        std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d %d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                      t.minute, t.second);
+        std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d %d:%02d:%02d", t.year, t.month, t.day,
+                      t.hour, t.minute, t.second);
     return buffer;
 }
 
@@ -78,13 +80,15 @@ std::optional<LocalTime> parseDateTime(std::string_view text) {
     const char separator = text[pos];
     if (separator != '/' && separator != '-') return std::nullopt;
     ++pos;
-    if (!readNumber(text, pos, 2, t.month) || pos >= text.size() || text[pos] != separator) return std::nullopt;
+    if (!readNumber(text, pos, 2, t.month) || pos >= text.size() || text[pos] != separator)
+        return std::nullopt;
     ++pos;
     if (!readNumber(text, pos, 2, t.day)) return std::nullopt;
     if (pos < text.size()) {
         if (text[pos] != ' ' && text[pos] != 'T') return std::nullopt;
         while (pos < text.size() && (text[pos] == ' ' || text[pos] == 'T')) ++pos;
-        if (!readNumber(text, pos, 2, t.hour) || pos >= text.size() || text[pos] != ':') return std::nullopt;
+        if (!readNumber(text, pos, 2, t.hour) || pos >= text.size() || text[pos] != ':')
+            return std::nullopt;
         ++pos;
         if (!readNumber(text, pos, 2, t.minute)) return std::nullopt;
         if (pos < text.size()) {

@@ -39,7 +39,9 @@ INSERT INTO MailTextMST (MNo, Title) VALUES
 
 }  // namespace
 
-std::filesystem::path mngPath(const platform::BaseFolder& base) { return base.at("\\Mng.mdb"); }
+std::filesystem::path mngPath(const platform::BaseFolder& base) {
+    return base.at("\\Mng.mdb");
+}
 
 Connection openMng(const platform::BaseFolder& base) {
     const auto path = mngPath(base);

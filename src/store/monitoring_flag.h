@@ -8,14 +8,14 @@ namespace plenvo::store {
 
 // The in-memory copy of Setting.RemChkFlg as text; empty until the first load.
 class MonitoringFlag {
-public:
+  public:
     const std::string& text() const { return text_; }
     void set(std::string text) { text_ = std::move(text); }
     // "True", "1", "-1" ... are on; "False", "0" and the empty flag (no database
     // at start-up) are off.
     bool isOn() const;
 
-private:
+  private:
     std::string text_;
 };
 

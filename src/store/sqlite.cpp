@@ -13,20 +13,26 @@ namespace {
 }  // namespace
 
 Statement::Statement(sqlite3* db, std::string_view sql) : db_(db), stmt_(nullptr) {
-    if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr) !=
+        SQLITE_OK)
         fail(db, "prepare");
 }
 
-Statement::~Statement() { sqlite3_finalize(stmt_); }
+Statement::~Statement() {
+    sqlite3_finalize(stmt_);
+}
 
-Statement::Statement(Statement&& other) noexcept : db_(other.db_), stmt_(other.stmt_) { other.stmt_ = nullptr; }
+Statement::Statement(Statement&& other) noexcept : db_(other.db_), stmt_(other.stmt_) {
+    other.stmt_ = nullptr;
+}
 
 Statement& Statement::bind(int index, const DbValue& value) {
     int rc = SQLITE_OK;
     if (std::holds_alternative<std::monostate>(value))
         rc = sqlite3_bind_null(stmt_, index);
     else if (auto* s = std::get_if<std::string>(&value))
-        rc = sqlite3_bind_text(stmt_, index, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
+        rc = sqlite3_bind_text(stmt_, index, s->data(), static_cast<int>(s->size()),
+                               SQLITE_TRANSIENT);
     else if (auto* d = std::get_if<double>(&value))
         rc = sqlite3_bind_double(stmt_, index, *d);
     else
@@ -36,7 +42,8 @@ Statement& Statement::bind(int index, const DbValue& value) {
 }
 
 Statement& Statement::bind(int index, const std::string& text) {
-    if (sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) != SQLITE_OK)
+    if (sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT) != SQLITE_OK)
         fail(db_, "bind");
     return *this;
 }
@@ -60,7 +67,9 @@ void Statement::run() {
     }
 }
 
-bool Statement::isNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+bool Statement::isNull(int column) const {
+    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
 
 std::optional<std::string> Statement::text(int column) const {
     if (isNull(column)) return std::nullopt;
@@ -80,10 +89,14 @@ std::optional<std::int64_t> Statement::integer(int column) const {
 
 DbValue Statement::value(int column) const {
     switch (sqlite3_column_type(stmt_, column)) {
-        case SQLITE_NULL: return std::monostate{};
-        case SQLITE_INTEGER: return static_cast<std::int64_t>(sqlite3_column_int64(stmt_, column));
-        case SQLITE_FLOAT: return sqlite3_column_double(stmt_, column);
-        default: return *text(column);
+        case SQLITE_NULL:
+            return std::monostate{};
+        case SQLITE_INTEGER:
+            return static_cast<std::int64_t>(sqlite3_column_int64(stmt_, column));
+        case SQLITE_FLOAT:
+            return sqlite3_column_double(stmt_, column);
+        default:
+            return *text(column);
     }
 }
 
@@ -100,7 +113,8 @@ int Statement::columnIndex(std::string_view name) const {
 
 Connection Connection::open(const std::filesystem::path& path, int busyTimeoutMs) {
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int rc =
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     Connection connection(db);
     if (rc != SQLITE_OK) fail(db, "open " + path.string());
     sqlite3_busy_timeout(db, busyTimeoutMs);
@@ -111,15 +125,20 @@ Connection Connection::open(const std::filesystem::path& path, int busyTimeoutMs
 
 Connection Connection::create(const std::filesystem::path& path) {
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int rc =
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     Connection connection(db);
     if (rc != SQLITE_OK) fail(db, "create " + path.string());
     return connection;
 }
 
-Connection::~Connection() { sqlite3_close_v2(db_); }
+Connection::~Connection() {
+    sqlite3_close_v2(db_);
+}
 
-Connection::Connection(Connection&& other) noexcept : db_(other.db_) { other.db_ = nullptr; }
+Connection::Connection(Connection&& other) noexcept : db_(other.db_) {
+    other.db_ = nullptr;
+}
 
 void Connection::exec(std::string_view sql) {
     char* message = nullptr;
@@ -130,9 +149,13 @@ void Connection::exec(std::string_view sql) {
     }
 }
 
-std::int64_t Connection::changes() const { return sqlite3_changes64(db_); }
+std::int64_t Connection::changes() const {
+    return sqlite3_changes64(db_);
+}
 
-Transaction::Transaction(Connection& db) : db_(db) { db_.exec("BEGIN IMMEDIATE"); }
+Transaction::Transaction(Connection& db) : db_(db) {
+    db_.exec("BEGIN IMMEDIATE");
+}
 
 Transaction::~Transaction() {
     if (done_) return;
@@ -147,7 +170,9 @@ void Transaction::commit() {
     done_ = true;
 }
 
-Savepoint::Savepoint(Connection& db) : db_(db) { db_.exec("SAVEPOINT unit"); }
+Savepoint::Savepoint(Connection& db) : db_(db) {
+    db_.exec("SAVEPOINT unit");
+}
 
 Savepoint::~Savepoint() {
     if (done_) return;

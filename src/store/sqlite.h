@@ -14,7 +14,7 @@ struct sqlite3_stmt;
 namespace plenvo::store {
 
 class DbError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -22,7 +22,7 @@ public:
 using DbValue = std::variant<std::monostate, std::string, double, std::int64_t>;
 
 class Statement {
-public:
+  public:
     Statement(sqlite3* db, std::string_view sql);
     ~Statement();
     Statement(Statement&& other) noexcept;
@@ -44,13 +44,13 @@ public:
     DbValue value(int column) const;
     int columnIndex(std::string_view name) const;  // -1 when absent; names compared without case
 
-private:
+  private:
     sqlite3* db_;
     sqlite3_stmt* stmt_;
 };
 
 class Connection {
-public:
+  public:
     // Opens an existing database file for reading and writing; throws DbError
     // when it is missing or not a database. Waits up to `busyTimeoutMs` for a
     // lock another program holds.
@@ -67,35 +67,35 @@ public:
     void exec(std::string_view sql);
     std::int64_t changes() const;
 
-private:
+  private:
     explicit Connection(sqlite3* db) : db_(db) {}
     sqlite3* db_;
 };
 
 // Rolls back unless commit() was called.
 class Transaction {
-public:
+  public:
     explicit Transaction(Connection& db);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
     void commit();
 
-private:
+  private:
     Connection& db_;
     bool done_ = false;
 };
 
 // A nested unit inside a transaction: one file's or one row's writes.
 class Savepoint {
-public:
+  public:
     explicit Savepoint(Connection& db);
     ~Savepoint();
     Savepoint(const Savepoint&) = delete;
     Savepoint& operator=(const Savepoint&) = delete;
     void release();
 
-private:
+  private:
     Connection& db_;
     bool done_ = false;
 };

@@ -1,6 +1,7 @@
+#include "app/management.h"
+
 #include <gtest/gtest.h>
 
-#include "app/management.h"
 #include "platform/dos_attributes.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
@@ -10,16 +11,18 @@ namespace plenvo::app {
 namespace {
 
 class RecordingShares final : public platform::ShareService {
-public:
+  public:
     void addShare(const std::string& name, const std::filesystem::path& folder) override {
         calls.push_back("share " + name + " " + folder.string());
     }
-    void grantAccess(const std::filesystem::path& folder) override { calls.push_back("grant " + folder.string()); }
+    void grantAccess(const std::filesystem::path& folder) override {
+        calls.push_back("grant " + folder.string());
+    }
     std::vector<std::string> calls;
 };
 
 class Console : public ::testing::Test {
-protected:
+  protected:
     Console() {
         values.version = "1.0.4";
         values.computerName = "SRV01";
@@ -59,11 +62,13 @@ TEST_F(Console, FirstStartWithoutDatabaseMakesTheTreeAndTheStartupEntryOnly) {
         EXPECT_TRUE(std::filesystem::is_directory(base.path() / folder)) << folder;
     if (auto attr = platform::attributes(base.path() / "OrvShare" / "REM")) EXPECT_EQ(*attr, 0x16);
     EXPECT_FALSE(std::filesystem::exists(base.path() / "HTM"));
-    EXPECT_TRUE(std::filesystem::exists(home.path() / "autostart" / "Plenvo Backup Manager.desktop"));
+    EXPECT_TRUE(
+        std::filesystem::exists(home.path() / "autostart" / "Plenvo Backup Manager.desktop"));
     EXPECT_EQ(console.values().serverShareFolder, "\\\\SRV01\\OrvShare$");
     EXPECT_EQ(console.TimCnt1(), "0");
     const auto share = (base.path() / "OrvShare").string();
-    EXPECT_EQ(shares.calls, (std::vector<std::string>{"share OrvShare$ " + share, "grant " + share}));
+    EXPECT_EQ(shares.calls,
+              (std::vector<std::string>{"share OrvShare$ " + share, "grant " + share}));
 }
 
 TEST_F(Console, AnExistingTreeIsNotCompletedAndAnAllUsersEntryIsEnough) {
@@ -146,7 +151,8 @@ TEST_F(Console, ATickDuringItsOwnTimersPromptIsDropped) {
             whileOpen();
             return platform::MessageAnswer::no;
         }
-        std::optional<std::string> browseForFolder(const std::string&, const std::string&) override {
+        std::optional<std::string> browseForFolder(const std::string&,
+                                                   const std::string&) override {
             return std::nullopt;
         }
     } dialogs;

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "app/path_routines.h"
+
+#include <gtest/gtest.h>
 
 namespace plenvo::app {
 namespace {

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,16 +16,17 @@ using namespace std::chrono_literals;
 using plenvo::platform::runBounded;
 
 class Program : public ::testing::Test {
-protected:
+  protected:
     Program() {
         ::setenv("XDG_CONFIG_HOME", (home.path() / "config").c_str(), 1);
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
         // Samba's tools keep the consoles' shares in a folder of the test: this
         // machine's own shares stay as they are.
         std::filesystem::create_directories(home.path() / "usershares");
-        plenvo::test::writeBytes(home.path() / "smb.conf",
-                                 "[global]\nusershare path = " + (home.path() / "usershares").string() +
-                                     "\nusershare max shares = 10\n");
+        plenvo::test::writeBytes(
+            home.path() / "smb.conf",
+            "[global]\nusershare path = " + (home.path() / "usershares").string() +
+                "\nusershare max shares = 10\n");
         ::setenv("SMB_CONF_PATH", (home.path() / "smb.conf").c_str(), 1);
     }
     std::optional<plenvo::platform::CommandResult> run(std::vector<std::string> args) {
@@ -47,8 +47,9 @@ TEST_F(Program, UnknownOptionsPrintUsageAndEndWithTwo) {
 TEST_F(Program, InstalledConsoleImportsItsReportsOnce) {
     const auto inst = dir.path() / "inst";
     ASSERT_EQ(run({"--install", inst.string()})->exitCode, 0);
-    for (const char* f : {"PlenvoBackupMng", "Mng.mdb", "HTM/img/GRF100.bmp", "HTM/img/GRF.bmp", "HTM/img/run.gif",
-                          "HTM/img/Hatena.GIF", "HTM/img/Rest.gif", "HELP/Plenvo Backup Manager Help.html"})
+    for (const char* f :
+         {"PlenvoBackupMng", "Mng.mdb", "HTM/img/GRF100.bmp", "HTM/img/GRF.bmp", "HTM/img/run.gif",
+          "HTM/img/Hatena.GIF", "HTM/img/Rest.gif", "HELP/Plenvo Backup Manager Help.html"})
         EXPECT_TRUE(std::filesystem::exists(inst / f)) << f;
     std::filesystem::create_directories(inst / "OrvShare" / "RST");
     plenvo::test::writeCp932Lines(inst / "OrvShare" / "RST" / "pc01.txt",
@@ -56,7 +57,8 @@ TEST_F(Program, InstalledConsoleImportsItsReportsOnce) {
     const auto once = runBounded({(inst / "PlenvoBackupMng").string(), "--once"}, 60s);
     ASSERT_TRUE(once);
     EXPECT_EQ(once->exitCode, 0);
-    const std::string page = plenvo::platform::decodeCp932(plenvo::test::readBytes(inst / "HTM" / "Index.htm"));
+    const std::string page =
+        plenvo::platform::decodeCp932(plenvo::test::readBytes(inst / "HTM" / "Index.htm"));
     EXPECT_NE(page.find("山田(u01)"), std::string::npos);
     EXPECT_NE(page.find("待機中"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(inst / "HTM" / "VBS" / "PC01_u01_Log.vbs"));
@@ -69,8 +71,8 @@ TEST_F(Program, InstalledConsoleImportsItsReportsOnce) {
 TEST_F(Program, ASecondConsoleForTheSameFolderEndsAtOnceAndTheFirstEndsOnSigterm) {
     const pid_t first = ::fork();
     if (first == 0) {
-        ::execl(program.c_str(), program.c_str(), "--base", dir.path().c_str(), "--headless", "--tick-ms", "100",
-                static_cast<char*>(nullptr));
+        ::execl(program.c_str(), program.c_str(), "--base", dir.path().c_str(), "--headless",
+                "--tick-ms", "100", static_cast<char*>(nullptr));
         ::_exit(127);
     }
     // The first console makes the tree; wait for it.
@@ -80,11 +82,13 @@ TEST_F(Program, ASecondConsoleForTheSameFolderEndsAtOnceAndTheFirstEndsOnSigterm
     std::filesystem::remove_all(dir.path() / "OrvShare");
     const auto second = run({"--base", dir.path().string(), "--once"});
     ASSERT_TRUE(second);
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "OrvShare")) << "the second console touched the folder";
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "OrvShare"))
+        << "the second console touched the folder";
 
     ::kill(first, SIGTERM);
     int status = 0;
-    for (int i = 0; i < 100 && ::waitpid(first, &status, WNOHANG) == 0; ++i) std::this_thread::sleep_for(50ms);
+    for (int i = 0; i < 100 && ::waitpid(first, &status, WNOHANG) == 0; ++i)
+        std::this_thread::sleep_for(50ms);
     EXPECT_TRUE(WIFEXITED(status)) << "the console did not end on SIGTERM";
 }
 

@@ -27,13 +27,14 @@ std::string agentTime(int daysAgo) {
 }
 
 class InstalledChecks : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        if (platform::findProgram("net").empty()) GTEST_SKIP() << "Samba's net tool is not installed";
+        if (platform::findProgram("net").empty())
+            GTEST_SKIP() << "Samba's net tool is not installed";
         std::filesystem::create_directories(dir.path() / "usershares");
-        test::writeBytes(dir.path() / "smb.conf", "[global]\nusershare path = " +
-                                                      (dir.path() / "usershares").string() +
-                                                      "\nusershare max shares = 10\n");
+        test::writeBytes(dir.path() / "smb.conf",
+                         "[global]\nusershare path = " + (dir.path() / "usershares").string() +
+                             "\nusershare max shares = 10\n");
         ::setenv("SMB_CONF_PATH", (dir.path() / "smb.conf").c_str(), 1);
         ::setenv("COMPUTERNAME", "PLENVOTEST", 1);
         ::setenv("XDG_CONFIG_HOME", (dir.path() / "config").c_str(), 1);
@@ -77,12 +78,15 @@ TEST_F(InstalledChecks, OnceGivesEachDestinationItsCodesAndThePageItsDrives) {
 
     const auto rst = inst / "OrvShare" / "RST";
     std::filesystem::create_directories(rst);
-    test::writeCp932Lines(rst / "pc01.txt", {"ComNM=PC01", "UserID=u1", "ToBkup=\\\\plenvotest\\full\\PC01",
-                                             "UPDT=" + agentTime(0)});
-    test::writeCp932Lines(rst / "pc02.txt", {"ComNM=PC02", "UserID=u2", "ToBkup=\\\\no-such-server\\Backup\\PC02",
-                                             "UPDT=" + agentTime(1)});
-    test::writeCp932Lines(rst / "pc03.txt", {"ComNM=PC03", "UserID=u3", "ToBkup=\\\\PLENVOTEST\\Ok\\PC03",
-                                             "UPDT=" + agentTime(10)});
+    test::writeCp932Lines(
+        rst / "pc01.txt",
+        {"ComNM=PC01", "UserID=u1", "ToBkup=\\\\plenvotest\\full\\PC01", "UPDT=" + agentTime(0)});
+    test::writeCp932Lines(rst / "pc02.txt",
+                          {"ComNM=PC02", "UserID=u2", "ToBkup=\\\\no-such-server\\Backup\\PC02",
+                           "UPDT=" + agentTime(1)});
+    test::writeCp932Lines(
+        rst / "pc03.txt",
+        {"ComNM=PC03", "UserID=u3", "ToBkup=\\\\PLENVOTEST\\Ok\\PC03", "UPDT=" + agentTime(10)});
 
     const auto once = platform::runBounded({(inst / "PlenvoBackupMng").string(), "--once"}, 60s);
     ASSERT_TRUE(once);
@@ -96,7 +100,9 @@ TEST_F(InstalledChecks, OnceGivesEachDestinationItsCodesAndThePageItsDrives) {
     EXPECT_NE(page.find("\\\\PLENVOTEST\\Ok"), std::string::npos);
     EXPECT_NE(page.find("\\\\plenvotest\\full"), std::string::npos);
     if (mounted) EXPECT_NE(page.find("tmpfs"), std::string::npos);
-    if (!mounted) std::cout << "[ note ] no small drive could be mounted: the full-drive code was not exercised\n";
+    if (!mounted)
+        std::cout
+            << "[ note ] no small drive could be mounted: the full-drive code was not exercised\n";
 }
 
 }  // namespace

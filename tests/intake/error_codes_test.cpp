@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "intake/error_codes.h"
+
+#include <gtest/gtest.h>
 
 namespace plenvo::intake {
 namespace {

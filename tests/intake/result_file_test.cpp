@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "intake/result_file.h"
+
+#include <gtest/gtest.h>
 
 namespace plenvo::intake {
 namespace {
@@ -77,7 +77,8 @@ TEST(ResultValues, NumbersAcceptPlainDecimalsOnly) {
     EXPECT_EQ(parseNumber("1234567890123"), 1234567890123.0);
     EXPECT_EQ(parseNumber(" 1,234.5 "), 1234.5);
     EXPECT_EQ(parseNumber("-1e3"), -1000.0);
-    for (const char* bad : {"", " ", "abc", "1..2", "0x10", "inf", "nan", "1e999", ",5", "5,", "--1"})
+    for (const char* bad :
+         {"", " ", "abc", "1..2", "0x10", "inf", "nan", "1e999", ",5", "5,", "--1"})
         EXPECT_FALSE(parseNumber(bad)) << bad;
 }
 

@@ -1,8 +1,9 @@
+#include "intake/result_import.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
 
-#include "intake/result_import.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
@@ -14,14 +15,14 @@ using store::Connection;
 using store::Statement;
 
 class RecordingAnimation final : public WorkAnimation {
-public:
+  public:
     void setIconStep(const std::string& state) override { events.push_back("state " + state); }
     void Icon_CHG() override { events.push_back("step"); }
     std::vector<std::string> events;
 };
 
 class ResultImport : public ::testing::Test {
-protected:
+  protected:
     ResultImport() {
         std::filesystem::create_directories(rst);
         store::installMngDatabase(dir.path() / "Mng.mdb");
@@ -36,14 +37,19 @@ protected:
     // Field values of the host's rows, in table order.
     std::vector<std::string> column(const std::string& field, const std::string& where = "1=1") {
         Connection db = store::openMng(ctx.base);
-        Statement st = db.prepare("SELECT " + field + " FROM UserLog WHERE " + where + " ORDER BY rowid");
+        Statement st =
+            db.prepare("SELECT " + field + " FROM UserLog WHERE " + where + " ORDER BY rowid");
         std::vector<std::string> out;
         while (st.step()) {
             const auto v = st.value(0);
-            if (auto* s = std::get_if<std::string>(&v)) out.push_back(*s);
-            else if (auto* d = std::get_if<double>(&v)) out.push_back(std::to_string(static_cast<long long>(*d)));
-            else if (auto* i = std::get_if<std::int64_t>(&v)) out.push_back(std::to_string(*i));
-            else out.push_back("<null>");
+            if (auto* s = std::get_if<std::string>(&v))
+                out.push_back(*s);
+            else if (auto* d = std::get_if<double>(&v))
+                out.push_back(std::to_string(static_cast<long long>(*d)));
+            else if (auto* i = std::get_if<std::int64_t>(&v))
+                out.push_back(std::to_string(*i));
+            else
+                out.push_back("<null>");
         }
         return out;
     }
@@ -57,9 +63,10 @@ protected:
 };
 
 TEST_F(ResultImport, NewReportMakesARowWithEveryValueOfItsFile) {
-    report("pc01.txt", {"[Result]", "ComNM=PC01", "UserID=u'01", "UserName=山田 太郎", "ToBkup=\\\\SRV01\\Backup\\PC01",
-                        "FavSz=1024", "ToFavSz=512", "TLFileQTY=40000", "CPFileQTY=12.5", "Status=Run", "AgtVer=2.1",
-                        "ErNo=03,14", "UPDT=2009/10/01 9:05:03"});
+    report("pc01.txt",
+           {"[Result]", "ComNM=PC01", "UserID=u'01", "UserName=山田 太郎",
+            "ToBkup=\\\\SRV01\\Backup\\PC01", "FavSz=1024", "ToFavSz=512", "TLFileQTY=40000",
+            "CPFileQTY=12.5", "Status=Run", "AgtVer=2.1", "ErNo=03,14", "UPDT=2009/10/01 9:05:03"});
     import();
     EXPECT_EQ(column("ComNM"), std::vector<std::string>{"PC01"});
     EXPECT_EQ(column("UserID"), std::vector<std::string>{"u'01"});
@@ -74,7 +81,8 @@ TEST_F(ResultImport, NewReportMakesARowWithEveryValueOfItsFile) {
 }
 
 TEST_F(ResultImport, LaterReportsUpdateTheRowMergeCodesAndLeaveNoStaleValues) {
-    report("a.TXT", {"ComNM=PC01", "UserID=u01", "FavSz=100", "ErNo=03,14", "UPDT=2009-10-01 09:05"});
+    report("a.TXT",
+           {"ComNM=PC01", "UserID=u01", "FavSz=100", "ErNo=03,14", "UPDT=2009-10-01 09:05"});
     import();
     Connection(store::openMng(ctx.base)).exec("UPDATE UserLog SET ErNo = ErNo || ',15'");
     report("a.TXT", {"ComNM=PC01", "UserID=u01", "ErNo=03", "UPDT=garbage"});
@@ -165,15 +173,16 @@ TEST_F(ResultImport, ADatabaseHeldByAnotherProgramFailsThePassWithoutLosingAnyth
 }
 
 TEST_F(ResultImport, AFileThatVanishesDuringThePassIsSkipped) {
-    for (int i = 0; i < 50; ++i) report("r" + std::to_string(i) + ".txt", {"ComNM=H" + std::to_string(i), "UserID=1"});
+    for (int i = 0; i < 50; ++i)
+        report("r" + std::to_string(i) + ".txt", {"ComNM=H" + std::to_string(i), "UserID=1"});
     // Each animation step comes before its file is read: take a file away then.
     class Vanishing final : public WorkAnimation {
-    public:
+      public:
         explicit Vanishing(std::filesystem::path victim) : victim_(std::move(victim)) {}
         void setIconStep(const std::string&) override {}
         void Icon_CHG() override { std::filesystem::remove(victim_); }
 
-    private:
+      private:
         std::filesystem::path victim_;
     } vanishing(rst / "r7.txt");
     MdbUpdt(ctx, vanishing);

@@ -1,7 +1,8 @@
+#include "pages/page_text.h"
+
 #include <gtest/gtest.h>
 
 #include "pages/log_viewer.h"
-#include "pages/page_text.h"
 
 namespace plenvo::pages {
 namespace {
@@ -24,8 +25,12 @@ TEST(PageText, EscapesMarkupAndScriptStrings) {
 
 TEST(LogViewerName, PlainNamesStayAsTheyAreOthersCannotLeaveTheFolder) {
     EXPECT_EQ(logViewerFileName("PC01", "u01"), "PC01_u01_Log.vbs");
-    for (const auto& [host, user] : std::vector<std::pair<std::string, std::string>>{
-             {"..", "..\\..\\x"}, {"../../etc", "passwd"}, {"PC<1>", "a b"}, {".hidden", "u"}, {"山田PC", "u"}}) {
+    for (const auto& [host, user] :
+         std::vector<std::pair<std::string, std::string>>{{"..", "..\\..\\x"},
+                                                          {"../../etc", "passwd"},
+                                                          {"PC<1>", "a b"},
+                                                          {".hidden", "u"},
+                                                          {"山田PC", "u"}}) {
         const std::string name = logViewerFileName(host, user);
         EXPECT_EQ(name.find_first_of("/\\<> '\""), std::string::npos) << name;
         EXPECT_NE(name.front(), '.') << name;

@@ -1,6 +1,7 @@
+#include "platform/base_folder.h"
+
 #include <gtest/gtest.h>
 
-#include "platform/base_folder.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {

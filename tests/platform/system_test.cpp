@@ -29,7 +29,7 @@ TEST(SingleInstance, SecondGuardForTheSameFolderIsRefused) {
     auto first = acquireSingleInstance(dir.path());
     ASSERT_TRUE(first);
     EXPECT_FALSE(acquireSingleInstance(dir.path()));
-    EXPECT_FALSE(acquireSingleInstance(dir.path() / "." ));
+    EXPECT_FALSE(acquireSingleInstance(dir.path() / "."));
     test::TempDir other;
     EXPECT_TRUE(acquireSingleInstance(other.path()));
     first.reset();
@@ -60,8 +60,10 @@ TEST(Commands, DetachedRunDoesNotWait) {
 
 TEST(StartupEntry, WritesADesktopEntryThatStartsTheProgram) {
     test::TempDir dir;
-    createStartupEntry(dir.path() / "autostart", "Plenvo Backup Manager", "/opt/p b/PlenvoBackupMng", "/opt/p b");
-    const std::string text = test::readBytes(dir.path() / "autostart" / "Plenvo Backup Manager.desktop");
+    createStartupEntry(dir.path() / "autostart", "Plenvo Backup Manager",
+                       "/opt/p b/PlenvoBackupMng", "/opt/p b");
+    const std::string text =
+        test::readBytes(dir.path() / "autostart" / "Plenvo Backup Manager.desktop");
     EXPECT_NE(text.find("Exec=\"/opt/p b/PlenvoBackupMng\""), std::string::npos);
     EXPECT_NE(text.find("Path=/opt/p b"), std::string::npos);
     EXPECT_NE(text.find("Type=Application"), std::string::npos);

@@ -1,6 +1,7 @@
+#include "platform/text_file.h"
+
 #include <gtest/gtest.h>
 
-#include "platform/text_file.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {
@@ -20,7 +21,10 @@ TEST(Cp932, RoundTripsJapaneseAndReplacesWhatItCannotHold) {
 }
 
 TEST(Cp932, BadBytesDecodeToReplacementCharacters) {
-    const std::string decoded = decodeCp932(std::string("A\x81\x20" "B\xFF", 5));
+    const std::string decoded =
+        decodeCp932(std::string("A\x81\x20"
+                                "B\xFF",
+                                5));
     EXPECT_EQ(decoded.front(), 'A');
     EXPECT_NE(decoded.find("B"), std::string::npos);
     EXPECT_NE(decoded.find("\xEF\xBF\xBD"), std::string::npos);

@@ -9,7 +9,7 @@ namespace plenvo::store {
 namespace {
 
 class Database : public ::testing::Test {
-protected:
+  protected:
     test::TempDir dir;
     platform::BaseFolder base{dir.path()};
 };
@@ -19,7 +19,8 @@ TEST_F(Database, InstallMakesTheTablesAndTextsAndNeverOverwrites) {
     {
         Connection db = openMng(base);
         db.exec("INSERT INTO ToBkupList (ToBkup) VALUES ('x')");
-        for (const char* table : {"UserLog", "ShareDriveInfo", "RemList", "RemList_Add", "Setting", "ToBkupList"})
+        for (const char* table :
+             {"UserLog", "ShareDriveInfo", "RemList", "RemList_Add", "Setting", "ToBkupList"})
             db.prepare(std::string("SELECT * FROM ") + table).step();
         Statement texts = db.prepare("SELECT MNo FROM MailTextMST ORDER BY MNo");
         std::vector<std::string> codes;
@@ -65,7 +66,9 @@ TEST_F(Database, SavepointUndoesOnlyItsOwnWrites) {
 TEST_F(Database, ValuesWithApostrophesAreJustCharacters) {
     installMngDatabase(mngPath(base));
     Connection db = openMng(base);
-    db.prepare("INSERT INTO ToBkupList VALUES (?1)").bind(1, std::string("\\\\o'brien\\x'); DROP TABLE UserLog;--")).run();
+    db.prepare("INSERT INTO ToBkupList VALUES (?1)")
+        .bind(1, std::string("\\\\o'brien\\x'); DROP TABLE UserLog;--"))
+        .run();
     Statement rows = db.prepare("SELECT ToBkup FROM ToBkupList WHERE ToBkup = ?1");
     rows.bind(1, std::string("\\\\o'brien\\x'); DROP TABLE UserLog;--"));
     EXPECT_TRUE(rows.step());

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "store/date_time.h"
+
+#include <gtest/gtest.h>
 
 namespace plenvo::store {
 namespace {
@@ -16,8 +16,9 @@ TEST(DateTime, ReadsTheFormsAgentsWrite) {
 }
 
 TEST(DateTime, RefusesEverythingElse) {
-    for (const char* bad : {"", "yesterday", "2009/13/01", "2009/02/30", "2009/10/01 24:00:00", "2009/10/01 9:60",
-                            "2009-10/01", "20091001", "2009/10/01 9:05:03 PM", "12/10/2009", "2009/10/01x"})
+    for (const char* bad :
+         {"", "yesterday", "2009/13/01", "2009/02/30", "2009/10/01 24:00:00", "2009/10/01 9:60",
+          "2009-10/01", "20091001", "2009/10/01 9:05:03 PM", "12/10/2009", "2009/10/01x"})
         EXPECT_FALSE(parseDateTime(bad)) << bad;
     EXPECT_TRUE(parseDateTime("2008/02/29"));
     EXPECT_FALSE(parseDateTime("2009/02/29"));

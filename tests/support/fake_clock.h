@@ -1,27 +1,27 @@
 #pragma once
 
-#include "platform/clock.h"
-#include "platform/failure_log.h"
-
 #include <string>
 #include <vector>
+
+#include "platform/clock.h"
+#include "platform/failure_log.h"
 
 namespace plenvo::test {
 
 // A clock that tests set.
 class FakeClock final : public platform::Clock {
-public:
+  public:
     explicit FakeClock(platform::LocalTime now = {2009, 10, 1, 9, 5, 3}) : now_(now) {}
     platform::LocalTime now() const override { return now_; }
     void set(platform::LocalTime t) { now_ = t; }
 
-private:
+  private:
     platform::LocalTime now_;
 };
 
 // Keeps what was reported, for tests that look at skipped failures.
 class RecordingFailureLog final : public platform::FailureLog {
-public:
+  public:
     void report(std::string_view routine, std::string_view what) override {
         lines.push_back(std::string(routine) + ": " + std::string(what));
     }
