@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QCoreApplication>
+#include <csignal>
 #include <iostream>
 
 #include "app/command_line.h"
@@ -44,6 +45,8 @@ int runHeadless(const std::filesystem::path& base, const std::string& version, i
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A log reader that went away must not end the console: the write just fails.
+    std::signal(SIGPIPE, SIG_IGN);
     const std::string version = PLENVO_VERSION;
     const auto parsed = app::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.options) {

@@ -13,7 +13,9 @@ StartupValues collectStartupValues(const std::string& version) {
     v.startupFolder = platform::specialFolder(platform::SpecialFolder::startup);
     v.allUsersStartupFolder = platform::specialFolder(platform::SpecialFolder::allUsersStartup);
     // The all-users folder may name the profile by its variable.
-    for (size_t at; (at = v.allUsersStartupFolder.find("%USERPROFILE%")) != std::string::npos;)
+    for (size_t at = 0;
+         (at = v.allUsersStartupFolder.find("%USERPROFILE%", at)) != std::string::npos;
+         at += v.userProfileFolder.size())
         v.allUsersStartupFolder.replace(at, 13, v.userProfileFolder);
     v.serverShareFolder = "\\\\" + v.computerName + "\\OrvShare$";
     return v;

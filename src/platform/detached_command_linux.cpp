@@ -4,8 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "platform/detached_command.h"
 
@@ -17,6 +19,12 @@ std::vector<char*> argvPointers(const std::vector<std::string>& argv) {
     for (const auto& a : argv) ptrs.push_back(const_cast<char*>(a.c_str()));
     ptrs.push_back(nullptr);
     return ptrs;
+}
+
+// Programs started here get the signals' usual behaviour back, whatever the
+// console ignores for itself.
+void defaultSignals() {
+    ::signal(SIGPIPE, SIG_DFL);
 }
 
 void quietStandardStreams() {
@@ -40,6 +48,7 @@ void runDetached(const std::vector<std::string>& argv) {
         // The grandchild is adopted by init, so nobody has to wait for it.
         ::setsid();
         if (::fork() != 0) ::_exit(0);
+        defaultSignals();
         quietStandardStreams();
         ::execvp(ptrs[0], ptrs.data());
         ::_exit(127);
@@ -62,6 +71,7 @@ std::optional<CommandResult> runBounded(const std::vector<std::string>& argv,
     }
     if (child == 0) {
         ::setpgid(0, 0);
+        defaultSignals();
         quietStandardStreams();
         ::dup2(pipeFds[1], 1);
         ::execvp(ptrs[0], ptrs.data());
@@ -86,10 +96,24 @@ std::optional<CommandResult> runBounded(const std::vector<std::string>& argv,
         if (result.output.size() < (4u << 20)) result.output.append(buffer, static_cast<size_t>(n));
     }
     ::close(pipeFds[0]);
-    if (timedOut) ::kill(-child, SIGKILL);
+    // A program can close its output and still run on: its end is waited for
+    // no longer than the limit either.
     int status = 0;
-    ::waitpid(child, &status, 0);
-    if (timedOut) return std::nullopt;
+    pid_t ended = 0;
+    while (!timedOut) {
+        ended = ::waitpid(child, &status, WNOHANG);
+        if (ended != 0 && !(ended < 0 && errno == EINTR)) break;
+        if (std::chrono::steady_clock::now() >= deadline)
+            timedOut = true;
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (timedOut) {
+        ::kill(-child, SIGKILL);
+        ::waitpid(child, &status, 0);
+        return std::nullopt;
+    }
+    if (ended < 0) return std::nullopt;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     if (result.exitCode == 127) return std::nullopt;
     return result;

@@ -22,7 +22,7 @@ class TextReader {
   public:
     static constexpr size_t kDefaultLineLimit = 64 * 1024;
 
-    // Throws std::system_error when the file cannot be opened.
+    // Throws std::system_error when the file cannot be opened or is no plain file.
     explicit TextReader(const std::filesystem::path& path, size_t lineLimit = kDefaultLineLimit);
     ~TextReader();
     TextReader(const TextReader&) = delete;

@@ -1,5 +1,7 @@
 #include <errno.h>
+#include <fcntl.h>
 #include <iconv.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -55,12 +57,40 @@ bool isAscii(std::string_view s) {
     return true;
 }
 
-size_t utf8Length(unsigned char lead) {
-    if (lead < 0x80) return 1;
-    if ((lead & 0xE0) == 0xC0) return 2;
-    if ((lead & 0xF0) == 0xE0) return 3;
-    if ((lead & 0xF8) == 0xF0) return 4;
-    return 1;
+// Bytes of the character at the start of `rest`; a broken sequence counts one
+// byte, so that the "?" for it never swallows the characters after it.
+size_t utf8Length(std::string_view rest) {
+    const auto lead = static_cast<unsigned char>(rest.front());
+    size_t n = 1;
+    if ((lead & 0xE0) == 0xC0)
+        n = 2;
+    else if ((lead & 0xF0) == 0xE0)
+        n = 3;
+    else if ((lead & 0xF8) == 0xF0)
+        n = 4;
+    if (n > rest.size()) return 1;
+    for (size_t i = 1; i < n; ++i)
+        if ((static_cast<unsigned char>(rest[i]) & 0xC0) != 0x80) return 1;
+    return n;
+}
+
+// Opens a plain file only: a pipe or device placed under a text file's name
+// would block the reader or never end.
+std::FILE* openPlainFile(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw std::system_error(errno, std::generic_category(), "open " + path.string());
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw std::system_error(EINVAL, std::generic_category(), "not a file: " + path.string());
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (!file) {
+        const int err = errno;
+        ::close(fd);
+        throw std::system_error(err, std::generic_category(), "open " + path.string());
+    }
+    return file;
 }
 
 }  // namespace
@@ -77,16 +107,12 @@ std::string encodeCp932(std::string_view utf8) {
     if (isAscii(utf8)) return std::string(utf8);
     Converter conv("CP932", "UTF-8");
     return conv.run(utf8, [](std::string_view rest) {
-        const size_t n =
-            std::min(utf8Length(static_cast<unsigned char>(rest.front())), rest.size());
-        return std::pair{std::string("?"), n};
+        return std::pair{std::string("?"), utf8Length(rest)};
     });
 }
 
 TextReader::TextReader(const std::filesystem::path& path, size_t lineLimit)
-    : file_(std::fopen(path.c_str(), "rb")), limit_(lineLimit), buffer_(64 * 1024) {
-    if (!file_) throw std::system_error(errno, std::generic_category(), "open " + path.string());
-}
+    : file_(openPlainFile(path)), limit_(lineLimit), buffer_(64 * 1024) {}
 
 TextReader::~TextReader() {
     std::fclose(file_);

@@ -51,10 +51,21 @@ Connection openMng(const platform::BaseFolder& base) {
 
 bool installMngDatabase(const std::filesystem::path& path) {
     if (platform::fileExists(path)) return false;
-    Connection db = Connection::create(path);
-    Transaction tx(db);
-    db.exec(kSchema);
-    tx.commit();
+    // Made beside and renamed into place: a failed install leaves no half
+    // database that a later install would keep.
+    std::filesystem::path making = path;
+    making += ".new~";
+    platform::deleteFile(making);
+    {
+        Connection db = Connection::create(making);
+        Transaction tx(db);
+        db.exec(kSchema);
+        tx.commit();
+    }
+    if (!platform::renameFile(making, path)) {
+        platform::deleteFile(making);
+        throw DbError("cannot put " + path.string() + " in place");
+    }
     return true;
 }
 

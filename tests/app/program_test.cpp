@@ -44,6 +44,26 @@ TEST_F(Program, UnknownOptionsPrintUsageAndEndWithTwo) {
     EXPECT_EQ(result->exitCode, 2);
 }
 
+TEST_F(Program, AFailureToldIntoAClosedPipeDoesNotEndTheConsole) {
+    std::filesystem::create_directories(dir.path() / "OrvShare" / "RST");
+    plenvo::test::writeBytes(dir.path() / "Mng.mdb", "not a database");
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);  // nobody reads what the console tells
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(fds[1], 2);
+        ::execl(program.c_str(), program.c_str(), "--base", dir.path().c_str(), "--once",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
 TEST_F(Program, InstalledConsoleImportsItsReportsOnce) {
     const auto inst = dir.path() / "inst";
     ASSERT_EQ(run({"--install", inst.string()})->exitCode, 0);

@@ -1,6 +1,7 @@
 #include "intake/result_import.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <thread>
 
@@ -129,6 +130,9 @@ TEST_F(ResultImport, BadFilesAreSkippedAndTheOthersStillImported) {
         huge += "\r\nStatus=Run\r\n";
         test::writeBytes(rst / "huge.txt", huge);
     }
+    // A pipe would block the pass and a device would never end.
+    ASSERT_EQ(::mkfifo((rst / "pipe.txt").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", rst / "zero.txt");
     import();
     auto hosts = column("ComNM");
     std::sort(hosts.begin(), hosts.end());

@@ -43,6 +43,9 @@ TEST(Commands, BoundedRunReturnsOutputAndStopsAHungProgram) {
     EXPECT_EQ(echo->exitCode, 3);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(runBounded({"/bin/sleep", "30"}, std::chrono::milliseconds(200)));
+    // Closing its output does not let a program run past the limit.
+    EXPECT_FALSE(
+        runBounded({"/bin/sh", "-c", "exec >&-; sleep 30"}, std::chrono::milliseconds(200)));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_FALSE(runBounded({"/no/such/program"}, std::chrono::seconds(1)));
 }

@@ -18,6 +18,8 @@ TEST(Cp932, RoundTripsJapaneseAndReplacesWhatItCannotHold) {
     EXPECT_EQ(decodeCp932(bytes), text);
     // Emoji and Hangul have no CP932 form.
     EXPECT_EQ(encodeCp932("a😀b한c"), "a?b?c");
+    // A broken sequence is one "?" and keeps the quote after it.
+    EXPECT_EQ(encodeCp932("\xC3\"\"x\xE3\x81"), "?\"\"x??");
 }
 
 TEST(Cp932, BadBytesDecodeToReplacementCharacters) {
