@@ -14,10 +14,20 @@ namespace plenvo::removable {
 
 std::optional<ClaimedFile> ClaimedFile::claim(const std::filesystem::path& source,
                                               const std::filesystem::path& claimed) {
-    if (platform::fileExists(claimed)) return ClaimedFile(claimed);
-    if (!platform::fileExists(source)) return std::nullopt;
-    if (!platform::renameFile(source, claimed))
-        throw std::system_error(errno, std::generic_category(), "rename " + source.string());
+    if (!platform::fileExists(claimed)) {
+        if (!platform::fileExists(source)) return std::nullopt;
+        if (!platform::renameFile(source, claimed))
+            throw std::system_error(errno, std::generic_category(), "rename " + source.string());
+    }
+    // A pipe, a device or a link under the exchange name is no agent's file: reading
+    // it would block the console or never end, and left there it would block the
+    // next file too.
+    std::error_code ec;
+    if (std::filesystem::symlink_status(claimed, ec).type() !=
+        std::filesystem::file_type::regular) {
+        platform::deleteFile(claimed);
+        throw std::runtime_error("not a plain file, removed: " + source.string());
+    }
     return ClaimedFile(claimed);
 }
 

@@ -16,6 +16,7 @@ class ClaimedFile {
   public:
     // `claimed` left over from a pass that could not finish is taken first;
     // otherwise `source` is renamed to `claimed`. nullopt when neither is there.
+    // Anything but a plain file is removed, and the claim throws.
     static std::optional<ClaimedFile> claim(const std::filesystem::path& source,
                                             const std::filesystem::path& claimed);
 

@@ -1,9 +1,13 @@
 #include "removable/request_intake.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include "installation.h"
 #include "removable/claimed_file.h"
@@ -92,6 +96,39 @@ TEST_F(Intake, RequestsWaitForADatabaseThatIsMissing) {
     EXPECT_EQ(rows("SELECT DselNo FROM RemList_Add ORDER BY rowid"),
               (std::vector<std::string>{"111", "222"}));
     EXPECT_TRUE(remFolder().empty());
+}
+
+TEST_F(Intake, APipeUnderAnExchangeNameNeitherHangsNorStopsTheIntake) {
+    for (const char* name : {"ADD", "UseRem"}) ASSERT_EQ(::mkfifo((rem() / name).c_str(), 0600), 0);
+    // A console that opens a pipe waits for a writer; this one ends the wait, so
+    // that such a console fails here instead of hanging.
+    std::atomic<bool> ticked{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 100 && !ticked; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        while (!ticked) {
+            for (const char* name : {"ADD", "ADD.taking", "UseRem", "UseRem.taking"})
+                if (const int fd = ::open((rem() / name).c_str(), O_WRONLY | O_NONBLOCK); fd >= 0)
+                    ::close(fd);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        tick(&dialogs);
+    } catch (const std::exception&) {
+        // What reaches the timer is told there.
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    ticked = true;
+    writer.join();
+    EXPECT_LT(took, std::chrono::seconds(1));
+    EXPECT_TRUE(remFolder().empty());
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    test::writeCp932Lines(rem() / "ADD", {"111&1 GB&u1&"});
+    tick(&dialogs);
+    EXPECT_EQ(requests().size(), 1u);
 }
 
 // An agent that keeps writing while the console claims the file.
