@@ -1,8 +1,6 @@
 #include "pages/log_viewer.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <system_error>
 
 #include "pages/page_text.h"
 #include "platform/text_file.h"
@@ -50,7 +48,7 @@ std::string logViewerFileName(const std::string& comNm, const std::string& userI
 }
 
 void writeLogViewer(const std::filesystem::path& file, const std::string& toBkup) {
-    const std::string script = platform::encodeCp932(
+    const std::string script =
         "On Error Resume Next\r\n"
         "Set WshShell = WScript.CreateObject(\"Wscript.Shell\")\r\n"
         "Set fs = WScript.CreateObject(\"Scripting.FileSystemObject\")\r\n"
@@ -59,20 +57,14 @@ void writeLogViewer(const std::filesystem::path& file, const std::string& toBkup
         vbsStringEscaped(toBkup) +
         "\\Log.txt\"\r\n"
         "WshShell.RUN(rcmd)\r\n"
-        "Wscript.Quit\r\n");
+        "Wscript.Quit\r\n";
     // Rewriting thousands of unchanged scripts every minute costs the disk
     // more than reading them: a script that already says this is left alone.
-    if (std::FILE* in = std::fopen(file.c_str(), "rb")) {
-        std::string old(script.size() + 1, '\0');
-        const size_t n = std::fread(old.data(), 1, old.size(), in);
-        std::fclose(in);
-        if (n == script.size() && old.compare(0, n, script) == 0) return;
-    }
-    std::FILE* out = std::fopen(file.c_str(), "wb");
-    if (!out) throw std::system_error(errno, std::generic_category(), "create " + file.string());
-    const bool written = std::fwrite(script.data(), 1, script.size(), out) == script.size();
-    if (std::fclose(out) != 0 || !written)
-        throw std::system_error(EIO, std::generic_category(), "write " + file.string());
+    const std::string bytes = platform::encodeCp932(script);
+    if (platform::readPlainFile(file, bytes.size()) == bytes) return;
+    platform::TextWriter out(file, platform::TextWriter::Mode::create);
+    out.write(script);
+    out.commit();
 }
 
 }  // namespace plenvo::pages

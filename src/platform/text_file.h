@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +74,10 @@ class TextWriter {
     std::FILE* file_;
     bool committed_ = false;
 };
+
+// The bytes of a small plain file; nullopt when it is missing, no plain file,
+// or longer than `limit`.
+std::optional<std::string> readPlainFile(const std::filesystem::path& path, size_t limit);
 
 // Reads a whole file into lines (convenience for small exchange files).
 std::vector<std::string> readAllLines(const std::filesystem::path& path);

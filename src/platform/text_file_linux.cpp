@@ -76,15 +76,17 @@ size_t utf8Length(std::string_view rest) {
 
 // Opens a plain file only: a pipe or device placed under a text file's name
 // would block the reader or never end.
-std::FILE* openPlainFile(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+// Opens only a plain file, so that a pipe or device under an expected name can
+// neither block the console nor feed it without end.
+std::FILE* openPlainFile(const std::filesystem::path& path, int flags, const char* mode) {
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) throw std::system_error(errno, std::generic_category(), "open " + path.string());
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         throw std::system_error(EINVAL, std::generic_category(), "not a file: " + path.string());
     }
-    std::FILE* file = ::fdopen(fd, "rb");
+    std::FILE* file = ::fdopen(fd, mode);
     if (!file) {
         const int err = errno;
         ::close(fd);
@@ -112,7 +114,7 @@ std::string encodeCp932(std::string_view utf8) {
 }
 
 TextReader::TextReader(const std::filesystem::path& path, size_t lineLimit)
-    : file_(openPlainFile(path)), limit_(lineLimit), buffer_(64 * 1024) {}
+    : file_(openPlainFile(path, O_RDONLY, "rb")), limit_(lineLimit), buffer_(64 * 1024) {}
 
 TextReader::~TextReader() {
     std::fclose(file_);
@@ -162,14 +164,21 @@ bool TextReader::readLine(std::string& line) {
 
 TextWriter::TextWriter(const std::filesystem::path& path, Mode mode)
     : target_(path), writing_(path) {
+    // A link under the name is never written through.
+    int flags = O_WRONLY | O_CREAT | O_NOFOLLOW;
     const char* how = "wb";
-    if (mode == Mode::append) how = "ab";
-    if (mode == Mode::replace) writing_ += ".new~";
-    file_ = std::fopen(writing_.c_str(), how);
-    if (!file_)
-        throw std::system_error(errno, std::generic_category(), "create " + writing_.string());
+    if (mode == Mode::create) flags |= O_TRUNC;
+    if (mode == Mode::append) {
+        flags |= O_APPEND;
+        how = "ab";
+    }
+    if (mode == Mode::replace) {
+        writing_ += ".new~";
+        ::unlink(writing_.c_str());
+        flags |= O_EXCL;
+    }
+    file_ = openPlainFile(writing_, flags, how);
 }
-
 TextWriter::~TextWriter() {
     if (committed_) return;
     std::fclose(file_);
@@ -199,6 +208,21 @@ void TextWriter::commit() {
         ::unlink(writing_.c_str());
         throw std::system_error(err, std::generic_category(), "rename " + target_.string());
     }
+}
+
+std::optional<std::string> readPlainFile(const std::filesystem::path& path, size_t limit) {
+    std::FILE* file = nullptr;
+    try {
+        file = openPlainFile(path, O_RDONLY | O_NOFOLLOW, "rb");
+    } catch (const std::system_error&) {
+        return std::nullopt;
+    }
+    std::string bytes(limit + 1, '\0');
+    const size_t n = std::fread(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+    if (n > limit) return std::nullopt;
+    bytes.resize(n);
+    return bytes;
 }
 
 std::vector<std::string> readAllLines(const std::filesystem::path& path) {

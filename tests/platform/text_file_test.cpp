@@ -1,6 +1,7 @@
 #include "platform/text_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "support/temp_dir.h"
 
@@ -87,6 +88,24 @@ TEST(TextWriter, ReplaceLeavesTheOldFileUntilCommitAndNoLeftovers) {
     }
     EXPECT_EQ(readBytes(file), "new\r\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(TextWriter, NeverWritesThroughALinkOrIntoAPipe) {
+    TempDir dir;
+    const auto victim = dir.path() / "victim";
+    writeBytes(victim, "precious");
+    std::filesystem::create_symlink(victim, dir.path() / "SRV.ini");
+    std::filesystem::create_symlink(victim, dir.path() / "RM.new~");
+    ASSERT_EQ(::mkfifo((dir.path() / "UnADD").c_str(), 0600), 0);
+
+    EXPECT_THROW(TextWriter(dir.path() / "SRV.ini", TextWriter::Mode::create), std::system_error);
+    EXPECT_THROW(TextWriter(dir.path() / "UnADD", TextWriter::Mode::append), std::system_error);
+    // A stale or planted file beside the target is replaced, not followed.
+    TextWriter out(dir.path() / "RM", TextWriter::Mode::replace);
+    out.writeLine("list");
+    out.commit();
+    EXPECT_EQ(readBytes(victim), "precious");
+    EXPECT_EQ(readBytes(dir.path() / "RM"), "list\r\n");
 }
 
 TEST(TextWriter, AppendAddsToTheEnd) {
