@@ -14,6 +14,13 @@ namespace plenvo::removable {
 
 std::optional<ClaimedFile> ClaimedFile::claim(const std::filesystem::path& source,
                                               const std::filesystem::path& claimed) {
+    std::error_code ec;
+    // The claimed name is the console's own: a folder or anything else found
+    // there would make every later claim fail.
+    const auto left = std::filesystem::symlink_status(claimed, ec).type();
+    if (left != std::filesystem::file_type::not_found &&
+        left != std::filesystem::file_type::regular)
+        std::filesystem::remove_all(claimed, ec);
     if (!platform::fileExists(claimed)) {
         if (!platform::fileExists(source)) return std::nullopt;
         if (!platform::renameFile(source, claimed))
@@ -22,7 +29,6 @@ std::optional<ClaimedFile> ClaimedFile::claim(const std::filesystem::path& sourc
     // A pipe, a device or a link under the exchange name is no agent's file: reading
     // it would block the console or never end, and left there it would block the
     // next file too.
-    std::error_code ec;
     if (std::filesystem::symlink_status(claimed, ec).type() !=
         std::filesystem::file_type::regular) {
         platform::deleteFile(claimed);

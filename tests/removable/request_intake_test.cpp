@@ -129,6 +129,12 @@ TEST_F(Intake, APipeUnderAnExchangeNameNeitherHangsNorStopsTheIntake) {
     test::writeCp932Lines(rem() / "ADD", {"111&1 GB&u1&"});
     tick(&dialogs);
     EXPECT_EQ(requests().size(), 1u);
+
+    // Nor does a folder under the console's own claimed name.
+    std::filesystem::create_directories(rem() / "ADD.taking" / "inner");
+    test::writeCp932Lines(rem() / "ADD", {"222&1 GB&u2&"});
+    tick(&dialogs);
+    EXPECT_EQ(requests().size(), 2u);
 }
 
 // An agent that keeps writing while the console claims the file.
