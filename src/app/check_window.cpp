@@ -5,12 +5,17 @@
 
 namespace plenvo::app {
 
-void showCheckWindow(ManageMent& management, platform::Dialogs& dialogs,
-                     platform::WindowHost& windows) {
+void CheckWindowOpener::operator()() {
+    if (open_) return;
+    open_ = true;
+    struct Closed {
+        bool& open;
+        ~Closed() { open = false; }
+    } closed{open_};
     const auto drives = platform::systemRemovableDrives();
-    removable::RemChkWindow window(management.context(), management.monitoringFlag(), dialogs,
-                                   windows, *drives);
-    windows.showModal(window);
+    removable::RemChkWindow window(management_.context(), management_.monitoringFlag(), dialogs_,
+                                   windows_, *drives);
+    windows_.showModal(window);
 }
 
 }  // namespace plenvo::app

@@ -7,8 +7,21 @@
 namespace plenvo::app {
 
 // Shows the removable media check window modally; the tray menu and the
-// request prompt both open it this way.
-void showCheckWindow(ManageMent& management, platform::Dialogs& dialogs,
-                     platform::WindowHost& windows);
+// request prompt both open it through one opener. While it is open, a second
+// request to open it (the prompt of a request arriving meanwhile) does nothing.
+class CheckWindowOpener {
+  public:
+    CheckWindowOpener(ManageMent& management, platform::Dialogs& dialogs,
+                      platform::WindowHost& windows)
+        : management_(management), dialogs_(dialogs), windows_(windows) {}
+
+    void operator()();
+
+  private:
+    ManageMent& management_;
+    platform::Dialogs& dialogs_;
+    platform::WindowHost& windows_;
+    bool open_ = false;
+};
 
 }  // namespace plenvo::app

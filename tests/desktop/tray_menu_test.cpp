@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/check_window.h"
 #include "console_parts.h"
 
 namespace plenvo::app {
@@ -102,6 +103,28 @@ TEST_F(TrayMenuRules, OtherEntriesReachTheirHooksAndUnknownOnesNothing) {
     EXPECT_EQ(log, (Log{"check window", "quit"}));
     EXPECT_TRUE(windows.shown.empty());
     EXPECT_TRUE(dialogs.messages.empty());
+}
+
+}  // namespace
+}  // namespace plenvo::app
+
+namespace plenvo::app {
+namespace {
+
+class CheckWindowOpening : public ::testing::Test, protected test::ConsoleParts {};
+
+TEST_F(CheckWindowOpening, ARequestPromptWhileTheWindowIsOpenDoesNotOpenItAgain) {
+    management.monitoringFlag().set("True");
+    CheckWindowOpener opener(management, dialogs, windows);
+    int nested = 0;
+    windows.whileOpen = [&](platform::Form&) {
+        if (nested++ == 0) opener();  // "はい" to a prompt that came up meanwhile
+    };
+    opener();
+    EXPECT_EQ(nested, 1);
+    EXPECT_EQ(windows.shown, std::vector<std::string>{"リムーバブルメディアチェック"});
+    opener();  // closed again: opens as before
+    EXPECT_EQ(windows.shown.size(), 2u);
 }
 
 }  // namespace

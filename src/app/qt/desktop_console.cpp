@@ -38,7 +38,8 @@ int runTrayConsole(const std::filesystem::path& base, const std::string& version
     ManageMent management(ctx, animation, &dialogs);
     // Running from now on; the first ticks are handled after the start-up below.
     TimerLoop timers(management, tickMs);
-    const auto openCheckWindow = [&] { showCheckWindow(management, dialogs, windows); };
+    CheckWindowOpener checkWindow(management, dialogs, windows);
+    const auto openCheckWindow = [&] { checkWindow(); };
     management.setCheckWindowOpener(openCheckWindow);
 
     TrayIcon* shown = nullptr;
