@@ -24,13 +24,27 @@ std::vector<std::string> componentsOf(const std::string& unc) {
     return parts;
 }
 
+// Samba serves this machine's folders whatever the letter case a client asks
+// for, so a name that differs only in case is the same folder.
+std::filesystem::path child(const std::filesystem::path& folder, const std::string& name) {
+    std::error_code ec;
+    const std::filesystem::path exact = folder / name;
+    if (std::filesystem::exists(exact, ec)) return exact;
+    const std::string wanted = lowerCase(name);
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec))
+        if (lowerCase(it->path().filename().string()) == wanted) return it->path();
+    return exact;
+}
+
 // The rest of the path below the share's folder; nullopt when it climbs out.
 std::optional<std::filesystem::path> below(std::filesystem::path folder,
-                                           const std::vector<std::string>& parts) {
+                                           const std::vector<std::string>& parts,
+                                           bool anyCase = false) {
     for (size_t i = 2; i < parts.size(); ++i) {
         if (parts[i].empty() || parts[i] == ".") continue;
         if (parts[i] == "..") return std::nullopt;
-        folder /= parts[i];
+        folder = anyCase ? child(folder, parts[i]) : folder / parts[i];
     }
     return folder;
 }
@@ -71,7 +85,7 @@ std::optional<std::filesystem::path> localPathOf(const std::string& windowsPath,
         if (isThisMachine(parts[0])) {
             const auto share = lookup.find(parts[0], parts[1]);
             if (share && !share->path.empty() && share->path.front() == '/')
-                return below(share->path, parts);
+                return below(share->path, parts, true);
         }
         return mountedShare(parts, lookup);
     } catch (...) {

@@ -5,6 +5,7 @@
 #include "platform/environment.h"
 #include "platform/samba_listing.h"
 #include "platform/unc_path.h"
+#include "support/temp_dir.h"
 
 namespace plenvo::test {
 namespace {
@@ -56,6 +57,15 @@ TEST(LocalPathOf, ThisMachineMountsAndTheRest) {
          {"", "D:\\Backup", "relative", "\\\\srv02\\x\\y", "\\\\localhost", "\\\\localhost\\",
           "\\\\localhost\\nothing\\x", "\\\\localhost\\odd", "\\\\localhost\\data\\..\\etc"})
         EXPECT_EQ(at(unreachable), std::nullopt) << unreachable;
+}
+
+TEST(LocalPathOf, ThisMachinesFoldersInAnyLetterCase) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.path() / "Dept" / "PC01");
+    auto lookup = lookupOf({{"Data", dir.path().string()}});
+    const auto at = [&](const std::string& p) { return platform::localPathOf(p, lookup); };
+    EXPECT_EQ(at("\\\\localhost\\data\\dept\\pc01"), dir.path() / "Dept" / "PC01");
+    EXPECT_EQ(at("\\\\localhost\\data\\dept\\pc02"), dir.path() / "Dept" / "pc02");
 }
 
 TEST(SambaListings, SectionsAndRpcEntries) {
