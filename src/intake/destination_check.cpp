@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "intake/error_codes.h"
+#include "platform/bounded_access.h"
 #include "platform/file_system.h"
 #include "platform/unc_path.h"
 #include "store/date_time.h"
@@ -50,10 +51,11 @@ std::string withAgeCode(const platform::RunContext& ctx, const CheckedRow& row, 
 
 // Code "08" follows whether the destination folder can be seen from here; an
 // unreachable server or share counts as a missing folder.
-std::string withReachCode(const CheckedRow& row, platform::ShareLookup& shares, std::string list) {
+std::string withReachCode(const CheckedRow& row, platform::ShareLookup& shares,
+                          platform::BoundedFileAccess& access, std::string list) {
     if (row.toBkup.empty()) return list;
     const auto folder = platform::localPathOf(row.toBkup, shares);
-    if (!folder || !platform::folderExists(*folder))
+    if (!folder || !access.folderExists(*folder))
         return hasCode(list, kUnreachable) ? list : withCode(list, kUnreachable);
     return hasCode(list, kUnreachable) ? withoutCode(list, kUnreachable) : list;
 }
@@ -72,13 +74,14 @@ void BkdtChk(const platform::RunContext& ctx, const platform::ShareLookup::Sourc
     }
 
     platform::ShareLookup lookup(shares);
+    platform::BoundedFileAccess access(lookup.mounts());
     try {
         store::Transaction tx(*db);
         store::Statement save = db->prepare("UPDATE UserLog SET ErNo = ?1 WHERE rowid = ?2");
         for (const CheckedRow& row : rows) {
             try {
                 const std::string list =
-                    withReachCode(row, lookup, withAgeCode(ctx, row, row.erNo));
+                    withReachCode(row, lookup, access, withAgeCode(ctx, row, row.erNo));
                 if (list == row.erNo) continue;
                 save.reset();
                 save.bind(1, list).bind(2, store::DbValue{row.rowid});

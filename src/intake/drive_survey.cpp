@@ -7,6 +7,7 @@
 #include "app/path_routines.h"
 #include "app/share_path.h"
 #include "intake/error_codes.h"
+#include "platform/bounded_access.h"
 #include "platform/drive_values.h"
 #include "platform/unc_path.h"
 #include "store/date_time.h"
@@ -194,7 +195,14 @@ class Survey {
 
     std::optional<platform::DriveValues> driveOf(const std::string& sharePath) {
         const auto folder = platform::localPathOf(sharePath, shares_);
-        auto drive = folder ? probes_.drive(*folder, shares_.mounts()) : std::nullopt;
+        if (!access_) access_.emplace(shares_.mounts());
+        std::optional<platform::DriveValues> drive;
+        if (folder)
+            drive =
+                access_
+                    ->run(*folder, [probe = probes_.drive, folder = *folder,
+                                    mounts = shares_.mounts()] { return probe(folder, mounts); })
+                    .value_or(std::nullopt);
         if (!drive) ctx_.failures.report("DskInfo", "cannot read the drive of " + sharePath);
         return drive;
     }
@@ -213,7 +221,8 @@ class Survey {
     ShareDriveTable table_;
     Statement saveCodes_;
     platform::ShareLookup shares_;
-    std::set<std::string> told_;  // servers whose silence was told this pass
+    std::optional<platform::BoundedFileAccess> access_;  // made once the mounts are read
+    std::set<std::string> told_;                         // servers whose silence was told this pass
 };
 
 }  // namespace
