@@ -50,11 +50,12 @@ void Setting::Form_Load() {
     guarded(ctx_.failures, "Setting load", [&] {
         store::Connection db = store::openMng(ctx_.base);
         store::Statement rows = db.prepare("SELECT ToBkup FROM ToBkupList ORDER BY rowid");
+        platform::BoundedFileAccess access(platform::readMountTable());
         while (rows.step()) {
             const std::string destination = rows.text(0).value_or("");
             // Listed even where it cannot be reached; only its pointer file is missed then.
             list.push_back(destination);
-            if (!writePointerFile(destination, serverShareFolder_))
+            if (!writePointerFile(destination, serverShareFolder_, access))
                 ctx_.failures.report("Setting load", "SRV.ini not written in " + destination);
         }
     });
@@ -90,7 +91,8 @@ void Setting::追加_Click() {
         known.bind(1, destination);
         if (known.step()) return;
         // A destination enters the list only when the console can write into it.
-        if (!writePointerFile(destination, serverShareFolder_)) return;
+        platform::BoundedFileAccess access(platform::readMountTable());
+        if (!writePointerFile(destination, serverShareFolder_, access)) return;
         db.prepare("INSERT INTO ToBkupList (ToBkup) VALUES (?1)").bind(1, destination).run();
         control("ToBkupList").lines.push_back(destination);
     });
