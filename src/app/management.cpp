@@ -41,13 +41,7 @@ ManageMent::ManageMent(const platform::RunContext& ctx, IconAnimation& animation
       shares_(shares ? *shares : systemShares_) {}
 
 void ManageMent::step(const char* name, const std::function<void()>& work) {
-    try {
-        work();
-    } catch (const std::exception& e) {
-        ctx_.failures.report(name, e.what());
-    } catch (...) {
-        ctx_.failures.report(name, "unknown failure");
-    }
+    platform::guarded(ctx_.failures, name, work);
 }
 
 bool ManageMent::resultFolderAndDatabaseExist() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <string_view>
 
 namespace plenvo::platform {
@@ -21,5 +22,18 @@ class StderrFailureLog final : public FailureLog {
   public:
     void report(std::string_view routine, std::string_view what) override;
 };
+
+// Runs an event procedure or a step to its end: a failure is told and goes no
+// further, for nothing above could carry it and it must never end the console.
+template <typename Work>
+void guarded(FailureLog& failures, std::string_view routine, Work&& work) {
+    try {
+        work();
+    } catch (const std::exception& e) {
+        failures.report(routine, e.what());
+    } catch (...) {
+        failures.report(routine, "unknown failure");
+    }
+}
 
 }  // namespace plenvo::platform

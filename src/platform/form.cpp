@@ -21,6 +21,17 @@ Control& Form::add(Control control) {
     return controls_.back();
 }
 
+Control designed(std::string name, ControlKind kind, Geometry where, std::string caption,
+                 std::string frame) {
+    Control c;
+    c.name = std::move(name);
+    c.kind = kind;
+    c.geometry = where;
+    c.caption = std::move(caption);
+    c.frame = std::move(frame);
+    return c;
+}
+
 std::string arrayName(const std::string& name, int index) {
     return name + "(" + std::to_string(index) + ")";
 }

@@ -75,6 +75,11 @@ class WindowHost {
     virtual void showModal(Form& form) = 0;
 };
 
+// A control of a window's design: name, kind, place in twips and its caption
+// (labels, buttons, frames); `frame` names the frame that holds it.
+Control designed(std::string name, ControlKind kind, Geometry where, std::string caption = {},
+                 std::string frame = {});
+
 // The name of element `index` of a control array: "CHG(3)".
 std::string arrayName(const std::string& name, int index);
 

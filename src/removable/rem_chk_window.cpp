@@ -1,11 +1,11 @@
 #include "removable/rem_chk_window.h"
 
 #include "platform/dos_attributes.h"
+#include "platform/failure_log.h"
 #include "platform/text_file.h"
 #include "removable/allow_list.h"
 #include "removable/entry_boxes.h"
 #include "removable/exchange_fields.h"
-#include "removable/guarded.h"
 #include "removable/media_table.h"
 #include "removable/rem_list_window.h"
 #include "removable/size_text.h"
@@ -72,7 +72,7 @@ void RemChkWindow::RemDrvChk() {
     }
     rows_ = 0;
     std::vector<platform::RemovableMedium> media;
-    guarded(ctx_.failures, "RemDrvChk", [&] { media = drives_.list(); });
+    platform::guarded(ctx_.failures, "RemDrvChk", [&] { media = drives_.list(); });
     for (const auto& medium : media) {
         if (rows_ >= kRows) break;
         RemDrv(medium);
@@ -81,7 +81,7 @@ void RemChkWindow::RemDrvChk() {
 
 bool RemChkWindow::RemDrv(const platform::RemovableMedium& medium) {
     bool filled = false;
-    guarded(ctx_.failures, "RemDrv", [&] {
+    platform::guarded(ctx_.failures, "RemDrv", [&] {
         const std::string serial = std::to_string(medium.serial);
         store::Connection db = store::openMng(ctx_.base);
         const auto registered = findRegistered(db, serial);
@@ -112,7 +112,7 @@ void RemChkWindow::CHG_Click(int index) {
     const std::string serial = row("DselNo", index).text;
     if (serial.empty()) return;
     // The row changes only once the table has.
-    guarded(ctx_.failures, "CHG_Click", [&] {
+    platform::guarded(ctx_.failures, "CHG_Click", [&] {
         store::Connection db = store::openMng(ctx_.base);
         if (findRegistered(db, serial)) {
             unregisterMedium(db, serial);
@@ -139,7 +139,7 @@ void RemChkWindow::RemAddChk() {
     list.selected = -1;
     requestKeys_.clear();
     // A failure ends the filling; the lines so far stay.
-    guarded(ctx_.failures, "RemAddChk", [&] {
+    platform::guarded(ctx_.failures, "RemAddChk", [&] {
         store::Connection db = store::openMng(ctx_.base);
         store::Statement rows =
             db.prepare("SELECT rowid, Size, UPDT, UserID, DselNo FROM RemList_Add ORDER BY rowid");
@@ -153,15 +153,15 @@ void RemChkWindow::RemAddChk() {
 void RemChkWindow::ADDLIST_Click() {
     const auto rowid = requestKeys_.at(control("ADDLIST").selected);
     if (!rowid) return;
-    guarded(ctx_.failures, "ADDLIST_Click",
-            [&] { fillEntryBoxes(*this, ctx_.base, "RemList_Add", *rowid); });
+    platform::guarded(ctx_.failures, "ADDLIST_Click",
+                      [&] { fillEntryBoxes(*this, ctx_.base, "RemList_Add", *rowid); });
 }
 
 void RemChkWindow::ADDS_Click() {
     if (control("DselNoS").text.empty()) return;
     const Registration medium = storedEntry(*this);
     // The requests go only together with the approval they became.
-    guarded(ctx_.failures, "ADDS_Click", [&] {
+    platform::guarded(ctx_.failures, "ADDS_Click", [&] {
         store::Connection db = store::openMng(ctx_.base);
         store::Transaction tx(db);
         registerMedium(db, medium, ctx_.clock.now());
@@ -176,7 +176,7 @@ void RemChkWindow::Command2_Click() {
     const std::string serial = control("DselNoS").text;
     if (serial.empty()) return;
     // The requests go only once the agent can learn of the denial.
-    guarded(ctx_.failures, "Command2_Click", [&] {
+    platform::guarded(ctx_.failures, "Command2_Click", [&] {
         const auto file = ctx_.base.at("\\OrvShare\\REM\\UnADD");
         {
             platform::TextWriter out(file, platform::TextWriter::Mode::append);
@@ -199,14 +199,14 @@ void RemChkWindow::Command1_Click() {
 }
 
 void RemChkWindow::Command3_Click() {
-    guarded(ctx_.failures, "Command3_Click", [&] {
+    platform::guarded(ctx_.failures, "Command3_Click", [&] {
         RemListWindow list(ctx_);
         host_.showModal(list);
     });
 }
 
 void RemChkWindow::RMSave() {
-    guarded(ctx_.failures, "RMSave", [&] { removable::RMSave(ctx_, flag_); });
+    platform::guarded(ctx_.failures, "RMSave", [&] { removable::RMSave(ctx_, flag_); });
 }
 
 void RemChkWindow::setRowEditable(int index, bool editable) {

@@ -1,8 +1,8 @@
 #include "removable/rem_list_window.h"
 
-#include "removable/controls.h"
+#include "platform/failure_log.h"
+#include "platform/form.h"
 #include "removable/entry_boxes.h"
-#include "removable/guarded.h"
 #include "removable/media_table.h"
 #include "store/mng_database.h"
 
@@ -27,20 +27,25 @@ std::string dataLine(const store::Statement& row) {
 }  // namespace
 
 RemListWindow::RemListWindow(const platform::RunContext& ctx) : ctx_(ctx) {
-    add(designed("Frame1", ControlKind::frame, {0, 0, 14295, 9015}, "登録一覧"));
-    add(designed("Label8", ControlKind::label, {240, 360, 4095, 255},
-                 "不要な登録リストを選択してください", "Frame1"));
-    add(designed("RMLIST", ControlKind::listBox, {240, 600, 13815, 6810}, {}, "Frame1"))
+    add(platform::designed("Frame1", ControlKind::frame, {0, 0, 14295, 9015}, "登録一覧"));
+    add(platform::designed("Label8", ControlKind::label, {240, 360, 4095, 255},
+                           "不要な登録リストを選択してください", "Frame1"));
+    add(platform::designed("RMLIST", ControlKind::listBox, {240, 600, 13815, 6810}, {}, "Frame1"))
         .fixedPitch = true;
-    add(designed("Label11", ControlKind::label, {2280, 7920, 975, 255}, "サイズ", "Frame1"));
-    add(designed("SizeS", ControlKind::textBox, {2160, 8280, 1575, 375}, {}, "Frame1"));
-    add(designed("Label10", ControlKind::label, {4080, 7920, 2535, 255}, "許可ユーザID", "Frame1"));
-    add(designed("UserIDS", ControlKind::textBox, {3840, 8280, 3015, 375}, {}, "Frame1"));
-    add(designed("Label9", ControlKind::label, {6960, 7920, 4575, 255}, "備考", "Frame1"));
-    add(designed("RemarkS", ControlKind::textBox, {6960, 8280, 4095, 375}, {}, "Frame1"));
-    add(designed("DselNoS", ControlKind::textBox, {11160, 7800, 255, 375}, {}, "Frame1"));
-    add(designed("Command1", ControlKind::button, {11160, 8280, 855, 375}, "変更", "Frame1"));
-    add(designed("Command2", ControlKind::button, {12120, 8280, 855, 375}, "削除", "Frame1"));
+    add(platform::designed("Label11", ControlKind::label, {2280, 7920, 975, 255}, "サイズ",
+                           "Frame1"));
+    add(platform::designed("SizeS", ControlKind::textBox, {2160, 8280, 1575, 375}, {}, "Frame1"));
+    add(platform::designed("Label10", ControlKind::label, {4080, 7920, 2535, 255}, "許可ユーザID",
+                           "Frame1"));
+    add(platform::designed("UserIDS", ControlKind::textBox, {3840, 8280, 3015, 375}, {}, "Frame1"));
+    add(platform::designed("Label9", ControlKind::label, {6960, 7920, 4575, 255}, "備考",
+                           "Frame1"));
+    add(platform::designed("RemarkS", ControlKind::textBox, {6960, 8280, 4095, 375}, {}, "Frame1"));
+    add(platform::designed("DselNoS", ControlKind::textBox, {11160, 7800, 255, 375}, {}, "Frame1"));
+    add(platform::designed("Command1", ControlKind::button, {11160, 8280, 855, 375}, "変更",
+                           "Frame1"));
+    add(platform::designed("Command2", ControlKind::button, {12120, 8280, 855, 375}, "削除",
+                           "Frame1"));
 }
 
 void RemListWindow::Form_Load() {
@@ -59,7 +64,7 @@ void RemListWindow::RemListUpdt() {
     list.selected = -1;
     keys_.clear();
     // A failure ends the filling; the lines so far stay.
-    guarded(ctx_.failures, "RemListUpdt", [&] {
+    platform::guarded(ctx_.failures, "RemListUpdt", [&] {
         store::Connection db = store::openMng(ctx_.base);
         store::Statement rows = db.prepare(
             "SELECT rowid, Size, UPDT, USDT, UserID, DselNo FROM RemList ORDER BY USDT, rowid");
@@ -82,14 +87,14 @@ void RemListWindow::RMLIST_Click() {
     }
     const auto rowid = keys_.at(line);
     if (!rowid) return;
-    guarded(ctx_.failures, "RMLIST_Click",
-            [&] { fillEntryBoxes(*this, ctx_.base, "RemList", *rowid); });
+    platform::guarded(ctx_.failures, "RMLIST_Click",
+                      [&] { fillEntryBoxes(*this, ctx_.base, "RemList", *rowid); });
 }
 
 void RemListWindow::Command1_Click() {
     if (control("DselNoS").text.empty()) return;
     const Registration medium = storedEntry(*this);
-    guarded(ctx_.failures, "Command1_Click", [&] {
+    platform::guarded(ctx_.failures, "Command1_Click", [&] {
         store::Connection db = store::openMng(ctx_.base);
         registerMedium(db, medium, ctx_.clock.now());
     });
@@ -100,7 +105,7 @@ void RemListWindow::Command1_Click() {
 void RemListWindow::Command2_Click() {
     const std::string serial = control("DselNoS").text;
     if (serial.empty()) return;
-    guarded(ctx_.failures, "Command2_Click", [&] {
+    platform::guarded(ctx_.failures, "Command2_Click", [&] {
         store::Connection db = store::openMng(ctx_.base);
         unregisterMedium(db, serial);
     });

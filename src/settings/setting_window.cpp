@@ -1,17 +1,15 @@
 #include "settings/setting_window.h"
 
 #include "platform/dos_attributes.h"
+#include "platform/failure_log.h"
 #include "platform/file_system.h"
 #include "platform/text_file.h"
 #include "removable/allow_list.h"
-#include "removable/guarded.h"
 #include "settings/pointer_file.h"
 #include "store/mng_database.h"
 
 namespace plenvo::settings {
 namespace {
-
-using removable::guarded;
 
 constexpr const char* kPickerTitle = "フォルダを指定してください";
 constexpr const char* kNoFolderChosen = "バックアップ先フォルダを指定してください";
@@ -47,7 +45,7 @@ void Setting::click(const std::string& controlName) {
 void Setting::Form_Load() {
     auto& list = control("ToBkupList").lines;
     list.clear();
-    guarded(ctx_.failures, "Setting load", [&] {
+    platform::guarded(ctx_.failures, "Setting load", [&] {
         store::Connection db = store::openMng(ctx_.base);
         store::Statement rows = db.prepare("SELECT ToBkup FROM ToBkupList ORDER BY rowid");
         platform::BoundedFileAccess access(platform::readMountTable());
@@ -63,7 +61,7 @@ void Setting::Form_Load() {
 }
 
 void Setting::Command2_Click() {
-    guarded(ctx_.failures, "Command2", [&] {
+    platform::guarded(ctx_.failures, "Command2", [&] {
         const std::string current = control("ToBkupF").text;
         const std::string start = pickerStart(current);
         for (;;) {
@@ -83,7 +81,7 @@ void Setting::追加_Click() {
     const std::string destination = control("ToBkupF").text;
     // An empty box would point SRV.ini at the root and list a nameless destination.
     if (destination.empty()) return;
-    guarded(ctx_.failures, "追加", [&] {
+    platform::guarded(ctx_.failures, "追加", [&] {
         store::Connection db = store::openMng(ctx_.base);
         // Paths name folders of a case-blind file system.
         store::Statement known =
@@ -100,7 +98,7 @@ void Setting::追加_Click() {
 
 void Setting::ErClear_Click() {
     bool cleared = false;
-    guarded(ctx_.failures, "ErClear", [&] {
+    platform::guarded(ctx_.failures, "ErClear", [&] {
         store::Connection db = store::openMng(ctx_.base);
         db.exec("UPDATE UserLog SET ErNo = ''");
         cleared = true;
@@ -110,8 +108,8 @@ void Setting::ErClear_Click() {
 }
 
 void Setting::Form_Unload() {
-    guarded(ctx_.failures, "Setting unload", [&] { saveMonitoringSwitch(); });
-    guarded(ctx_.failures, "RemFlgGet", [&] { store::RemFlgGet(ctx_.base, flag_); });
+    platform::guarded(ctx_.failures, "Setting unload", [&] { saveMonitoringSwitch(); });
+    platform::guarded(ctx_.failures, "RemFlgGet", [&] { store::RemFlgGet(ctx_.base, flag_); });
     makeOrRemoveAllowList();
 }
 
@@ -138,13 +136,13 @@ void Setting::makeOrRemoveAllowList() {
     }
     // A list already there is left as it is; the check window rewrites it.
     if (platform::fileExists(file)) return;
-    guarded(ctx_.failures, "Setting unload", [&] {
+    platform::guarded(ctx_.failures, "Setting unload", [&] {
         platform::TextWriter empty(file, platform::TextWriter::Mode::create);
         empty.commit();
     });
-    guarded(ctx_.failures, "Setting unload",
-            [&] { platform::setAttributes(file, kAllowListAttributes); });
-    guarded(ctx_.failures, "RMMake", [&] { removable::RMMake(ctx_, flag_); });
+    platform::guarded(ctx_.failures, "Setting unload",
+                      [&] { platform::setAttributes(file, kAllowListAttributes); });
+    platform::guarded(ctx_.failures, "RMMake", [&] { removable::RMMake(ctx_, flag_); });
 }
 
 }  // namespace plenvo::settings
