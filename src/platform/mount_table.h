@@ -15,6 +15,8 @@ struct MountEntry {
 
 // The mounted file systems in mount order; empty when the table cannot be read.
 std::vector<MountEntry> readMountTable();
+// The same from a table in the kernel's format at `table` (a test's own one).
+std::vector<MountEntry> readMountTableFrom(const std::filesystem::path& table);
 
 // The entry whose mount point holds the path (the innermost, the last mounted
 // where several share one point); nullptr when none does.

@@ -36,9 +36,13 @@ bool holds(const std::filesystem::path& mountPoint, const std::filesystem::path&
 }  // namespace
 
 std::vector<MountEntry> readMountTable() {
+    auto mounts = readMountTableFrom("/proc/self/mounts");
+    return mounts.empty() ? readMountTableFrom("/proc/mounts") : mounts;
+}
+
+std::vector<MountEntry> readMountTableFrom(const std::filesystem::path& path) {
     std::vector<MountEntry> mounts;
-    std::ifstream table("/proc/self/mounts");
-    if (!table) table.open("/proc/mounts");
+    std::ifstream table(path);
     std::string line;
     while (std::getline(table, line)) {
         std::istringstream fields(line);

@@ -4,10 +4,10 @@
 #include <sys/statvfs.h>
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <optional>
-#include <sstream>
+
+#include "platform/mount_table.h"
 
 namespace plenvo::platform {
 namespace {
@@ -77,32 +77,12 @@ std::vector<std::string> volumesOf(const std::string& disk, const fs::path& bloc
     return names;
 }
 
-// "\040" and the like stand for blanks and tabs in the mount table.
-std::string unescapeMountField(const std::string& field) {
-    std::string out;
-    for (size_t i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size() &&
-            std::isdigit(static_cast<unsigned char>(field[i + 1]))) {
-            out += static_cast<char>(std::stoi(field.substr(i + 1, 3), nullptr, 8));
-            i += 3;
-        } else {
-            out += field[i];
-        }
-    }
-    return out;
-}
-
 std::optional<std::string> mountPointOf(const fs::path& device, const fs::path& mountTable) {
     std::error_code ec;
     const fs::path wanted = fs::weakly_canonical(device, ec);
-    std::ifstream in(mountTable);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::string source, target;
-        if (!(fields >> source >> target) || source.empty() || source[0] != '/') continue;
-        if (fs::weakly_canonical(unescapeMountField(source), ec) == wanted)
-            return unescapeMountField(target);
+    for (const MountEntry& m : readMountTableFrom(mountTable)) {
+        if (m.source.empty() || m.source[0] != '/') continue;
+        if (fs::weakly_canonical(m.source, ec) == wanted) return m.mountPoint.string();
     }
     return std::nullopt;
 }

@@ -1,5 +1,6 @@
 #include <vector>
 
+#include "platform/base_folder.h"
 #include "platform/unc_path.h"
 
 namespace plenvo::platform {
@@ -27,14 +28,7 @@ std::vector<std::string> componentsOf(const std::string& unc) {
 // Samba serves this machine's folders whatever the letter case a client asks
 // for, so a name that differs only in case is the same folder.
 std::filesystem::path child(const std::filesystem::path& folder, const std::string& name) {
-    std::error_code ec;
-    const std::filesystem::path exact = folder / name;
-    if (std::filesystem::exists(exact, ec)) return exact;
-    const std::string wanted = lowerCase(name);
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
-         it.increment(ec))
-        if (lowerCase(it->path().filename().string()) == wanted) return it->path();
-    return exact;
+    return folder / existingSpelling(folder, name);
 }
 
 // The rest of the path below the share's folder; nullopt when it climbs out.
