@@ -27,19 +27,26 @@ int runHeadless(const std::filesystem::path& base, const std::string& version, i
                 bool once) {
     platform::SystemClock clock;
     platform::StderrFailureLog failures;
-    const platform::RunContext ctx{platform::BaseFolder(base), clock, failures};
+    std::stop_source ending;
+    const platform::RunContext ctx{platform::BaseFolder(base), clock, failures, ending.get_token()};
     app::IconAnimation animation(version);
-    app::ManageMent management(ctx, animation, nullptr);
     if (once) {
+        app::ManageMent management(ctx, animation, nullptr);
         management.startUp(app::collectStartupValues(version));
         return 0;
     }
     std::cerr << "PlenvoBackupMng: running headless (no tray icon) for " << base.string() << "\n";
     // A signal during the start-up ends the console as soon as the loop runs.
     app::quitOnTerminationSignals();
+    app::PassWorker worker;
+    app::ManageMent management(ctx, animation, nullptr, nullptr, app::workPlacesOn(worker));
     management.startUp(app::collectStartupValues(version));
     app::TimerLoop timers(management, tickMs);
-    return QCoreApplication::exec();
+    const int rc = QCoreApplication::exec();
+    // The pass at hand ends after its current file; nothing is left half-written.
+    ending.request_stop();
+    worker.finish();
+    return rc;
 }
 
 }  // namespace

@@ -22,25 +22,43 @@ namespace {
 // Marks a timer's work as running for as long as it lasts.
 class Running {
   public:
-    explicit Running(bool& flag) : flag_(flag) { flag_ = true; }
+    explicit Running(std::atomic<bool>& flag) : flag_(flag) { flag_ = true; }
     ~Running() { flag_ = false; }
     Running(const Running&) = delete;
     Running& operator=(const Running&) = delete;
 
   private:
-    bool& flag_;
+    std::atomic<bool>& flag_;
 };
 
 }  // namespace
 
 ManageMent::ManageMent(const platform::RunContext& ctx, IconAnimation& animation,
-                       platform::Dialogs* dialogs, platform::ShareService* shares)
+                       platform::Dialogs* dialogs, platform::ShareService* shares,
+                       WorkPlaces places)
     : ctx_(ctx),
       animation_(animation),
       dialogs_(dialogs),
-      shares_(shares ? *shares : systemShares_) {}
+      shares_(shares ? *shares : systemShares_),
+      places_(std::move(places)) {}
+
+void ManageMent::onPassThread(std::function<void()> work) {
+    if (places_.pass)
+        places_.pass(std::move(work));
+    else
+        work();
+}
+
+void ManageMent::onWindowThread(std::function<void()> work) {
+    if (places_.window)
+        places_.window(std::move(work));
+    else
+        work();
+}
 
 void ManageMent::step(const char* name, const std::function<void()>& work) {
+    // Ending: the steps still to come wait for the next start.
+    if (ctx_.stopRequested()) return;
     platform::guarded(ctx_.failures, name, work);
 }
 
@@ -60,12 +78,14 @@ void ManageMent::startUp(const StartupValues& values) {
     step("ShareAdd", [&] { ShareAdd(share.string(), values_.computerName, shares_); });
     step("access", [&] { shares_.grantAccess(share); });
     values_.serverShareFolder = "\\\\" + values_.computerName + "\\OrvShare$";
-    if (resultFolderAndDatabaseExist()) {
+    // The first pass goes ahead of every tick's work on the worker.
+    onPassThread([this] {
+        if (!resultFolderAndDatabaseExist()) return;
         step("MdbUpdt", [&] { intake::MdbUpdt(ctx_, animation_); });
         step("MK_HTML", [&] { pages::MK_HTML(ctx_); });
         step("ErrCHK", [&] { ErrCHK(); });
         step("Mk_HTML2", [&] { pages::Mk_HTML2(ctx_); });
-    }
+    });
     step("startup entry", [&] { makeStartupEntry(); });
 }
 
@@ -90,12 +110,14 @@ void ManageMent::makeStartupEntry() {
 
 void ManageMent::Timer1() {
     if (inTimer1_) return;
-    const Running running(inTimer1_);
     if (std::stol(timCnt1_) > 0) {
-        if (resultFolderAndDatabaseExist()) {
+        inTimer1_ = true;
+        onPassThread([this] {
+            const Running running(inTimer1_);
+            if (!resultFolderAndDatabaseExist()) return;
             step("MdbUpdt", [&] { intake::MdbUpdt(ctx_, animation_); });
             step("MK_HTML", [&] { pages::MK_HTML(ctx_); });
-        }
+        });
         timCnt1_ = "0";
     }
     timCnt1_ = std::to_string(std::stol(timCnt1_) + 1);
@@ -103,16 +125,18 @@ void ManageMent::Timer1() {
 
 void ManageMent::Timer2() {
     if (inTimer2_) return;
-    const Running running(inTimer2_);
     if (std::stol(timCnt2_) > 9) {
-        // The icon is put back and the counter reset however the work ends.
-        intake::AnimationRun run(animation_);
-        if (resultFolderAndDatabaseExist()) {
+        inTimer2_ = true;
+        onPassThread([this] {
+            const Running running(inTimer2_);
+            // The icon is put back however the work ends.
+            intake::AnimationRun run(animation_);
+            if (!resultFolderAndDatabaseExist()) return;
             run.step();
             step("ErrCHK", [&] { ErrCHK(); });
             run.step();
             step("Mk_HTML2", [&] { pages::Mk_HTML2(ctx_); });
-        }
+        });
         timCnt2_ = "0";
     }
     timCnt2_ = std::to_string(std::stol(timCnt2_) + 1);
@@ -120,9 +144,18 @@ void ManageMent::Timer2() {
 
 void ManageMent::Timer3() {
     if (inTimer3_) return;
-    const Running running(inTimer3_);
-    step("RemAddChk", [&] { removable::RemAddChk(ctx_, dialogs_, openCheckWindow_); });
-    step("RemUseChk", [&] { removable::RemUseChk(ctx_, values_.workingFolder); });
+    inTimer3_ = true;
+    onPassThread([this] {
+        bool taken = false;
+        step("AddTxtInp", [&] { taken = removable::AddTxtInp(ctx_); });
+        step("RemUseChk", [&] { removable::RemUseChk(ctx_, values_.workingFolder); });
+        // The question is asked on the window thread; the timer stays held until it is answered.
+        onWindowThread([this, taken] {
+            const Running running(inTimer3_);
+            if (taken && dialogs_)
+                step("RemAddChk", [&] { removable::askToRegister(*dialogs_, openCheckWindow_); });
+        });
+    });
 }
 
 void ManageMent::ErrCHK() {

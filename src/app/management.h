@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -12,6 +13,14 @@
 
 namespace plenvo::app {
 
+// Where the console's work runs: the passes on one worker thread, the prompts
+// back on the window thread. Left empty, work runs at once on the caller's
+// thread (a single run, tests).
+struct WorkPlaces {
+    std::function<void(std::function<void()>)> pass;
+    std::function<void(std::function<void()>)> window;
+};
+
 // The console's main window without its looks: the start-up sequence, the
 // three timers with their counters, and the work each of them does.
 class ManageMent {
@@ -19,14 +28,16 @@ class ManageMent {
     // `dialogs` is null when nobody sits at the console (headless); `shares`
     // null means this machine's own share service.
     ManageMent(const platform::RunContext& ctx, IconAnimation& animation,
-               platform::Dialogs* dialogs, platform::ShareService* shares = nullptr);
+               platform::Dialogs* dialogs, platform::ShareService* shares = nullptr,
+               WorkPlaces places = {});
 
     // Start-up from the environment values on. Every step that fails is
     // skipped; the next one runs.
     void startUp(const StartupValues& values);
 
-    // A tick that falls due while the same timer's work still runs (in a
-    // message box or window it opened) is dropped: ticks never pile up.
+    // The ticks count on the window thread and hand their work to the pass
+    // worker. A tick that falls due while the same timer's work is still queued
+    // or running (or in a message box it opened) is dropped: ticks never pile up.
     void Timer1();
     void Timer2();
     void Timer3();
@@ -47,6 +58,8 @@ class ManageMent {
   private:
     // Runs one step; a failure is told and the caller goes on.
     void step(const char* name, const std::function<void()>& work);
+    void onPassThread(std::function<void()> work);
+    void onWindowThread(std::function<void()> work);
     void makeFolderTree();
     void makeStartupEntry();
 
@@ -57,7 +70,8 @@ class ManageMent {
     platform::ShareService& shares_;
     StartupValues values_;
     store::MonitoringFlag flag_;
-    bool inTimer1_ = false, inTimer2_ = false, inTimer3_ = false;
+    WorkPlaces places_;
+    std::atomic<bool> inTimer1_ = false, inTimer2_ = false, inTimer3_ = false;
     std::string timCnt1_ = "0";
     std::string timCnt2_ = "0";
     std::function<void()> openCheckWindow_;

@@ -64,6 +64,15 @@ bool TimerLoop::timer1Enabled() const {
     return timers_->timer1.isActive();
 }
 
+WorkPlaces workPlacesOn(PassWorker& worker) {
+    return {.pass = [&worker](std::function<void()> work) { worker.post(std::move(work)); },
+            .window =
+                [](std::function<void()> work) {
+                    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work),
+                                              Qt::QueuedConnection);
+                }};
+}
+
 void quitOnTerminationSignals() {
     if (signalPipe[0] >= 0) return;
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/management.h"
+#include "app/pass_worker.h"
 
 class QObject;
 
@@ -23,6 +24,9 @@ class TimerLoop {
     struct Timers;
     Timers* timers_;
 };
+
+// The passes on `worker`, the prompts back on the running Qt event loop.
+WorkPlaces workPlacesOn(PassWorker& worker);
 
 // Quits the running Qt application on SIGINT or SIGTERM.
 void quitOnTerminationSignals();

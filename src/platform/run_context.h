@@ -1,5 +1,8 @@
 #pragma once
 
+#include <mutex>
+#include <stop_token>
+
 #include "platform/base_folder.h"
 #include "platform/clock.h"
 #include "platform/failure_log.h"
@@ -12,6 +15,12 @@ struct RunContext {
     BaseFolder base;
     const Clock& clock;
     FailureLog& failures;
+    // Set when the console is ending: a pass stops after the file or row at hand.
+    std::stop_token stopping{};
+    // The passes and the windows write the console's database in turns, each turn short.
+    mutable std::mutex writeTurns{};
+
+    bool stopRequested() const { return stopping.stop_requested(); }
 };
 
 }  // namespace plenvo::platform

@@ -59,7 +59,7 @@ void applyUsage(store::Statement& update, const std::string& line) {
 
 // Takes every claimed request into RemList_Add, the ones that arrive while
 // earlier ones wait included. False when there was no request file.
-bool AddTxtInp(const platform::RunContext& ctx) {
+bool takeRequests(const platform::RunContext& ctx) {
     auto claimed = claimExchangeFile(ctx.base, "ADD");
     if (!claimed) return false;
     store::Connection db = store::openMng(ctx.base);  // without it the claimed file waits
@@ -67,6 +67,7 @@ bool AddTxtInp(const platform::RunContext& ctx) {
         "INSERT INTO RemList_Add (DselNo, Size, UserID, Remark, UPDT) VALUES (?1, ?2, ?3, ?4, ?5)");
     const std::string now = store::storedText(ctx.clock.now());
     drain(*claimed, [&](const std::vector<std::string>& lines) {
+        const auto turn = store::writeTurn(ctx);
         store::Transaction tx(db);
         for (const std::string& line : lines) takeRequest(insert, line, now, ctx.failures);
         tx.commit();
@@ -76,19 +77,25 @@ bool AddTxtInp(const platform::RunContext& ctx) {
 
 }  // namespace
 
-void RemAddChk(const platform::RunContext& ctx, platform::Dialogs* dialogs,
-               const std::function<void()>& openCheckWindow) {
-    bool taken = false;
+bool AddTxtInp(const platform::RunContext& ctx) {
     try {
-        taken = AddTxtInp(ctx);
+        return takeRequests(ctx);
     } catch (const std::exception& e) {
         ctx.failures.report("AddTxtInp", e.what());
+        return false;
     }
-    // Headless, the requests wait for the check window.
-    if (!taken || !dialogs) return;
-    const auto answer = dialogs->messageBox("リムーバブルメディアの申請が来ました\n登録しますか？",
-                                            "申請登録確認", platform::MessageButtons::yesNo);
+}
+
+void askToRegister(platform::Dialogs& dialogs, const std::function<void()>& openCheckWindow) {
+    const auto answer = dialogs.messageBox("リムーバブルメディアの申請が来ました\n登録しますか？",
+                                           "申請登録確認", platform::MessageButtons::yesNo);
     if (answer == platform::MessageAnswer::yes && openCheckWindow) openCheckWindow();
+}
+
+void RemAddChk(const platform::RunContext& ctx, platform::Dialogs* dialogs,
+               const std::function<void()>& openCheckWindow) {
+    // Headless, the requests wait for the check window.
+    if (AddTxtInp(ctx) && dialogs) askToRegister(*dialogs, openCheckWindow);
 }
 
 // The usage file is claimed in the exchange folder itself rather than copied
@@ -101,6 +108,7 @@ void RemUseChk(const platform::RunContext& ctx, const std::string& /*workingFold
     store::Statement update = db.prepare("UPDATE RemList SET USDT = ?1 WHERE DselNo = ?2");
     drain(*claimed, [&](const std::vector<std::string>& lines) {
         // A refused line undoes only its own statement.
+        const auto turn = store::writeTurn(ctx);
         store::Transaction tx(db);
         for (const std::string& line : lines) {
             if (trimmed(line).empty()) continue;

@@ -11,6 +11,11 @@ namespace plenvo::removable {
 // `openCheckWindow` is called on Yes. Without `dialogs` (headless) nobody is asked.
 void RemAddChk(const platform::RunContext& ctx, platform::Dialogs* dialogs,
                const std::function<void()>& openCheckWindow);
+// Its two halves, for the console that takes requests in on its pass worker
+// and asks on the window thread. AddTxtInp is true when a request file was
+// taken in; failures are told.
+bool AddTxtInp(const platform::RunContext& ctx);
+void askToRegister(platform::Dialogs& dialogs, const std::function<void()>& openCheckWindow);
 // Applies the usage file to RemList.USDT.
 void RemUseChk(const platform::RunContext& ctx, const std::string& workingFolder);
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <mutex>
+
 #include "platform/base_folder.h"
+#include "platform/run_context.h"
 #include "store/sqlite.h"
 
 namespace plenvo::store {
@@ -11,6 +14,12 @@ std::filesystem::path mngPath(const platform::BaseFolder& base);
 // One connection per routine call, closed when it goes out of scope. Throws
 // DbError when the file is missing: the console never makes the database.
 Connection openMng(const platform::BaseFolder& base);
+
+// The console's turn to write the database: the passes and the windows take
+// turns, so a window never writes while a pass is writing. Hold it briefly.
+[[nodiscard]] inline std::unique_lock<std::mutex> writeTurn(const platform::RunContext& ctx) {
+    return std::unique_lock<std::mutex>(ctx.writeTurns);
+}
 
 // Lays out a new management database with its seven tables and the texts of the
 // error codes. An existing file is left as it is; returns false then.

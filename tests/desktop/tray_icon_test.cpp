@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <thread>
+
 #include "app/qt/tray_images.h"
 #include "console_parts.h"
 #include "qt_app.h"
@@ -27,14 +30,21 @@ TEST_F(TrayIconTest, CarriesItsSevenFramesAndShowsTheRestingOneWithTheTip) {
     EXPECT_EQ(tray.icon().toolTip(), "Plenvo Backup Manager Ver.1.0.4");
 }
 
-TEST_F(TrayIconTest, FollowsTheAnimation) {
-    animation.setIconStep("0");
-    animation.Icon_CHG();
+// The passes step the animation on their own thread; the icon follows on the window thread.
+TEST_F(TrayIconTest, FollowsTheAnimationSteppedOnThePassThread) {
+    const auto stepOnAnotherThread = [&](const char* state) {
+        std::thread pass([&] {
+            if (state) animation.setIconStep(state);
+            animation.Icon_CHG();
+        });
+        pass.join();
+        QCoreApplication::processEvents();
+    };
+    stepOnAnotherThread("0");
     EXPECT_TRUE(samePicture(tray.icon().icon(), trayFrame(0)));
-    animation.Icon_CHG();
+    stepOnAnotherThread(nullptr);
     EXPECT_TRUE(samePicture(tray.icon().icon(), trayFrame(1)));
-    animation.setIconStep("99");
-    animation.Icon_CHG();
+    stepOnAnotherThread("99");
     EXPECT_TRUE(samePicture(tray.icon().icon(), trayFrame(IconAnimation::kRestingFrame)));
 }
 

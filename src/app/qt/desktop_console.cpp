@@ -31,11 +31,14 @@ int runTrayConsole(const std::filesystem::path& base, const std::string& version
 
     platform::SystemClock clock;
     platform::SilentFailureLog failures;
-    const platform::RunContext ctx{platform::BaseFolder(base), clock, failures};
+    std::stop_source ending;
+    const platform::RunContext ctx{platform::BaseFolder(base), clock, failures, ending.get_token()};
     IconAnimation animation(version);
     QtDialogs dialogs;
     QtWindowHost windows;
-    ManageMent management(ctx, animation, &dialogs);
+    // Runs the passes; it is finished below, before anything they use goes away.
+    PassWorker worker;
+    ManageMent management(ctx, animation, &dialogs, nullptr, workPlacesOn(worker));
     // Running from now on; the first ticks are handled after the start-up below.
     TimerLoop timers(management, tickMs);
     CheckWindowOpener checkWindow(management, dialogs, windows);
@@ -60,6 +63,9 @@ int runTrayConsole(const std::filesystem::path& base, const std::string& version
     management.startUp(collectStartupValues(version));
     const int rc = QApplication::exec();
     tray.hide();
+    // The pass at hand ends after its current file; nothing is left half-written.
+    ending.request_stop();
+    worker.finish();
     return rc;
 }
 

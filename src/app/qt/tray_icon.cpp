@@ -18,9 +18,16 @@ TrayIcon::TrayIcon(IconAnimation& animation, TrayMenu& rules)
     }
     icon_.setIcon(frames_[IconAnimation::kRestingFrame]);
     icon_.setToolTip(QString::fromStdString(animation_.tip()));
+    // The passes step the animation on their own thread: the icon is redrawn on
+    // the window thread, which is free to do so at once.
     animation_.setListener([this](int frame, const std::string& tip) {
-        icon_.setIcon(frames_[static_cast<size_t>(frame)]);
-        icon_.setToolTip(QString::fromStdString(tip));
+        QMetaObject::invokeMethod(
+            &icon_,
+            [this, frame, tip = QString::fromStdString(tip)] {
+                icon_.setIcon(frames_[static_cast<size_t>(frame)]);
+                icon_.setToolTip(tip);
+            },
+            Qt::QueuedConnection);
     });
     QObject::connect(
         &icon_, &QSystemTrayIcon::activated, &icon_, [this](QSystemTrayIcon::ActivationReason why) {

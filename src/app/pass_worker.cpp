@@ -1,0 +1,55 @@
+#include "app/pass_worker.h"
+
+namespace plenvo::app {
+
+PassWorker::PassWorker() : thread_([this](std::stop_token stop) { run(stop); }) {}
+
+PassWorker::~PassWorker() {
+    finish();
+}
+
+void PassWorker::post(std::function<void()> work) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (thread_.get_stop_token().stop_requested()) return;
+        queue_.push_back(std::move(work));
+    }
+    wake_.notify_one();
+}
+
+void PassWorker::finish() {
+    {
+        const std::lock_guard lock(mutex_);
+        queue_.clear();
+    }
+    thread_.request_stop();
+    if (thread_.joinable()) thread_.join();
+}
+
+bool PassWorker::idle() const {
+    const std::lock_guard lock(mutex_);
+    return queue_.empty() && !busy_;
+}
+
+void PassWorker::run(const std::stop_token& stop) {
+    for (;;) {
+        std::function<void()> work;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, stop, [this] { return !queue_.empty(); });
+            if (stop.stop_requested()) return;
+            work = std::move(queue_.front());
+            queue_.pop_front();
+            busy_ = true;
+        }
+        // Each piece guards its own steps; nothing may end the thread.
+        try {
+            work();
+        } catch (...) {
+        }
+        const std::lock_guard lock(mutex_);
+        busy_ = false;
+    }
+}
+
+}  // namespace plenvo::app

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace plenvo::app {
+
+// The one thread the passes run on, so the window thread only draws and answers.
+// Work runs in the order it was posted, one piece at a time, never two at once.
+class PassWorker {
+  public:
+    PassWorker();
+    // Stops taking work and waits for the piece at hand to end.
+    ~PassWorker();
+    PassWorker(const PassWorker&) = delete;
+    PassWorker& operator=(const PassWorker&) = delete;
+
+    void post(std::function<void()> work);
+    // Drops what has not started and waits for the piece at hand to end.
+    void finish();
+    // Whether nothing is queued or running (tests wait on it).
+    bool idle() const;
+
+  private:
+    void run(const std::stop_token& stop);
+
+    mutable std::mutex mutex_;
+    std::condition_variable_any wake_;
+    std::deque<std::function<void()>> queue_;
+    bool busy_ = false;
+    std::jthread thread_;  // last: starts once the members above exist
+};
+
+}  // namespace plenvo::app
