@@ -9,6 +9,7 @@
 #include "app/management.h"
 #include "platform/dialogs.h"
 #include "platform/form.h"
+#include "platform/slow_work.h"
 
 namespace plenvo::app {
 
@@ -34,6 +35,7 @@ struct TrayMenuHooks {
     std::function<void(const std::filesystem::path&)> openDocument;
     std::function<void()> openCheckWindow;
     std::function<void()> quit;  // removes the icon and ends the console
+    platform::SlowWork* slowWork = nullptr;  // network writes of the windows; null: at once
 };
 
 // The rules of the tray menu without its looks: the import timer is held off

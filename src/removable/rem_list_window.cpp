@@ -96,6 +96,7 @@ void RemListWindow::Command1_Click() {
     const Registration medium = storedEntry(*this);
     platform::guarded(ctx_.failures, "Command1_Click", [&] {
         store::Connection db = store::openMng(ctx_.base);
+        const auto turn = store::writeTurn(ctx_);
         registerMedium(db, medium, ctx_.clock.now());
     });
     RemListUpdt();
@@ -107,6 +108,7 @@ void RemListWindow::Command2_Click() {
     if (serial.empty()) return;
     platform::guarded(ctx_.failures, "Command2_Click", [&] {
         store::Connection db = store::openMng(ctx_.base);
+        const auto turn = store::writeTurn(ctx_);
         unregisterMedium(db, serial);
     });
     RemListUpdt();

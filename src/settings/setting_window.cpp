@@ -28,8 +28,13 @@ std::string pickerStart(const std::string& text) {
 }  // namespace
 
 Setting::Setting(const platform::RunContext& ctx, store::MonitoringFlag& flag,
-                 platform::Dialogs& dialogs, std::string serverShareFolder)
-    : ctx_(ctx), flag_(flag), dialogs_(dialogs), serverShareFolder_(std::move(serverShareFolder)) {
+                 platform::Dialogs& dialogs, std::string serverShareFolder,
+                 platform::SlowWork* slow)
+    : ctx_(ctx),
+      flag_(flag),
+      dialogs_(dialogs),
+      serverShareFolder_(std::move(serverShareFolder)),
+      slow_(slow ? *slow : atOnce_) {
     layOut();
 }
 
@@ -48,14 +53,17 @@ void Setting::Form_Load() {
     platform::guarded(ctx_.failures, "Setting load", [&] {
         store::Connection db = store::openMng(ctx_.base);
         store::Statement rows = db.prepare("SELECT ToBkup FROM ToBkupList ORDER BY rowid");
-        platform::BoundedFileAccess access(platform::readMountTable());
-        while (rows.step()) {
-            const std::string destination = rows.text(0).value_or("");
-            // Listed even where it cannot be reached; only its pointer file is missed then.
-            list.push_back(destination);
-            if (!writePointerFile(destination, serverShareFolder_, access))
-                ctx_.failures.report("Setting load", "SRV.ini not written in " + destination);
-        }
+        // Listed even where it cannot be reached; only its pointer file is missed then.
+        while (rows.step()) list.push_back(rows.text(0).value_or(""));
+    });
+    const std::vector<std::string> destinations = list;
+    platform::guarded(ctx_.failures, "Setting load", [&] {
+        slow_.run([&] {
+            platform::BoundedFileAccess access(platform::readMountTable());
+            for (const std::string& destination : destinations)
+                if (!writePointerFile(destination, serverShareFolder_, access))
+                    ctx_.failures.report("Setting load", "SRV.ini not written in " + destination);
+        });
     });
     control("RemChkFlgF").checked = flag_.isOn();
 }
@@ -89,8 +97,13 @@ void Setting::追加_Click() {
         known.bind(1, destination);
         if (known.step()) return;
         // A destination enters the list only when the console can write into it.
-        platform::BoundedFileAccess access(platform::readMountTable());
-        if (!writePointerFile(destination, serverShareFolder_, access)) return;
+        bool written = false;
+        slow_.run([&] {
+            platform::BoundedFileAccess access(platform::readMountTable());
+            written = writePointerFile(destination, serverShareFolder_, access);
+        });
+        if (!written) return;
+        const auto turn = store::writeTurn(ctx_);
         db.prepare("INSERT INTO ToBkupList (ToBkup) VALUES (?1)").bind(1, destination).run();
         control("ToBkupList").lines.push_back(destination);
     });
@@ -100,6 +113,7 @@ void Setting::ErClear_Click() {
     bool cleared = false;
     platform::guarded(ctx_.failures, "ErClear", [&] {
         store::Connection db = store::openMng(ctx_.base);
+        const auto turn = store::writeTurn(ctx_);
         db.exec("UPDATE UserLog SET ErNo = ''");
         cleared = true;
     });
@@ -116,6 +130,7 @@ void Setting::Form_Unload() {
 void Setting::saveMonitoringSwitch() {
     const std::int64_t value = control("RemChkFlgF").checked ? 1 : 0;
     store::Connection db = store::openMng(ctx_.base);
+    const auto turn = store::writeTurn(ctx_);
     store::Statement first = db.prepare("SELECT rowid FROM Setting ORDER BY rowid LIMIT 1");
     if (first.step()) {
         db.prepare("UPDATE Setting SET RemChkFlg = ?1 WHERE rowid = ?2")

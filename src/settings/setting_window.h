@@ -5,6 +5,7 @@
 #include "platform/dialogs.h"
 #include "platform/form.h"
 #include "platform/run_context.h"
+#include "platform/slow_work.h"
 #include "store/monitoring_flag.h"
 
 namespace plenvo::settings {
@@ -15,9 +16,11 @@ namespace plenvo::settings {
 class Setting final : public platform::Form {
   public:
     // `flag` is the console's monitoring flag, reloaded when the window closes;
-    // `serverShareFolder` is what each destination's SRV.ini names.
+    // `serverShareFolder` is what each destination's SRV.ini names; `slow`
+    // writes those files away from the window thread (null: at once).
     Setting(const platform::RunContext& ctx, store::MonitoringFlag& flag,
-            platform::Dialogs& dialogs, std::string serverShareFolder);
+            platform::Dialogs& dialogs, std::string serverShareFolder,
+            platform::SlowWork* slow = nullptr);
 
     std::string caption() const override { return "環境設定"; }
     platform::Geometry clientArea() const override;
@@ -39,6 +42,8 @@ class Setting final : public platform::Form {
     store::MonitoringFlag& flag_;
     platform::Dialogs& dialogs_;
     const std::string serverShareFolder_;
+    platform::SlowWork atOnce_;
+    platform::SlowWork& slow_;
 };
 
 }  // namespace plenvo::settings

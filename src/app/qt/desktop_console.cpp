@@ -8,6 +8,7 @@
 #include "app/check_window.h"
 #include "app/management.h"
 #include "app/qt/qt_dialogs.h"
+#include "app/qt/qt_slow_work.h"
 #include "app/qt/qt_window_host.h"
 #include "app/qt/tray_icon.h"
 #include "app/startup.h"
@@ -45,6 +46,7 @@ int runTrayConsole(const std::filesystem::path& base, const std::string& version
     const auto openCheckWindow = [&] { checkWindow(); };
     management.setCheckWindowOpener(openCheckWindow);
 
+    QtSlowWork slowWork;
     TrayIcon* shown = nullptr;
     TrayMenu menu(management, dialogs, windows,
                   {.setTimer1Enabled = [&](bool on) { timers.setTimer1Enabled(on); },
@@ -54,7 +56,8 @@ int runTrayConsole(const std::filesystem::path& base, const std::string& version
                        [&shown] {
                            if (shown) shown->hide();
                            QApplication::quit();
-                       }});
+                       },
+                   .slowWork = &slowWork});
     TrayIcon tray(animation, menu);
     shown = &tray;
     tray.show();

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -33,6 +34,35 @@ QFont fixedPitchFont(QFont font) {
     return font;
 }
 
+// A list box as on Windows: taking the focus chooses no line. Qt makes the first
+// line current on focus-in; that is taken back, so the first arrow key picks line one.
+class ListBox final : public QListWidget {
+  public:
+    using QListWidget::QListWidget;
+
+  protected:
+    void focusInEvent(QFocusEvent* event) override {
+        const bool hadCurrent = currentIndex().isValid();
+        QListWidget::focusInEvent(event);
+        if (hadCurrent || !currentIndex().isValid() || !selectedItems().isEmpty()) return;
+        const QSignalBlocker quiet(this);
+        selectionModel()->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
+    }
+};
+
+int selectedRow(const QListWidget& list) {
+    const auto items = list.selectedItems();
+    return items.isEmpty() ? -1 : list.row(items.front());
+}
+
+// A mount point is too long for a drive box; its last folder names the medium.
+QString shownPlace(const QString& text) {
+    if (!text.startsWith('/')) return text;
+    QString path = text;
+    while (path.size() > 1 && path.endsWith('/')) path.chop(1);
+    return path.size() > 1 ? path.mid(path.lastIndexOf('/') + 1) : text;
+}
+
 bool sameLines(const QListWidget& list, const std::vector<std::string>& lines) {
     if (list.count() != static_cast<int>(lines.size())) return false;
     for (int i = 0; i < list.count(); ++i)
@@ -48,6 +78,11 @@ FormView::FormView(platform::Form& form, QWidget* parent) : QDialog(parent), for
     setFixedSize(area.width(), area.height());
     build();
     refresh();
+}
+
+FormView::~FormView() {
+    // Widgets going away still signal; none of that is the user's doing.
+    for (const auto& [name, widget] : widgets_) widget->disconnect(this);
 }
 
 void FormView::build() {
@@ -94,9 +129,16 @@ QWidget* FormView::makeWidget(const Control& c, QWidget* parent, QPoint origin) 
             break;
         }
         case ControlKind::listBox: {
-            auto* list = new QListWidget(parent);
+            auto* list = new ListBox(parent);
             list->setSelectionMode(QAbstractItemView::SingleSelection);
-            connect(list, &QListWidget::currentRowChanged, this, [this, name](int row) {
+            // Only a chosen line counts, not the current one that focus moves.
+            connect(list, &QListWidget::itemSelectionChanged, this, [this, name, list] {
+                const int row = selectedRow(*list);
+                // As on Windows, the user cannot empty the choice: it is drawn again.
+                if (row < 0) {
+                    if (!refreshing_) refresh();
+                    return;
+                }
                 handle(
                     name, [row](Control& ctl) { ctl.selected = row; }, true);
             });
@@ -153,8 +195,12 @@ void FormView::apply(const Control& c, QWidget* widget) const {
         }
         case ControlKind::textBox: {
             auto* edit = static_cast<QLineEdit*>(widget);
+            // A box nobody types in may shorten a path; the tip holds it whole.
+            const QString full = q(c.text);
+            const QString shown = c.enabled ? full : shownPlace(full);
             // Setting an equal text would still move the cursor to the end.
-            if (edit->text() != q(c.text)) edit->setText(q(c.text));
+            if (edit->text() != shown) edit->setText(shown);
+            edit->setToolTip(shown == full ? QString() : full);
             break;
         }
         case ControlKind::listBox: {
@@ -164,7 +210,7 @@ void FormView::apply(const Control& c, QWidget* widget) const {
                 for (const auto& line : c.lines) list->addItem(q(line));
             }
             const int row = c.selected < list->count() ? c.selected : -1;
-            if (list->currentRow() != row) list->setCurrentRow(row);
+            if (selectedRow(*list) != row || list->currentRow() != row) list->setCurrentRow(row);
             break;
         }
     }
@@ -217,6 +263,17 @@ void FormView::unloadOnce() {
         form_.Form_Unload();
     } catch (...) {
     }
+}
+
+void FormView::keyPressEvent(QKeyEvent* event) {
+    // Enter presses the button that has the focus, as on Windows; the windows
+    // have no default button, so Enter elsewhere presses none.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        auto* button = qobject_cast<QPushButton*>(focusWidget());
+        if (button && button->isEnabled() && button->isVisible()) button->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void FormView::done(int result) {

@@ -16,6 +16,7 @@ namespace plenvo::app {
 class FormView final : public QDialog {
   public:
     explicit FormView(platform::Form& form, QWidget* parent = nullptr);
+    ~FormView() override;
 
     // Form_Load, then the window until it closes; Form_Unload when it does.
     int run();
@@ -25,6 +26,7 @@ class FormView final : public QDialog {
 
   protected:
     void done(int result) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void build();

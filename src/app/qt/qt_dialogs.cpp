@@ -2,13 +2,32 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
 
 #include "platform/file_system.h"
 #include "platform/unc_path.h"
 
 namespace plenvo::app {
+namespace {
+
+// A message box sizes itself by its text and would cut a longer title. The
+// title in the bold most title bars use, with room for the bar's icon and
+// buttons, sets its least width.
+void fitTitle(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid) return;
+    QFont bold = box.font();
+    bold.setBold(true);
+    constexpr int kTitleBarExtras = 120;
+    const int width = QFontMetrics(bold).horizontalAdvance(box.windowTitle()) + kTitleBarExtras;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+}  // namespace
 
 platform::MessageAnswer QtDialogs::messageBox(const std::string& text, const std::string& caption,
                                               platform::MessageButtons buttons) {
@@ -18,6 +37,7 @@ platform::MessageAnswer QtDialogs::messageBox(const std::string& text, const std
     box.setText(QString::fromStdString(text));
     if (buttons == platform::MessageButtons::ok) {
         box.setDefaultButton(box.addButton("OK", QMessageBox::AcceptRole));
+        fitTitle(box);
         box.exec();
         return platform::MessageAnswer::ok;
     }
@@ -25,6 +45,7 @@ platform::MessageAnswer QtDialogs::messageBox(const std::string& text, const std
     QPushButton* no = box.addButton("いいえ", QMessageBox::NoRole);
     box.setDefaultButton(yes);
     box.setEscapeButton(no);
+    fitTitle(box);
     box.exec();
     return box.clickedButton() == yes ? platform::MessageAnswer::yes : platform::MessageAnswer::no;
 }
