@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/text_file.h"
+#include "store/date_time.h"
 
 namespace plenvo::intake {
 
@@ -62,7 +63,7 @@ const std::array<ResultKey, kResultKeyCount> kResultKeys = {{
     {"Status=", "", "Status", text},
     {"AgtVer=", "", "AgtVer", text},
     {"ErNo=", "", "ErNo", text},
-    {"UPDT=", "", "UPDT", text},
+    {"UPDT=", "", "UPDT", date},
 }};
 
 std::optional<std::string_view> valueOfLine(std::string_view line) {
@@ -124,10 +125,22 @@ void matchLine(std::string_view line, ParsedReport& report) {
                 report.values[k] = std::string(text);
                 break;
             case ValueKind::number:
-                if (auto n = parseNumber(text)) report.values[k] = *n;
+                if (auto n = parseNumber(text))
+                    report.values[k] = *n;
+                else
+                    report.refused[k] = true;
                 break;
             case ValueKind::count:
-                if (auto n = parseCount(text)) report.values[k] = *n;
+                if (auto n = parseCount(text))
+                    report.values[k] = *n;
+                else
+                    report.refused[k] = true;
+                break;
+            case ValueKind::date:
+                if (auto t = store::parseDateTime(text))
+                    report.values[k] = store::storedText(*t);
+                else
+                    report.refused[k] = true;
                 break;
         }
     }

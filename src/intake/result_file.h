@@ -10,7 +10,7 @@
 
 namespace plenvo::intake {
 
-enum class ValueKind { text, number, count };
+enum class ValueKind { text, number, count, date };
 
 struct ResultKey {
     std::string_view match;      // text that must occur in the line
@@ -26,9 +26,12 @@ extern const std::array<ResultKey, kResultKeyCount> kResultKeys;
 // Indexes into kResultKeys of the values the import needs by name.
 enum ResultKeyIndex : size_t { kComNM = 0, kUserID = 1, kToBkup = 5, kErNo = 49, kUPDT = 50 };
 
-// One value per key, monostate where the file gave the key no value.
+// One value per key, monostate where the file gave the key no value. A date is
+// kept as the date fields store it.
 struct ParsedReport {
     std::array<store::DbValue, kResultKeyCount> values;
+    // A line gave the key a text it could not take; matters only without a value.
+    std::array<bool, kResultKeyCount> refused{};
     size_t overlongLines = 0;
 
     const std::string* text(size_t key) const { return std::get_if<std::string>(&values[key]); }

@@ -1,11 +1,12 @@
 #include "intake/result_import.h"
 
+#include <chrono>
+#include <mutex>
 #include <optional>
 
 #include "intake/error_codes.h"
 #include "intake/result_file.h"
 #include "platform/file_system.h"
-#include "store/date_time.h"
 #include "store/mng_database.h"
 
 namespace plenvo::intake {
@@ -38,9 +39,10 @@ constexpr int kWrittenColumns =
 class RowWriter {
   public:
     explicit RowWriter(Connection& db)
-        : lookup_(db.prepare("SELECT rowid, ErNo FROM UserLog WHERE ComNM = ?1 COLLATE NOCASE "
-                             "AND UserID = ?2 COLLATE NOCASE "
-                             "ORDER BY rowid LIMIT 1")),
+        : lookup_(
+              db.prepare("SELECT rowid, ErNo, UPDT FROM UserLog WHERE ComNM = ?1 COLLATE NOCASE "
+                         "AND UserID = ?2 COLLATE NOCASE "
+                         "ORDER BY rowid LIMIT 1")),
           insert_(db.prepare(insertSql())),
           update_(db.prepare(updateSql())) {}
 
@@ -49,9 +51,11 @@ class RowWriter {
         lookup_.bind(1, *report.text(kComNM)).bind(2, *report.text(kUserID));
         std::optional<std::int64_t> rowid;
         std::string current;
+        DbValue storedUpdt;
         if (lookup_.step()) {
             rowid = lookup_.integer(0);
             current = lookup_.text(1).value_or("");
+            storedUpdt = lookup_.value(2);
         }
         lookup_.reset();
 
@@ -66,7 +70,7 @@ class RowWriter {
             if (k != kErNo && k != kUPDT) st.bind(index++, report.values[k]);
         st.bind(index++, fileNm);
         st.bind(index++, list);
-        st.bind(index++, updtValue(report));
+        st.bind(index++, updtValue(report, storedUpdt));
         if (rowid) st.bind(index, DbValue{*rowid});
         st.run();
     }
@@ -87,17 +91,55 @@ class RowWriter {
         return "UPDATE UserLog SET " + sets + " WHERE rowid=?";
     }
 
-    // The report's time as the date field keeps it; a text that is no date gives no value.
-    static DbValue updtValue(const ParsedReport& report) {
-        const std::string* text = report.text(kUPDT);
-        if (!text) return std::monostate{};
-        if (auto t = store::parseDateTime(*text)) return store::storedText(*t);
-        return std::monostate{};
+    // A time that is no date leaves the stored one, so the row's age still counts;
+    // a report without a time line has none.
+    static DbValue updtValue(const ParsedReport& report, const DbValue& stored) {
+        if (std::holds_alternative<std::monostate>(report.values[kUPDT]) && report.refused[kUPDT])
+            return stored;
+        return report.values[kUPDT];
     }
 
     Statement lookup_;
     Statement insert_;
     Statement update_;
+};
+
+// The pass writes in short turns, each one transaction, so a window that wants
+// to write waits a moment at most; each file stays whole in one turn.
+class ImportTurns {
+  public:
+    static constexpr auto kTurnLength = std::chrono::milliseconds(100);
+
+    ImportTurns(const platform::RunContext& ctx, Connection& db) : ctx_(ctx), db_(db) {}
+
+    // Before a file is written: a turn is open, and a long one handed back first.
+    void take() {
+        if (tx_ && std::chrono::steady_clock::now() - started_ > kTurnLength) commit();
+        if (tx_) return;
+        turn_ = store::writeTurn(ctx_);
+        tx_.emplace(db_);
+        started_ = std::chrono::steady_clock::now();
+    }
+
+    void commit() {
+        if (!tx_) return;
+        // A failed commit rolls the turn back and still hands it on.
+        const std::unique_lock<std::mutex> turn = std::move(turn_);
+        try {
+            tx_->commit();
+        } catch (...) {
+            tx_.reset();
+            throw;
+        }
+        tx_.reset();
+    }
+
+  private:
+    const platform::RunContext& ctx_;
+    Connection& db_;
+    std::unique_lock<std::mutex> turn_;
+    std::optional<store::Transaction> tx_;
+    std::chrono::steady_clock::time_point started_;
 };
 
 }  // namespace
@@ -118,20 +160,21 @@ void MdbUpdt(const platform::RunContext& ctx, WorkAnimation& animation) {
     }
 
     AnimationRun run(animation);
-    std::optional<store::Transaction> tx;
+    std::optional<ImportTurns> turns;
     std::optional<RowWriter> writer;
     if (db) {
         try {
-            tx.emplace(*db);
             writer.emplace(*db);
+            turns.emplace(ctx, *db);
         } catch (const std::exception& e) {
             ctx.failures.report("MdbUpdt", e.what());
             writer.reset();
-            tx.reset();
         }
     }
 
     for (const std::string& name : *listing) {
+        // Ending: every file taken so far is complete in the database.
+        if (ctx.stopRequested()) break;
         run.step();
         if (!hasTxtExtension(name)) continue;
         const auto path = folder / name;
@@ -146,6 +189,7 @@ void MdbUpdt(const platform::RunContext& ctx, WorkAnimation& animation) {
                 continue;
             }
             if (!writer) continue;
+            turns->take();
             store::Savepoint unit(*db);
             writer->write(report, path.string());
             unit.release();
@@ -154,10 +198,9 @@ void MdbUpdt(const platform::RunContext& ctx, WorkAnimation& animation) {
         }
     }
 
-    if (tx) {
-        writer.reset();
+    if (turns) {
         try {
-            tx->commit();
+            turns->commit();
         } catch (const std::exception& e) {
             ctx.failures.report("MdbUpdt", e.what());
         }

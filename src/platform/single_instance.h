@@ -6,7 +6,8 @@
 namespace plenvo::platform {
 
 // Held for the life of the console: a second console for the same base folder
-// cannot take it. Nothing is written inside the base folder.
+// cannot take it. The lock file lies where no other user can make it first: the
+// user's runtime folder, for root /run/lock, else the base folder itself.
 class SingleInstanceGuard {
   public:
     virtual ~SingleInstanceGuard() = default;

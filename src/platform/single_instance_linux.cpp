@@ -1,9 +1,13 @@
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <functional>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <string>
+#include <utility>
 
 #include "platform/environment.h"
 #include "platform/single_instance.h"
@@ -11,39 +15,132 @@
 namespace plenvo::platform {
 namespace {
 
-class FlockGuard final : public SingleInstanceGuard {
+class Descriptor {
   public:
-    explicit FlockGuard(int fd) : fd_(fd) {}
-    ~FlockGuard() override { ::close(fd_); }
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
 
   private:
     int fd_;
 };
 
-std::filesystem::path lockFolder() {
-    if (auto runtime = environmentValue("XDG_RUNTIME_DIR"); runtime && !runtime->empty())
-        return *runtime;
-    return "/tmp";
+bool sameFile(int folder, const std::string& name, int file) {
+    struct stat byName {};
+    struct stat held {};
+    return ::fstatat(folder, name.c_str(), &byName, AT_SYMLINK_NOFOLLOW) == 0 &&
+           ::fstat(file, &held) == 0 && byName.st_dev == held.st_dev &&
+           byName.st_ino == held.st_ino;
+}
+
+class FlockGuard final : public SingleInstanceGuard {
+  public:
+    FlockGuard(Descriptor folder, Descriptor file, std::string name)
+        : folder_(std::move(folder)), file_(std::move(file)), name_(std::move(name)) {}
+    // Removed while still locked: whoever opened it meanwhile sees it gone after locking.
+    ~FlockGuard() override {
+        if (sameFile(folder_.get(), name_, file_.get()))
+            ::unlinkat(folder_.get(), name_.c_str(), 0);
+    }
+
+  private:
+    Descriptor folder_;
+    Descriptor file_;
+    std::string name_;
+};
+
+// A folder that only this user can write: nobody else can put a file under our name first.
+Descriptor privateFolder(int at, const char* path, int extraFlags = 0) {
+    Descriptor folder(::openat(at, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | extraFlags));
+    struct stat st {};
+    if (!folder || ::fstat(folder.get(), &st) != 0) return Descriptor();
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 07777) != 0700)
+        return Descriptor();
+    return folder;
+}
+
+Descriptor runtimeFolder() {
+    const auto runtime = environmentValue("XDG_RUNTIME_DIR");
+    if (!runtime || runtime->empty() || runtime->front() != '/') return Descriptor();
+    return privateFolder(AT_FDCWD, runtime->c_str());
+}
+
+// /run/lock is often open to everybody, so root keeps its own folder inside it.
+Descriptor rootLockFolder() {
+    if (::geteuid() != 0) return Descriptor();
+    const Descriptor runLock(::open("/run/lock", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!runLock) return Descriptor();
+    constexpr const char* kOwn = "PlenvoBackupMng";
+    if (::mkdirat(runLock.get(), kOwn, 0700) != 0 && errno != EEXIST) return Descriptor();
+    return privateFolder(runLock.get(), kOwn, O_NOFOLLOW);
+}
+
+// Stable across builds, so two versions of the console agree on the name.
+std::string folderKey(const std::filesystem::path& baseFolder) {
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::weakly_canonical(baseFolder, ec);
+    if (ec) absolute = std::filesystem::absolute(baseFolder, ec);
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const unsigned char c : absolute.string()) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return hex;
+}
+
+enum class Outcome { locked, heldElsewhere, unusable };
+
+// Takes the lock file `name` in `folder`; only a plain file of ours, never through a link.
+Outcome lockIn(Descriptor& folder, const std::string& name,
+               std::unique_ptr<SingleInstanceGuard>& guard) {
+    // A holder that ends removes the file: lock the file that then takes its place.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        Descriptor file(::openat(folder.get(), name.c_str(),
+                                 O_RDONLY | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600));
+        struct stat st {};
+        if (!file || ::fstat(file.get(), &st) != 0) return Outcome::unusable;
+        if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) return Outcome::unusable;
+        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0)
+            return errno == EWOULDBLOCK ? Outcome::heldElsewhere : Outcome::unusable;
+        if (!sameFile(folder.get(), name, file.get())) continue;
+        guard = std::make_unique<FlockGuard>(std::move(folder), std::move(file), name);
+        return Outcome::locked;
+    }
+    return Outcome::unusable;
 }
 
 }  // namespace
 
 std::unique_ptr<SingleInstanceGuard> acquireSingleInstance(
     const std::filesystem::path& baseFolder) {
-    std::error_code ec;
-    std::filesystem::path canonical = std::filesystem::weakly_canonical(baseFolder, ec);
-    if (ec) canonical = baseFolder;
-    const size_t hash = std::hash<std::string>{}(canonical.string());
-    const std::filesystem::path lock =
-        lockFolder() /
-        ("PlenvoBackupMng-" + std::to_string(::getuid()) + "-" + std::to_string(hash) + ".lock");
-    const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return std::make_unique<SingleInstanceGuard>();  // no lock to be had: run unguarded
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return nullptr;
+    const std::string keyed = "PlenvoBackupMng-" + folderKey(baseFolder) + ".lock";
+    // The first place that can hold the lock decides; a lock held there ends the search.
+    for (int place = 0; place < 3; ++place) {
+        Descriptor folder;
+        std::string name = keyed;
+        if (place == 0) folder = runtimeFolder();
+        if (place == 1) folder = rootLockFolder();
+        if (place == 2) {
+            folder = Descriptor(::open(baseFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            name = ".PlenvoBackupMng.lock";
+        }
+        if (!folder) continue;
+        std::unique_ptr<SingleInstanceGuard> guard;
+        const Outcome outcome = lockIn(folder, name, guard);
+        if (outcome == Outcome::locked) return guard;
+        if (outcome == Outcome::heldElsewhere) return nullptr;
     }
-    return std::make_unique<FlockGuard>(fd);
+    return std::make_unique<SingleInstanceGuard>();  // no lock to be had: run unguarded
 }
 
 }  // namespace plenvo::platform

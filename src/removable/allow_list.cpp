@@ -84,6 +84,7 @@ void RemTxtInp(const platform::RunContext& ctx) {
     store::Connection db = store::openMng(ctx.base);
     if (rowCount(db, "RemList") > 0) return;
 
+    const auto turn = store::writeTurn(ctx);
     store::Transaction tx(db);
     const auto file = ctx.base.at("\\OrvShare\\REM\\RM");
     if (platform::fileExists(file)) {

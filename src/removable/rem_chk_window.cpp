@@ -114,6 +114,7 @@ void RemChkWindow::CHG_Click(int index) {
     // The row changes only once the table has.
     platform::guarded(ctx_.failures, "CHG_Click", [&] {
         store::Connection db = store::openMng(ctx_.base);
+        const auto turn = store::writeTurn(ctx_);
         if (findRegistered(db, serial)) {
             unregisterMedium(db, serial);
             row("CHG", index).caption = kRegister;
@@ -152,6 +153,8 @@ void RemChkWindow::RemAddChk() {
 
 void RemChkWindow::ADDLIST_Click() {
     const auto rowid = requestKeys_.at(control("ADDLIST").selected);
+    // The boxes hold the chosen request or none, so 許可 and 否認 act on nothing else.
+    clearEntryBoxes(*this);
     if (!rowid) return;
     platform::guarded(ctx_.failures, "ADDLIST_Click",
                       [&] { fillEntryBoxes(*this, ctx_.base, "RemList_Add", *rowid); });
@@ -163,6 +166,7 @@ void RemChkWindow::ADDS_Click() {
     // The requests go only together with the approval they became.
     platform::guarded(ctx_.failures, "ADDS_Click", [&] {
         store::Connection db = store::openMng(ctx_.base);
+        const auto turn = store::writeTurn(ctx_);
         store::Transaction tx(db);
         registerMedium(db, medium, ctx_.clock.now());
         removeRequests(db, medium.serial);
@@ -187,6 +191,7 @@ void RemChkWindow::Command2_Click() {
         }
         platform::setAttributes(file, platform::kHidden + platform::kSystem + platform::kDirectory);
         store::Connection db = store::openMng(ctx_.base);
+        const auto turn = store::writeTurn(ctx_);
         removeRequests(db, serial);
     });
     RemAddChk();

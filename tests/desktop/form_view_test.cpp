@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -135,6 +136,131 @@ TEST_F(FormViewTest, ClosingTheWindowUnloadsTheForm) {
     QTimer::singleShot(0, [this] { view.reject(); });
     view.run();
     EXPECT_EQ(form.unloads, 1);
+}
+
+TEST_F(FormViewTest, ABoxNobodyTypesInShowsAMountPointByItsLastFolder) {
+    auto& drive = form.control("Text1");
+    drive.enabled = false;
+    drive.text = "/media/user/USBSTICK";
+    view.refresh();
+    auto* edit = widget<QLineEdit>("Text1");
+    EXPECT_EQ(edit->text(), "USBSTICK");
+    EXPECT_EQ(edit->toolTip(), "/media/user/USBSTICK");
+    EXPECT_EQ(drive.text, "/media/user/USBSTICK");
+
+    drive.text = "E:";
+    view.refresh();
+    EXPECT_EQ(edit->text(), "E:");
+    EXPECT_TRUE(edit->toolTip().isEmpty());
+
+    // What the user types in stays whole.
+    drive.enabled = true;
+    drive.text = "/srv/backup/pc01";
+    view.refresh();
+    EXPECT_EQ(edit->text(), "/srv/backup/pc01");
+}
+
+// A request list as the check window has it: a chosen line fills the box below,
+// and the approve button approves what that box holds.
+class RequestForm final : public platform::Form {
+  public:
+    RequestForm() {
+        add({.name = "Filter", .kind = ControlKind::textBox, .geometry = {150, 150, 3000, 345}});
+        add({.name = "Requests",
+             .kind = ControlKind::listBox,
+             .geometry = {150, 600, 3000, 1200},
+             .lines = {"0001 | USB", "0002 | SD"}});
+        add({.name = "Chosen",
+             .kind = ControlKind::textBox,
+             .geometry = {150, 1950, 3000, 345},
+             .enabled = false});
+        add({.name = "Approve",
+             .kind = ControlKind::button,
+             .geometry = {3300, 1950, 1200, 375},
+             .caption = "許可"});
+        add({.name = "Other",
+             .kind = ControlKind::button,
+             .geometry = {3300, 2400, 1200, 375},
+             .caption = "再表示"});
+    }
+    std::string caption() const override { return "申請"; }
+    platform::Geometry clientArea() const override { return {0, 0, 4800, 3000}; }
+    void click(const std::string& name) override {
+        clicks.push_back(name);
+        const auto& list = control("Requests");
+        if (name == "Requests")
+            control("Chosen").text = list.selected >= 0 ? list.lines[list.selected] : "";
+        if (name == "Approve" && !control("Chosen").text.empty())
+            approved.push_back(control("Chosen").text);
+    }
+
+    std::vector<std::string> clicks, approved;
+};
+
+class FormViewKeyboard : public test::QtTest {
+  protected:
+    FormViewKeyboard() {
+        view.show();
+        view.activateWindow();
+        for (int i = 0; i < 200 && !view.isActiveWindow(); ++i) QApplication::processEvents();
+        view.widgetOf("Filter")->setFocus();
+    }
+
+    // A key pressed and let go on whatever has the focus.
+    static void type(int key) {
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(QApplication::focusWidget(), &down);
+        QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier);
+        QApplication::sendEvent(QApplication::focusWidget(), &up);
+    }
+    QWidget* focused() const { return QApplication::focusWidget(); }
+
+    RequestForm form;
+    FormView view{form};
+};
+
+TEST_F(FormViewKeyboard, TabbingIntoTheListChoosesNoLine) {
+    ASSERT_TRUE(view.isActiveWindow());
+    type(Qt::Key_Tab);
+    auto* list = qobject_cast<QListWidget*>(view.widgetOf("Requests"));
+    ASSERT_EQ(focused(), list);
+    EXPECT_EQ(form.control("Requests").selected, -1);
+    EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_TRUE(form.clicks.empty());
+    EXPECT_TRUE(form.control("Chosen").text.empty());
+
+    type(Qt::Key_Tab);
+    ASSERT_EQ(focused(), view.widgetOf("Approve"));
+    type(Qt::Key_Space);
+    type(Qt::Key_Return);
+    EXPECT_EQ(form.clicks, (std::vector<std::string>{"Approve", "Approve"}));
+    EXPECT_TRUE(form.approved.empty());
+}
+
+TEST_F(FormViewKeyboard, ArrowKeysChooseALineAndEnterPressesTheFocusedButton) {
+    type(Qt::Key_Tab);
+    type(Qt::Key_Down);
+    EXPECT_EQ(form.control("Requests").selected, 0);
+    EXPECT_EQ(form.control("Chosen").text, "0001 | USB");
+    type(Qt::Key_Down);
+    EXPECT_EQ(form.control("Chosen").text, "0002 | SD");
+
+    type(Qt::Key_Tab);
+    type(Qt::Key_Tab);
+    ASSERT_EQ(focused(), view.widgetOf("Other"));
+    type(Qt::Key_Enter);
+    EXPECT_EQ(form.clicks.back(), "Other");
+    EXPECT_TRUE(form.approved.empty());
+    type(Qt::Key_Backtab);
+    type(Qt::Key_Return);
+    EXPECT_EQ(form.approved, std::vector<std::string>{"0002 | SD"});
+
+    // Enter where no button has the focus presses none and keeps the window.
+    const auto clicks = form.clicks.size();
+    view.widgetOf("Filter")->setFocus();
+    type(Qt::Key_Return);
+    EXPECT_EQ(form.clicks.size(), clicks);
+    EXPECT_TRUE(view.isVisible());
 }
 
 }  // namespace

@@ -12,8 +12,10 @@ inline QApplication& qtApp() {
     static int argc = 1;
     static char name[] = "desktop_view_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Never torn down: Qt's own registries, such as that of the keyboard a key
+    // event names, are made later and would be gone before it at exit.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 // Base of fixtures whose members are widgets: the application comes first.

@@ -16,6 +16,8 @@ struct BoxSeen {
     QString title;
     QString text;
     QStringList buttons;
+    int width = 0;
+    int titleWidth = 0;
 };
 
 void answerNextBox(BoxSeen& seen, const QString& press) {
@@ -24,6 +26,10 @@ void answerNextBox(BoxSeen& seen, const QString& press) {
         if (!box) return;
         seen.title = box->windowTitle();
         seen.text = box->text();
+        seen.width = box->width();
+        QFont bold = box->font();
+        bold.setBold(true);
+        seen.titleWidth = QFontMetrics(bold).horizontalAdvance(seen.title);
         for (QAbstractButton* b : box->buttons()) {
             seen.buttons << b->text();
             if (b->text() == press) b->click();
@@ -49,6 +55,17 @@ TEST(QtDialogsTest, MessageBoxesSpeakJapanese) {
               platform::MessageAnswer::ok);
     EXPECT_EQ(ok.title, "環境設定");
     EXPECT_EQ(ok.buttons, QStringList{"OK"});
+}
+
+TEST(QtDialogsTest, AShortMessageStillShowsItsWholeTitle) {
+    test::qtApp();
+    QtDialogs dialogs;
+    BoxSeen seen;
+    answerNextBox(seen, "OK");
+    dialogs.messageBox("済", "環境設定を行ってください（リムーバブルメディアの監視）",
+                       platform::MessageButtons::ok);
+    // Beside the title, the title bar holds an icon and its buttons.
+    EXPECT_GE(seen.width, seen.titleWidth + 100);
 }
 
 }  // namespace

@@ -86,12 +86,29 @@ TEST_F(ResultImport, LaterReportsUpdateTheRowMergeCodesAndLeaveNoStaleValues) {
            {"ComNM=PC01", "UserID=u01", "FavSz=100", "ErNo=03,14", "UPDT=2009-10-01 09:05"});
     import();
     Connection(store::openMng(ctx.base)).exec("UPDATE UserLog SET ErNo = ErNo || ',15'");
-    report("a.TXT", {"ComNM=PC01", "UserID=u01", "ErNo=03", "UPDT=garbage"});
+    report("a.TXT", {"ComNM=PC01", "UserID=u01", "ErNo=03"});
     import();
     EXPECT_EQ(column("count(*)"), std::vector<std::string>{"1"});
     EXPECT_EQ(column("ErNo"), std::vector<std::string>{"03,15"});
     EXPECT_EQ(column("FavSz"), std::vector<std::string>{"<null>"});
     EXPECT_EQ(column("UPDT"), std::vector<std::string>{"<null>"});
+}
+
+TEST_F(ResultImport, ATimeThatIsNoDateKeepsTheStoredOne) {
+    report("a.txt", {"ComNM=PC01", "UserID=u01", "UPDT=2009/10/01 9:05:03"});
+    import();
+    report("a.txt", {"ComNM=PC01", "UserID=u01", "UPDT=not a date"});
+    import();
+    EXPECT_EQ(column("UPDT"), std::vector<std::string>{"2009-10-01 09:05:03"});
+
+    // A refused later line does not undo a good one in the same file.
+    report("a.txt", {"ComNM=PC01", "UserID=u01", "UPDT=2009/10/02 10:00", "UPDT=2009/13/45 99:99"});
+    import();
+    EXPECT_EQ(column("UPDT"), std::vector<std::string>{"2009-10-02 10:00:00"});
+
+    report("b.txt", {"ComNM=PC02", "UserID=u02", "UPDT=yesterday"});
+    import();
+    EXPECT_EQ(column("UPDT", "ComNM='PC02'"), std::vector<std::string>{"<null>"});
 }
 
 TEST_F(ResultImport, HostAndUserSpellingsDifferingInCaseShareOneRow) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <optional>
 #include <thread>
 
 #include "platform/detached_command.h"
@@ -24,16 +26,77 @@ TEST(DosAttributes, FoldersKeepDirectoryFilesOnlyHiddenAndSystem) {
     EXPECT_EQ(attributes(dir.path() / "REM" / "RM"), 0x6);
 }
 
-TEST(SingleInstance, SecondGuardForTheSameFolderIsRefused) {
-    test::TempDir dir;
-    auto first = acquireSingleInstance(dir.path());
+// The runtime folder pointed at a fresh folder for one test, restored afterwards.
+class SingleInstance : public ::testing::Test {
+  protected:
+    SingleInstance() {
+        if (const char* old = std::getenv("XDG_RUNTIME_DIR")) saved_ = old;
+        std::filesystem::permissions(runtime.path(), std::filesystem::perms::owner_all);
+        ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+    }
+    ~SingleInstance() override {
+        saved_ ? ::setenv("XDG_RUNTIME_DIR", saved_->c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
+    }
+
+    std::vector<std::string> lockFiles(const std::filesystem::path& folder) {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            if (entry.path().filename().string().find("PlenvoBackupMng") != std::string::npos)
+                names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+    test::TempDir runtime;
+    test::TempDir base;
+
+  private:
+    std::optional<std::string> saved_;
+};
+
+TEST_F(SingleInstance, SecondGuardForTheSameFolderIsRefused) {
+    auto first = acquireSingleInstance(base.path());
     ASSERT_TRUE(first);
-    EXPECT_FALSE(acquireSingleInstance(dir.path()));
-    EXPECT_FALSE(acquireSingleInstance(dir.path() / "."));
+    EXPECT_FALSE(acquireSingleInstance(base.path()));
+    EXPECT_FALSE(acquireSingleInstance(base.path() / "."));
     test::TempDir other;
     EXPECT_TRUE(acquireSingleInstance(other.path()));
     first.reset();
-    EXPECT_TRUE(acquireSingleInstance(dir.path()));
+    EXPECT_TRUE(acquireSingleInstance(base.path()));
+}
+
+TEST_F(SingleInstance, LockLiesInThePrivateRuntimeFolderAndGoesWithTheGuard) {
+    const auto inTmp = lockFiles(std::filesystem::temp_directory_path()).size();
+    auto guard = acquireSingleInstance(base.path());
+    ASSERT_TRUE(guard);
+    EXPECT_EQ(lockFiles(runtime.path()).size(), 1u);
+    EXPECT_EQ(lockFiles(std::filesystem::temp_directory_path()).size(), inTmp);
+    EXPECT_TRUE(lockFiles(base.path()).empty());
+    guard.reset();
+    EXPECT_TRUE(lockFiles(runtime.path()).empty());
+
+    // A runtime folder others may enter is not used, and the guard still holds.
+    std::filesystem::permissions(runtime.path(), std::filesystem::perms::group_exec,
+                                 std::filesystem::perm_options::add);
+    guard = acquireSingleInstance(base.path());
+    ASSERT_TRUE(guard);
+    EXPECT_TRUE(lockFiles(runtime.path()).empty());
+    EXPECT_FALSE(acquireSingleInstance(base.path()));
+}
+
+TEST_F(SingleInstance, APlantedLinkIsNeverFollowed) {
+    std::string name;
+    {
+        auto guard = acquireSingleInstance(base.path());
+        ASSERT_EQ(lockFiles(runtime.path()).size(), 1u);
+        name = lockFiles(runtime.path())[0];
+    }
+    test::TempDir elsewhere;
+    std::filesystem::create_symlink(elsewhere.path() / "victim", runtime.path() / name);
+    auto guard = acquireSingleInstance(base.path());
+    EXPECT_TRUE(guard);
+    EXPECT_FALSE(std::filesystem::exists(elsewhere.path() / "victim"));
+    EXPECT_TRUE(std::filesystem::is_symlink(runtime.path() / name));
+    EXPECT_FALSE(acquireSingleInstance(base.path())) << "still one console";
 }
 
 TEST(Commands, BoundedRunReturnsOutputAndStopsAHungProgram) {

@@ -132,10 +132,10 @@ TEST_F(CheckWindow, EachRequestLineSelectsItsOwnRequest) {
     EXPECT_EQ(box("DselNoS").text + box("SizeS").text + box("UserIDS").text + box("RemarkS").text,
               "2222 GBu2third");
 
-    // The database gone: the selection fails quietly.
+    // The database gone: the selection fails quietly and leaves no other request behind.
     fs::remove(dir.path() / "Mng.mdb");
     EXPECT_NO_THROW(select(1));
-    EXPECT_EQ(box("RemarkS").text, "third");
+    EXPECT_EQ(box("DselNoS").text + box("RemarkS").text, "");
 }
 
 TEST_F(CheckWindow, ApprovalOverwritesARegistrationAndTakesEveryRequestForTheSerial) {
@@ -147,7 +147,12 @@ TEST_F(CheckWindow, ApprovalOverwritesARegistrationAndTakesEveryRequestForTheSer
     window.Form_Load();
 
     window.click("ADDS");  // nothing selected
+    select(2);
+    select(-1);  // the choice taken back
+    window.click("ADDS");
+    window.click("Command2");
     EXPECT_EQ(rows("SELECT count(*) FROM RemList_Add"), std::vector<std::string>{"3"});
+    EXPECT_FALSE(fs::exists(rem() / "UnADD"));
 
     select(1);
     box("UserIDS").text = "";
