@@ -2,13 +2,18 @@
 // drive page for 10,000 agents whose destinations lie in 20 shares of this
 // machine. The shares are usershares of a throwaway Samba configuration, so
 // the pass asks Samba for them as it does in service; no smbd is needed.
+// Then the same agents on other servers that cannot be reached: 20 names that
+// do not resolve, and 5 loopback servers that accept and never answer.
 #include <sys/stat.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "intake/destination_check.h"
 #include "intake/drive_survey.h"
@@ -18,6 +23,7 @@
 #include "platform/failure_log.h"
 #include "store/date_time.h"
 #include "store/mng_database.h"
+#include "support/silent_server.h"
 
 using namespace plenvo;
 namespace fs = std::filesystem;
@@ -72,6 +78,8 @@ bool makeShares(const fs::path& root) {
 void addAgents(const fs::path& root, const std::string& computer) {
     store::Connection db = store::Connection::open(root / "Mng.mdb");
     store::Transaction tx(db);
+    db.exec("DELETE FROM UserLog");
+    db.exec("DELETE FROM ShareDriveInfo");
     store::Statement insert = db.prepare(
         "INSERT INTO UserLog (ComNM, UserID, ToBkup, ErNo, UPDT) VALUES (?1, 'user', ?2, ?3, ?4)");
     for (int a = 0; a < kAgents; ++a) {
@@ -89,8 +97,43 @@ void addAgents(const fs::path& root, const std::string& computer) {
     tx.commit();
 }
 
+// The agents' destinations on `servers` other servers named by `server`.
+void addRemoteAgents(const fs::path& root, int servers,
+                     const std::function<std::string(int)>& server) {
+    store::Connection db = store::Connection::open(root / "Mng.mdb");
+    store::Transaction tx(db);
+    db.exec("DELETE FROM UserLog");
+    db.exec("DELETE FROM ShareDriveInfo");
+    store::Statement insert = db.prepare(
+        "INSERT INTO UserLog (ComNM, UserID, ToBkup, UPDT) VALUES (?1, 'user', ?2, "
+        "'2026-12-07 09:05:03')");
+    for (int a = 0; a < kAgents; ++a) {
+        insert.reset();
+        insert.bind(1, "PC" + std::to_string(a))
+            .bind(2, "\\\\" + server(a % servers) + "\\Backup\\PC" + std::to_string(a));
+        insert.run();
+    }
+    tx.commit();
+}
+
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// One check pass as the console runs it: survey, check and page, sharing what
+// they learn of the network. Returns its seconds.
+double checkPass(const platform::RunContext& ctx) {
+    const auto start = std::chrono::steady_clock::now();
+    platform::ShareLookup pass{platform::NetworkSignIn{}};
+    intake::DskInfo(ctx, {}, &pass);
+    intake::BkdtChk(ctx, {}, &pass);
+    pages::Mk_HTML2(ctx);
+    return secondsSince(start);
+}
+
+void report(const char* what, double seconds, double target) {
+    std::printf("  %-48s %.3f s  (target under %.0f s: %s)\n", what, seconds, target,
+                seconds < target ? "met" : "MISSED");
 }
 
 }  // namespace
@@ -113,13 +156,22 @@ int main() {
         const platform::RunContext ctx{platform::BaseFolder(root), clock, failures};
 
         std::printf("%d agents in %d shares of this machine\n", kAgents, kShares);
-        for (const char* pass :
-             {"first pass (every share surveyed, codes added)", "next pass (nothing to change)"}) {
-            const auto start = std::chrono::steady_clock::now();
-            intake::DskInfo(ctx);
-            intake::BkdtChk(ctx);
-            pages::Mk_HTML2(ctx);
-            std::printf("  %-48s %.3f s\n", pass, secondsSince(start));
+        report("first pass (every share surveyed, codes added)", checkPass(ctx), 1);
+        report("next pass (nothing to change)", checkPass(ctx), 1);
+
+        addRemoteAgents(root, 20, [](int n) { return "nosuch" + std::to_string(n) + ".invalid"; });
+        std::printf("%d agents on 20 servers whose names do not resolve\n", kAgents);
+        report("check pass", checkPass(ctx), 1);
+
+        std::vector<std::unique_ptr<test::SilentServer>> silent;
+        for (int n = 2; n <= 6; ++n)
+            silent.push_back(std::make_unique<test::SilentServer>("127.0.0." + std::to_string(n)));
+        if (!silent.front()->listening()) {
+            std::printf("  (no silent servers: binding 127.0.0.x:445 needs root)\n");
+        } else {
+            addRemoteAgents(root, 5, [](int n) { return "127.0.0." + std::to_string(n + 2); });
+            std::printf("%d agents on 5 servers that accept and never answer\n", kAgents);
+            report("check pass", checkPass(ctx), 7);
         }
         if (failures.count) std::printf("  %d failures told\n", failures.count);
     }

@@ -43,9 +43,7 @@ int runHeadless(const std::filesystem::path& base, const std::string& version, i
     management.startUp(app::collectStartupValues(version));
     app::TimerLoop timers(management, tickMs);
     const int rc = QCoreApplication::exec();
-    // The pass at hand ends after its current file; nothing is left half-written.
-    ending.request_stop();
-    worker.finish();
+    app::endPasses(worker, ending, ctx, rc);
     return rc;
 }
 

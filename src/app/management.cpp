@@ -159,8 +159,12 @@ void ManageMent::Timer3() {
 }
 
 void ManageMent::ErrCHK() {
-    step("DskInfo", [&] { intake::DskInfo(ctx_); });
-    step("BkdtChk", [&] { intake::BkdtChk(ctx_); });
+    // The survey and the check share what they learn of the network: a server
+    // that was silent for one is not asked again by the other.
+    platform::ShareLookup pass(
+        platform::loadNetworkSignIn(ctx_.base.at("\\SmbAuth.conf"), ctx_.failures));
+    step("DskInfo", [&] { intake::DskInfo(ctx_, {}, &pass); });
+    step("BkdtChk", [&] { intake::BkdtChk(ctx_, {}, &pass); });
 }
 
 }  // namespace plenvo::app

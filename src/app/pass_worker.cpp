@@ -26,6 +26,20 @@ void PassWorker::finish() {
     if (thread_.joinable()) thread_.join();
 }
 
+bool PassWorker::finish(std::chrono::milliseconds patience) {
+    {
+        const std::lock_guard lock(mutex_);
+        queue_.clear();
+    }
+    thread_.request_stop();
+    {
+        std::unique_lock lock(mutex_);
+        if (!rested_.wait_for(lock, patience, [this] { return !busy_; })) return false;
+    }
+    finish();
+    return true;
+}
+
 bool PassWorker::idle() const {
     const std::lock_guard lock(mutex_);
     return queue_.empty() && !busy_;
@@ -49,6 +63,7 @@ void PassWorker::run(const std::stop_token& stop) {
         }
         const std::lock_guard lock(mutex_);
         busy_ = false;
+        rested_.notify_all();
     }
 }
 

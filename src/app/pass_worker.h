@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -21,6 +22,9 @@ class PassWorker {
     void post(std::function<void()> work);
     // Drops what has not started and waits for the piece at hand to end.
     void finish();
+    // The same, waiting at most `patience`: false when the piece at hand is
+    // still running then (it may wait on a silent server).
+    bool finish(std::chrono::milliseconds patience);
     // Whether nothing is queued or running (tests wait on it).
     bool idle() const;
 
@@ -29,6 +33,7 @@ class PassWorker {
 
     mutable std::mutex mutex_;
     std::condition_variable_any wake_;
+    std::condition_variable_any rested_;
     std::deque<std::function<void()>> queue_;
     bool busy_ = false;
     std::jthread thread_;  // last: starts once the members above exist

@@ -7,6 +7,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 
 namespace plenvo::app {
 
@@ -71,6 +73,16 @@ WorkPlaces workPlacesOn(PassWorker& worker) {
                     QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work),
                                               Qt::QueuedConnection);
                 }};
+}
+
+void endPasses(PassWorker& worker, std::stop_source& ending, const platform::RunContext& ctx,
+               int exitCode) {
+    ending.request_stop();
+    if (worker.finish(std::chrono::seconds(1))) return;
+    // A write in progress ends first: nothing is left half-written.
+    const std::lock_guard turn(ctx.writeTurns);
+    std::fflush(nullptr);
+    std::_Exit(exitCode);
 }
 
 void quitOnTerminationSignals() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <stop_token>
+
 #include "app/management.h"
 #include "app/pass_worker.h"
 
@@ -27,6 +29,12 @@ class TimerLoop {
 
 // The passes on `worker`, the prompts back on the running Qt event loop.
 WorkPlaces workPlacesOn(PassWorker& worker);
+
+// Ends the console's passes when it ends: the pass at hand stops after its
+// current file or row. One still waiting on a silent server after a second is
+// left behind, once nothing is being written, by ending the process at once.
+void endPasses(PassWorker& worker, std::stop_source& ending, const platform::RunContext& ctx,
+               int exitCode);
 
 // Quits the running Qt application on SIGINT or SIGTERM.
 void quitOnTerminationSignals();

@@ -1,12 +1,12 @@
 #include "intake/destination_check.h"
 
+#include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "intake/error_codes.h"
-#include "platform/bounded_access.h"
-#include "platform/file_system.h"
-#include "platform/unc_path.h"
+#include "platform/folder_reach.h"
 #include "store/date_time.h"
 #include "store/mng_database.h"
 
@@ -51,18 +51,39 @@ std::string withAgeCode(const platform::RunContext& ctx, const CheckedRow& row, 
 
 // Code "08" follows whether the destination folder can be seen from here; an
 // unreachable server or share counts as a missing folder.
-std::string withReachCode(const CheckedRow& row, platform::ShareLookup& shares,
-                          platform::BoundedFileAccess& access, std::string list) {
+std::string withReachCode(const CheckedRow& row, const std::map<std::string, bool>& reached,
+                          std::string list) {
     if (row.toBkup.empty()) return list;
-    const auto folder = platform::localPathOf(row.toBkup, shares);
-    if (!folder || !access.folderExists(*folder))
+    const auto it = reached.find(row.toBkup);
+    if (it == reached.end() || !it->second)
         return hasCode(list, kUnreachable) ? list : withCode(list, kUnreachable);
     return hasCode(list, kUnreachable) ? withoutCode(list, kUnreachable) : list;
 }
 
+// Whether each destination folder exists, asked before anything is written,
+// the servers several at a time.
+std::map<std::string, bool> reachDestinations(const platform::RunContext& ctx,
+                                              const std::vector<CheckedRow>& rows,
+                                              platform::ShareLookup& lookup) {
+    std::vector<std::string> folders;
+    std::set<std::string> seen;
+    for (const CheckedRow& row : rows)
+        if (!row.toBkup.empty() && seen.insert(row.toBkup).second) folders.push_back(row.toBkup);
+    // One byte each: a vector<bool> may not be written from several threads.
+    std::vector<char> exists(folders.size(), 0);
+    platform::reachEach(folders, lookup, platform::driveValuesOf,
+                        [&](size_t i, platform::FolderReach& reach) {
+                            if (!ctx.stopRequested()) exists[i] = reach.folderExists(folders[i]);
+                        });
+    std::map<std::string, bool> reached;
+    for (size_t i = 0; i < folders.size(); ++i) reached[folders[i]] = exists[i] != 0;
+    return reached;
+}
+
 }  // namespace
 
-void BkdtChk(const platform::RunContext& ctx, const platform::ShareLookup::Source& shares) {
+void BkdtChk(const platform::RunContext& ctx, const platform::ShareLookup::Source& shares,
+             platform::ShareLookup* pass) {
     std::optional<store::Connection> db;
     std::vector<CheckedRow> rows;
     try {
@@ -73,15 +94,18 @@ void BkdtChk(const platform::RunContext& ctx, const platform::ShareLookup::Sourc
         return;
     }
 
-    platform::ShareLookup lookup(shares);
-    platform::BoundedFileAccess access(lookup.mounts());
+    std::optional<platform::ShareLookup> own;
+    if (!pass) shares ? own.emplace(shares) : own.emplace();
+    const auto reached = reachDestinations(ctx, rows, pass ? *pass : *own);
     try {
+        const auto turn = store::writeTurn(ctx);
         store::Transaction tx(*db);
         store::Statement save = db->prepare("UPDATE UserLog SET ErNo = ?1 WHERE rowid = ?2");
         for (const CheckedRow& row : rows) {
+            if (ctx.stopRequested()) break;
             try {
                 const std::string list =
-                    withReachCode(row, lookup, access, withAgeCode(ctx, row, row.erNo));
+                    withReachCode(row, reached, withAgeCode(ctx, row, row.erNo));
                 if (list == row.erNo) continue;
                 save.reset();
                 save.bind(1, list).bind(2, store::DbValue{row.rowid});

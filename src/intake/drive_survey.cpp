@@ -1,5 +1,6 @@
 #include "intake/drive_survey.h"
 
+#include <map>
 #include <optional>
 #include <set>
 #include <vector>
@@ -7,8 +8,8 @@
 #include "app/path_routines.h"
 #include "app/share_path.h"
 #include "intake/error_codes.h"
-#include "platform/bounded_access.h"
 #include "platform/drive_values.h"
+#include "platform/folder_reach.h"
 #include "platform/unc_path.h"
 #include "store/date_time.h"
 #include "store/mng_database.h"
@@ -149,32 +150,80 @@ class ShareDriveTable {
     Statement lookup_, insert_, names_, drive_, rate_;
 };
 
+// Lower-case server and share path: the key of a share's row.
+std::string shareKey(const Destination& d) {
+    return platform::lowerCase(d.server) + "\n" + platform::lowerCase(d.sharePath);
+}
+
 class Survey {
   public:
-    Survey(const platform::RunContext& ctx, const SurveyProbes& probes, store::Connection& db)
-        : ctx_(ctx),
-          probes_(probes),
-          table_(db),
-          saveCodes_(db.prepare("UPDATE UserLog SET ErNo = ?1 WHERE rowid = ?2")),
-          shares_(probes.shares, probes.mounts) {}
+    Survey(const platform::RunContext& ctx, const SurveyProbes& probes,
+           platform::ShareLookup& shares)
+        : ctx_(ctx), probes_(probes), shares_(shares) {}
 
-    void visit(const SurveyedRow& row) {
-        const auto destination = destinationOf(row.toBkup);
-        if (!destination) return;
+    // Everything the pass must ask the network, asked before anything is
+    // written, several servers at a time: the rows' shares, then the drives of
+    // the shares due for a refresh.
+    void askNetwork(const std::vector<SurveyedRow>& rows, store::Connection& db) {
+        std::vector<std::string> servers;
+        for (const auto& row : rows) servers.push_back(app::SrvNmGet(std::string(row.toBkup)));
+        shares_.askAll(servers);
+
+        ShareDriveTable table(db);
         const platform::LocalTime now = ctx_.clock.now();
-        const ShareDriveTable::Found found = table_.find(*destination, now);
-        std::optional<std::int64_t> rate = found.storedRate;
-        if (found.stale) {
-            const std::string drv = platform::driveNameOf(destination->localPath, shares_.mounts());
-            const auto fresh = table_.refresh(found.rowid, *destination, drv,
-                                              driveOf(destination->sharePath), now);
-            // A share without a stored rate goes by the rate just read.
-            if (!rate) rate = fresh;
+        std::vector<std::string> due, dueKeys;
+        for (const auto& row : rows) {
+            auto destination = destinationOf(row.toBkup);
+            if (destination && !drives_.count(shareKey(*destination)) &&
+                table.find(*destination, now).stale) {
+                drives_[shareKey(*destination)];
+                due.push_back(destination->sharePath);
+                dueKeys.push_back(shareKey(*destination));
+            }
+            destinations_.push_back(std::move(destination));
         }
-        if (rate) keepCode(row, *rate > kFullAbove);
+        std::vector<std::optional<platform::DriveValues>> read(due.size());
+        platform::reachEach(due, shares_, probes_.drive,
+                            [&](size_t i, platform::FolderReach& reach) {
+                                if (!ctx_.stopRequested()) read[i] = reach.driveValues(due[i]);
+                            });
+        for (size_t i = 0; i < due.size(); ++i) {
+            if (!read[i]) ctx_.failures.report("DskInfo", "cannot read the drive of " + due[i]);
+            drives_[dueKeys[i]] = read[i];
+        }
+    }
+
+    // Writes the pass into the tables, row by row in the table's own order.
+    void write(const std::vector<SurveyedRow>& rows, store::Connection& db) {
+        ShareDriveTable table(db);
+        Statement saveCodes = db.prepare("UPDATE UserLog SET ErNo = ?1 WHERE rowid = ?2");
+        for (size_t i = 0; i < rows.size() && !ctx_.stopRequested(); ++i) {
+            try {
+                visit(rows[i], destinations_[i], table, saveCodes);
+            } catch (const std::exception& e) {
+                ctx_.failures.report("DskInfo",
+                                     "row " + std::to_string(rows[i].rowid) + ": " + e.what());
+            }
+        }
     }
 
   private:
+    void visit(const SurveyedRow& row, const std::optional<Destination>& destination,
+               ShareDriveTable& table, Statement& saveCodes) {
+        if (!destination) return;
+        const platform::LocalTime now = ctx_.clock.now();
+        const ShareDriveTable::Found found = table.find(*destination, now);
+        std::optional<std::int64_t> rate = found.storedRate;
+        if (found.stale) {
+            const std::string drv = platform::driveNameOf(destination->localPath, shares_.mounts());
+            const auto fresh =
+                table.refresh(found.rowid, *destination, drv, driveOf(*destination), now);
+            // A share without a stored rate goes by the rate just read.
+            if (!rate) rate = fresh;
+        }
+        if (rate) keepCode(row, *rate > kFullAbove, saveCodes);
+    }
+
     // nullopt when the row names no share whose folder its server tells.
     std::optional<Destination> destinationOf(std::string toBkup) {
         Destination d;
@@ -193,41 +242,38 @@ class Survey {
         return d;
     }
 
-    std::optional<platform::DriveValues> driveOf(const std::string& sharePath) {
-        const auto folder = platform::localPathOf(sharePath, shares_);
-        if (!access_) access_.emplace(shares_.mounts());
-        std::optional<platform::DriveValues> drive;
-        if (folder)
-            drive =
-                access_
-                    ->run(*folder, [probe = probes_.drive, folder = *folder,
-                                    mounts = shares_.mounts()] { return probe(folder, mounts); })
-                    .value_or(std::nullopt);
-        if (!drive) ctx_.failures.report("DskInfo", "cannot read the drive of " + sharePath);
-        return drive;
+    // What the pass read of the share's drive; a share that fell due while
+    // the pass wrote is read now.
+    std::optional<platform::DriveValues> driveOf(const Destination& d) {
+        const auto it = drives_.find(shareKey(d));
+        if (it != drives_.end()) return it->second;
+        platform::FolderReach reach(shares_, probes_.drive);
+        auto drive = reach.driveValues(d.sharePath);
+        if (!drive) ctx_.failures.report("DskInfo", "cannot read the drive of " + d.sharePath);
+        return drives_[shareKey(d)] = drive;
     }
 
-    void keepCode(const SurveyedRow& row, bool full) {
+    void keepCode(const SurveyedRow& row, bool full, Statement& saveCodes) {
         std::string list = row.erNo;
         if (full && !hasCode(list, kDriveFull)) list = withCode(list, kDriveFull);
         if (!full && hasCode(list, kDriveFull)) list = withoutCode(list, kDriveFull);
         if (list == row.erNo) return;
-        saveCodes_.reset();
-        saveCodes_.bind(1, list).bind(2, DbValue{row.rowid}).run();
+        saveCodes.reset();
+        saveCodes.bind(1, list).bind(2, DbValue{row.rowid}).run();
     }
 
     const platform::RunContext& ctx_;
     const SurveyProbes& probes_;
-    ShareDriveTable table_;
-    Statement saveCodes_;
-    platform::ShareLookup shares_;
-    std::optional<platform::BoundedFileAccess> access_;  // made once the mounts are read
-    std::set<std::string> told_;                         // servers whose silence was told this pass
+    platform::ShareLookup& shares_;
+    std::vector<std::optional<Destination>> destinations_;                // by row
+    std::map<std::string, std::optional<platform::DriveValues>> drives_;  // by share key
+    std::set<std::string> told_;  // servers whose silence was told this pass
 };
 
 }  // namespace
 
-void DskInfo(const platform::RunContext& ctx, const SurveyProbes& probes) {
+void DskInfo(const platform::RunContext& ctx, const SurveyProbes& probes,
+             platform::ShareLookup* pass) {
     std::optional<store::Connection> db;
     std::vector<SurveyedRow> rows;
     try {
@@ -238,19 +284,15 @@ void DskInfo(const platform::RunContext& ctx, const SurveyProbes& probes) {
         return;
     }
 
+    std::optional<platform::ShareLookup> own;
+    if (!pass && probes.shares) own.emplace(probes.shares, probes.mounts);
+    if (!pass && !probes.shares) own.emplace();
+    Survey survey(ctx, probes, pass ? *pass : *own);
     try {
+        survey.askNetwork(rows, *db);
+        const auto turn = store::writeTurn(ctx);
         store::Transaction tx(*db);
-        {
-            Survey survey(ctx, probes, *db);
-            for (const SurveyedRow& row : rows) {
-                try {
-                    survey.visit(row);
-                } catch (const std::exception& e) {
-                    ctx.failures.report("DskInfo",
-                                        "row " + std::to_string(row.rowid) + ": " + e.what());
-                }
-            }
-        }
+        survey.write(rows, *db);
         tx.commit();
     } catch (const std::exception& e) {
         ctx.failures.report("DskInfo", e.what());

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "platform/drive_values.h"
+#include "platform/folder_reach.h"
 #include "platform/run_context.h"
 #include "platform/share_list.h"
 
@@ -11,15 +12,17 @@ namespace plenvo::intake {
 
 // What the survey asks of the machine and the network; a test can stand in.
 struct SurveyProbes {
-    platform::ShareLookup::Source shares = platform::enumerateShares;
+    platform::ShareLookup::Source shares;  // empty: the servers themselves
     platform::ShareLookup::MountSource mounts = platform::readMountTable;
-    std::function<std::optional<platform::DriveValues>(
-        const std::filesystem::path& folder, const std::vector<platform::MountEntry>& mounts)>
-        drive = platform::driveValuesOf;
+    platform::FolderReach::DriveProbe drive = platform::driveValuesOf;
 };
 
 // Surveys the drives behind the destination shares into ShareDriveInfo and
-// keeps code "07" on the UserLog rows. Each server is asked once per pass.
-void DskInfo(const platform::RunContext& ctx, const SurveyProbes& probes = {});
+// keeps code "07" on the UserLog rows. Each server is asked once per pass, and
+// several at a time; the tables are written once everything is known. `pass`
+// is what the check pass has already learnt of the network (then the probes'
+// shares and mounts are not used).
+void DskInfo(const platform::RunContext& ctx, const SurveyProbes& probes = {},
+             platform::ShareLookup* pass = nullptr);
 
 }  // namespace plenvo::intake

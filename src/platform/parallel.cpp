@@ -7,8 +7,7 @@
 
 namespace plenvo::platform {
 
-void runAtOnce(std::size_t count, std::size_t width,
-               const std::function<void(std::size_t)>& work) {
+void runAtOnce(std::size_t count, std::size_t width, const std::function<void(std::size_t)>& work) {
     std::atomic<std::size_t> next = 0;
     const auto drain = [&] {
         for (std::size_t i; (i = next++) < count;) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/parallel.h"
+
 namespace plenvo::platform {
 
 std::string lowerCase(std::string text) {
@@ -11,12 +13,30 @@ std::string lowerCase(std::string text) {
     return text;
 }
 
-const std::vector<ShareEntry>& ShareLookup::sharesOf(const std::string& server) {
+ShareLookup::ShareLookup(NetworkSignIn signIn)
+    : signIn_(std::move(signIn)),
+      source_([signIn = signIn_](const std::string& server) {
+          return enumerateSharesOrSilence(server, signIn);
+      }),
+      mountSource_(readMountTable) {}
+
+std::string ShareLookup::keyOf(const std::string& server) const {
     // Every name of this machine is one server.
-    const std::string key = isThisMachine(server) ? std::string() : lowerCase(server);
-    auto it = shares_.find(key);
-    if (it == shares_.end()) it = shares_.emplace(key, source_(server)).first;
-    return it->second;
+    return isThisMachine(server) ? std::string() : lowerCase(server);
+}
+
+const std::vector<ShareEntry>& ShareLookup::sharesOf(const std::string& server) {
+    const std::string key = keyOf(server);
+    {
+        const std::lock_guard lock(mutex_);
+        if (const auto it = shares_.find(key); it != shares_.end()) return it->second;
+    }
+    // Asked without the lock: a slow server must not hold up the others.
+    std::optional<std::vector<ShareEntry>> listed = source_(server);
+    const std::lock_guard lock(mutex_);
+    if (!listed) silent_.insert(key);
+    return shares_.emplace(key, listed ? std::move(*listed) : std::vector<ShareEntry>{})
+        .first->second;
 }
 
 std::optional<ShareEntry> ShareLookup::find(const std::string& server,
@@ -28,8 +48,31 @@ std::optional<ShareEntry> ShareLookup::find(const std::string& server,
 }
 
 const std::vector<MountEntry>& ShareLookup::mounts() {
+    const std::lock_guard lock(mutex_);
     if (!mounts_) mounts_ = mountSource_();
     return *mounts_;
+}
+
+void ShareLookup::askAll(const std::vector<std::string>& servers) {
+    std::vector<std::string> unasked;
+    std::set<std::string> seen;
+    {
+        const std::lock_guard lock(mutex_);
+        for (const auto& server : servers)
+            if (!shares_.count(keyOf(server)) && seen.insert(keyOf(server)).second)
+                unasked.push_back(server);
+    }
+    runAtOnce(unasked.size(), kServersAtOnce, [&](size_t i) { sharesOf(unasked[i]); });
+}
+
+void ShareLookup::markSilent(const std::string& server) {
+    const std::lock_guard lock(mutex_);
+    silent_.insert(keyOf(server));
+}
+
+bool ShareLookup::isSilent(const std::string& server) const {
+    const std::lock_guard lock(mutex_);
+    return silent_.count(keyOf(server)) > 0;
 }
 
 }  // namespace plenvo::platform

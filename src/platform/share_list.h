@@ -2,11 +2,14 @@
 
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/mount_table.h"
+#include "platform/network_sign_in.h"
 
 namespace plenvo::platform {
 
@@ -23,28 +26,55 @@ bool isThisMachine(const std::string& server);
 
 // Every share of the server with its folder, in the server's order. This
 // machine's come from Samba's own lists; another server is asked over the
-// network within a few seconds. Empty when the server cannot be asked.
+// network within a few seconds, signed in as `signIn` says (without a user:
+// the console user's Kerberos ticket, else anonymous). Empty when the server
+// cannot be asked.
 std::vector<ShareEntry> enumerateShares(const std::string& server);
+std::vector<ShareEntry> enumerateShares(const std::string& server, const NetworkSignIn& signIn);
+// The same, nullopt when the server did not answer at all.
+std::optional<std::vector<ShareEntry>> enumerateSharesOrSilence(const std::string& server);
+std::optional<std::vector<ShareEntry>> enumerateSharesOrSilence(const std::string& server,
+                                                                const NetworkSignIn& signIn);
 
-// What one survey pass learns about the network, so that each server is asked
-// once however many rows point to it. Made anew for every pass.
+// What one check pass learns about the network, so that each server is asked
+// once however many rows point to it, and a server that did not answer is not
+// asked again. Made anew for every pass; safe to use from several threads.
 class ShareLookup {
   public:
-    using Source = std::function<std::vector<ShareEntry>(const std::string& server)>;
+    // nullopt: the server did not answer (or its name did not resolve).
+    using Source = std::function<std::optional<std::vector<ShareEntry>>(const std::string& server)>;
     using MountSource = std::function<std::vector<MountEntry>()>;
 
-    explicit ShareLookup(Source source = enumerateShares, MountSource mountSource = readMountTable)
+    explicit ShareLookup(
+        Source source = [](const std::string& server) { return enumerateSharesOrSilence(server); },
+        MountSource mountSource = readMountTable)
         : source_(std::move(source)), mountSource_(std::move(mountSource)) {}
+    // Other servers are asked signed in as `signIn` says.
+    explicit ShareLookup(NetworkSignIn signIn);
+
+    const NetworkSignIn& signIn() const { return signIn_; }
 
     const std::vector<ShareEntry>& sharesOf(const std::string& server);
     // The first share of that name, compared without letter case.
     std::optional<ShareEntry> find(const std::string& server, const std::string& shareName);
     const std::vector<MountEntry>& mounts();
 
+    // Asks every server not yet asked, several at a time, so that silent
+    // servers cost one wait together rather than one each.
+    void askAll(const std::vector<std::string>& servers);
+    // A server that did not answer in time is not asked again in this pass.
+    void markSilent(const std::string& server);
+    bool isSilent(const std::string& server) const;
+
   private:
+    std::string keyOf(const std::string& server) const;
+
+    NetworkSignIn signIn_;
     Source source_;
     MountSource mountSource_;
+    mutable std::mutex mutex_;
     std::map<std::string, std::vector<ShareEntry>> shares_;  // by server name in lower case
+    std::set<std::string> silent_;
     std::optional<std::vector<MountEntry>> mounts_;
 };
 

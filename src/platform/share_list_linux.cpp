@@ -1,9 +1,11 @@
+#include <algorithm>
 #include <chrono>
 
 #include "platform/detached_command.h"
 #include "platform/environment.h"
 #include "platform/samba_listing.h"
 #include "platform/share_list.h"
+#include "platform/smb_tools_linux.h"
 
 namespace plenvo::platform {
 namespace {
@@ -30,11 +32,27 @@ std::vector<ShareEntry> localShares() {
     return shares;
 }
 
-// The credentials are the caller's own, as Samba's client tools find them.
-std::vector<ShareEntry> remoteShares(const std::string& server) {
-    if (server.empty() || server.front() == '-') return {};
-    return parseRpcShareListing(
-        outputOf({"rpcclient", "-c", "netshareenumall 502", server}, kServerLimit));
+// nullopt when the name does not resolve or no SMB server answers in time;
+// the check first makes an unknown name fail in the resolver's time, not
+// after rpcclient's NetBIOS broadcasts, and a silent server within the limit.
+std::optional<std::vector<ShareEntry>> remoteShares(const std::string& server,
+                                                    const NetworkSignIn& signIn) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto addresses = smbAddressesOf(server);
+    if (addresses.empty() || !smbServerAnswers(addresses, start + kServerLimit))
+        return std::nullopt;
+    const std::string rpcclient = findProgram("rpcclient");
+    const SambaToolSignIn credentials(signIn);
+    if (rpcclient.empty() || !credentials.ready()) return std::vector<ShareEntry>{};
+    std::vector<std::string> argv = {rpcclient, "-R", "host"};
+    argv.insert(argv.end(), credentials.arguments().begin(), credentials.arguments().end());
+    argv.insert(argv.end(), {"-c", "netshareenumall 502", server});
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        start + kServerLimit - std::chrono::steady_clock::now());
+    const auto result = runBounded(argv, std::max(left, std::chrono::milliseconds(500)));
+    if (!result) return std::nullopt;
+    // A refused sign-in is an answer: the server is there, its shares are not ours.
+    return parseRpcShareListing(result->output);
 }
 
 }  // namespace
@@ -44,8 +62,22 @@ bool isThisMachine(const std::string& server) {
     return name == "localhost" || name == lowerCase(computerName());
 }
 
+std::optional<std::vector<ShareEntry>> enumerateSharesOrSilence(const std::string& server,
+                                                                const NetworkSignIn& signIn) {
+    if (isThisMachine(server)) return localShares();
+    return remoteShares(server, signIn);
+}
+
+std::optional<std::vector<ShareEntry>> enumerateSharesOrSilence(const std::string& server) {
+    return enumerateSharesOrSilence(server, NetworkSignIn{});
+}
+
+std::vector<ShareEntry> enumerateShares(const std::string& server, const NetworkSignIn& signIn) {
+    return enumerateSharesOrSilence(server, signIn).value_or(std::vector<ShareEntry>{});
+}
+
 std::vector<ShareEntry> enumerateShares(const std::string& server) {
-    return isThisMachine(server) ? localShares() : remoteShares(server);
+    return enumerateShares(server, NetworkSignIn{});
 }
 
 }  // namespace plenvo::platform

@@ -59,13 +59,18 @@ void Setting::Form_Load() {
     const std::vector<std::string> destinations = list;
     platform::guarded(ctx_.failures, "Setting load", [&] {
         slow_.run([&] {
-            platform::BoundedFileAccess access(platform::readMountTable());
+            platform::ShareLookup lookup(signIn());
+            platform::FolderReach reach(lookup);
             for (const std::string& destination : destinations)
-                if (!writePointerFile(destination, serverShareFolder_, access))
+                if (!writePointerFile(destination, serverShareFolder_, reach))
                     ctx_.failures.report("Setting load", "SRV.ini not written in " + destination);
         });
     });
     control("RemChkFlgF").checked = flag_.isOn();
+}
+
+platform::NetworkSignIn Setting::signIn() const {
+    return platform::loadNetworkSignIn(ctx_.base.at("\\SmbAuth.conf"), ctx_.failures);
 }
 
 void Setting::Command2_Click() {
@@ -99,8 +104,9 @@ void Setting::追加_Click() {
         // A destination enters the list only when the console can write into it.
         bool written = false;
         slow_.run([&] {
-            platform::BoundedFileAccess access(platform::readMountTable());
-            written = writePointerFile(destination, serverShareFolder_, access);
+            platform::ShareLookup lookup(signIn());
+            platform::FolderReach reach(lookup);
+            written = writePointerFile(destination, serverShareFolder_, reach);
         });
         if (!written) return;
         const auto turn = store::writeTurn(ctx_);

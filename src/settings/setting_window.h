@@ -4,6 +4,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/form.h"
+#include "platform/network_sign_in.h"
 #include "platform/run_context.h"
 #include "platform/slow_work.h"
 #include "store/monitoring_flag.h"
@@ -37,6 +38,8 @@ class Setting final : public platform::Form {
     void layOut();
     void saveMonitoringSwitch();
     void makeOrRemoveAllowList();
+    // How other servers are signed in to, as the administrator set it up now.
+    platform::NetworkSignIn signIn() const;
 
     const platform::RunContext& ctx_;
     store::MonitoringFlag& flag_;

@@ -8,6 +8,8 @@
 
 #include "platform/detached_command.h"
 #include "platform/text_file.h"
+#include "store/sqlite.h"
+#include "support/silent_server.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -110,6 +112,42 @@ TEST_F(Program, ASecondConsoleForTheSameFolderEndsAtOnceAndTheFirstEndsOnSigterm
     for (int i = 0; i < 100 && ::waitpid(first, &status, WNOHANG) == 0; ++i)
         std::this_thread::sleep_for(50ms);
     EXPECT_TRUE(WIFEXITED(status)) << "the console did not end on SIGTERM";
+}
+
+TEST_F(Program, EndsWithinASecondWhileAPassWaitsOnASilentServer) {
+    plenvo::test::SilentServer silent("127.0.0.10");
+    if (!silent.listening()) GTEST_SKIP() << "a listener on 127.0.0.10:445 needs root";
+    const auto inst = dir.path() / "inst";
+    ASSERT_EQ(run({"--install", inst.string()})->exitCode, 0);
+    std::filesystem::create_directories(inst / "OrvShare" / "RST");
+    {
+        auto db = plenvo::store::Connection::open(inst / "Mng.mdb");
+        db.exec(
+            "INSERT INTO UserLog (ComNM, UserID, ToBkup) VALUES ('PC01', 'u1', "
+            "'\\\\127.0.0.10\\Backup\\PC01')");
+    }
+    const pid_t console = ::fork();
+    if (console == 0) {
+        ::execl((inst / "PlenvoBackupMng").c_str(), "PlenvoBackupMng", "--headless",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // The start-up pass is now waiting on the silent server.
+    std::this_thread::sleep_for(1500ms);
+    const auto asked = std::chrono::steady_clock::now();
+    ::kill(console, SIGTERM);
+    int status = 0;
+    while (::waitpid(console, &status, WNOHANG) == 0 &&
+           std::chrono::steady_clock::now() - asked < 10s)
+        std::this_thread::sleep_for(20ms);
+    const auto took = std::chrono::steady_clock::now() - asked;
+    ASSERT_TRUE(WIFEXITED(status)) << "the console did not end";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_LT(took, 1500ms);
+    auto db = plenvo::store::Connection::open(inst / "Mng.mdb");
+    auto check = db.prepare("PRAGMA integrity_check");
+    ASSERT_TRUE(check.step());
+    EXPECT_EQ(check.text(0).value_or(""), "ok");
 }
 
 }  // namespace

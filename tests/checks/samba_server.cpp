@@ -78,7 +78,7 @@ std::string SambaServer::unavailableReason() {
     return {};
 }
 
-SambaServer::SambaServer(const std::filesystem::path& folder)
+SambaServer::SambaServer(const std::filesystem::path& folder, const std::string& extraConfig)
     : folder_(folder), config_(folder / "smb.conf") {
     for (const char* sub : {"lock", "state", "cache", "private", "pid", "ncalrpc", "log"})
         std::filesystem::create_directories(folder_ / sub);
@@ -106,7 +106,8 @@ SambaServer::SambaServer(const std::filesystem::path& folder)
         << f
         << "/private/passdb.tdb\n"
            "usershare path = "
-        << f << "/usershares\nusershare max shares = 100\n";
+        << f << "/usershares\nusershare max shares = 100\n"
+        << extraConfig;
 
     if (const char* old = std::getenv("SMB_CONF_PATH")) {
         hadConfPath_ = true;

@@ -16,7 +16,9 @@ class SambaServer {
     // Why no server can be started here; empty when one can.
     static std::string unavailableReason();
 
-    explicit SambaServer(const std::filesystem::path& folder);
+    // `extraConfig` is added to smb.conf as it stands: shares, or a further
+    // [global] section.
+    explicit SambaServer(const std::filesystem::path& folder, const std::string& extraConfig = {});
     ~SambaServer();
     SambaServer(const SambaServer&) = delete;
     SambaServer& operator=(const SambaServer&) = delete;

@@ -66,9 +66,7 @@ int runTrayConsole(const std::filesystem::path& base, const std::string& version
     management.startUp(collectStartupValues(version));
     const int rc = QApplication::exec();
     tray.hide();
-    // The pass at hand ends after its current file; nothing is left half-written.
-    ending.request_stop();
-    worker.finish();
+    endPasses(worker, ending, ctx, rc);
     return rc;
 }
 

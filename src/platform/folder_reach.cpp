@@ -1,0 +1,96 @@
+#include "platform/folder_reach.h"
+
+#include <map>
+
+#include "platform/file_system.h"
+#include "platform/parallel.h"
+#include "platform/text_file.h"
+#include "platform/unc_path.h"
+
+namespace plenvo::platform {
+namespace {
+
+bool isSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+// The server of a UNC path in lower case; empty for any other path.
+std::string serverKeyOf(const std::string& path) {
+    if (path.size() < 3 || !isSeparator(path[0]) || !isSeparator(path[1])) return {};
+    size_t end = 2;
+    while (end < path.size() && !isSeparator(path[end])) ++end;
+    return lowerCase(path.substr(2, end - 2));
+}
+
+}  // namespace
+
+FolderReach::FolderReach(ShareLookup& lookup, DriveProbe localDrive,
+                         std::chrono::milliseconds limit)
+    : lookup_(lookup),
+      localDrive_(std::move(localDrive)),
+      local_(lookup.mounts(), limit),
+      remote_(lookup.signIn(), limit) {}
+
+std::string FolderReach::remoteServerOf(const std::string& path) const {
+    const std::string server = serverKeyOf(path);
+    if (server.empty() || isThisMachine(server) || lookup_.isSilent(server)) return {};
+    return server;
+}
+
+bool FolderReach::folderExists(const std::string& path) {
+    if (const auto folder = localPathOf(path, lookup_)) return local_.folderExists(*folder);
+    const std::string server = remoteServerOf(path);
+    if (server.empty()) return false;
+    const auto exists = remote_.folderExists(path);
+    if (!exists) lookup_.markSilent(server);
+    return exists.value_or(false);
+}
+
+std::optional<DriveValues> FolderReach::driveValues(const std::string& path) {
+    if (const auto folder = localPathOf(path, lookup_))
+        return local_
+            .run(*folder, [probe = localDrive_, folder = *folder,
+                           mounts = lookup_.mounts()] { return probe(folder, mounts); })
+            .value_or(std::nullopt);
+    const std::string server = remoteServerOf(path);
+    if (server.empty()) return std::nullopt;
+    return remote_.driveValues(path);
+}
+
+bool FolderReach::writeTextFile(const std::string& folder, const std::string& name,
+                                const std::vector<std::string>& lines) {
+    if (const auto local = localPathOf(folder, lookup_)) {
+        const auto written = local_.run(*local, [file = *local / name, lines] {
+            try {
+                // Readers come at any moment: never let them see half a file.
+                TextWriter writer(file, TextWriter::Mode::replace);
+                for (const auto& line : lines) writer.writeLine(line);
+                writer.commit();
+            } catch (const std::exception&) {
+                // An old file may still stand; the disk is asked below.
+            }
+            return fileExists(file);
+        });
+        return written.value_or(false);
+    }
+    const std::string server = remoteServerOf(folder);
+    if (server.empty()) return false;
+    std::string unc = folder;
+    while (!unc.empty() && isSeparator(unc.back())) unc.pop_back();
+    return remote_.writeTextFile(unc + "\\" + name, lines);
+}
+
+void reachEach(const std::vector<std::string>& paths, ShareLookup& lookup,
+               const FolderReach::DriveProbe& localDrive,
+               const std::function<void(std::size_t, FolderReach&)>& work) {
+    std::map<std::string, std::vector<std::size_t>> byServer;
+    for (std::size_t i = 0; i < paths.size(); ++i) byServer[serverKeyOf(paths[i])].push_back(i);
+    std::vector<const std::vector<std::size_t>*> groups;
+    for (const auto& [server, indices] : byServer) groups.push_back(&indices);
+    runAtOnce(groups.size(), kServersAtOnce, [&](std::size_t g) {
+        FolderReach reach(lookup, localDrive);
+        for (const std::size_t i : *groups[g]) work(i, reach);
+    });
+}
+
+}  // namespace plenvo::platform

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/bounded_access.h"
+#include "platform/drive_values.h"
+#include "platform/remote_folders.h"
+#include "platform/share_list.h"
+
+namespace plenvo::platform {
+
+// How the checks and the settings window reach a folder named in the system's
+// form: through this machine's shares and network mounts where it has a local
+// name, else over the network by its UNC name. Every call is bounded in time,
+// and a server or mount that did not answer is not asked again in the pass.
+// One object per thread; the pass's ShareLookup is shared between them.
+class FolderReach {
+  public:
+    using DriveProbe = std::function<std::optional<DriveValues>(
+        const std::filesystem::path& folder, const std::vector<MountEntry>& mounts)>;
+
+    explicit FolderReach(ShareLookup& lookup, DriveProbe localDrive = driveValuesOf,
+                         std::chrono::milliseconds limit = std::chrono::seconds(5));
+
+    // FolderExists: false also when nobody answered in time.
+    bool folderExists(const std::string& path);
+    // The Drive of the folder; nullopt when it cannot be read.
+    std::optional<DriveValues> driveValues(const std::string& path);
+    // A whole small text file `name` in the folder, in CP932 with CR LF,
+    // replacing an old one.
+    bool writeTextFile(const std::string& folder, const std::string& name,
+                       const std::vector<std::string>& lines);
+
+  private:
+    // The server that must answer for a path with no local name, or empty when
+    // there is none to ask.
+    std::string remoteServerOf(const std::string& path) const;
+
+    ShareLookup& lookup_;
+    DriveProbe localDrive_;
+    BoundedFileAccess local_;
+    RemoteFolders remote_;
+};
+
+// Runs work(i, reach) for every path: the paths of one server one after the
+// other through one FolderReach, several servers at once.
+void reachEach(const std::vector<std::string>& paths, ShareLookup& lookup,
+               const FolderReach::DriveProbe& localDrive,
+               const std::function<void(std::size_t, FolderReach&)>& work);
+
+}  // namespace plenvo::platform
