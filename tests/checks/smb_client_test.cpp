@@ -13,11 +13,17 @@
 #include <map>
 #include <thread>
 
+#include "intake/destination_check.h"
+#include "intake/drive_survey.h"
+#include "pages/share_drive_page.h"
 #include "platform/detached_command.h"
 #include "platform/network_sign_in.h"
 #include "platform/share_list.h"
 #include "platform/smb_client_linux.h"
+#include "platform/text_file.h"
 #include "samba_server.h"
+#include "store/date_time.h"
+#include "store/mng_database.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
 
@@ -347,6 +353,52 @@ TEST_F(SmbClientTest, SharesAreListedWithTheSignIn) {
             [&] { EXPECT_EQ(platform::enumerateSharesOrSilence(server, signIn), std::nullopt); });
         EXPECT_LT(took, 1s) << server;
     }
+}
+
+// The console's own check pass against a server it reaches only over SMB, as
+// it signs in with the base folder's SmbAuth.conf.
+TEST_F(SmbClientTest, ACheckPassSeesTheOtherServersFoldersAndDrive) {
+    TempDir base;
+    std::filesystem::create_directories(base.path() / "HTM");
+    ASSERT_TRUE(store::installMngDatabase(base.path() / "Mng.mdb"));
+    writeBytes(base.path() / "SmbAuth.conf",
+               "username = " + std::string(kUser) + "\npassword = " + kPassword + "\n");
+    ::chmod((base.path() / "SmbAuth.conf").c_str(), 0600);
+    std::filesystem::create_directories(share / "PC01");
+    FakeClock clock;
+    const platform::RunContext ctx{platform::BaseFolder(base.path()), clock, failures};
+    {
+        auto db = store::openMng(ctx.base);
+        auto add = db.prepare(
+            "INSERT INTO UserLog (ComNM, UserID, ToBkup, UPDT) VALUES (?1, 'u', ?2, ?3)");
+        for (const char* pc : {"PC01", "PC02"})
+            add.reset(), add.bind(1, std::string(pc))
+                             .bind(2, "\\\\127.0.0.1\\Backup\\" + std::string(pc))
+                             .bind(3, store::storedText(clock.now()))
+                             .run();
+    }
+
+    platform::ShareLookup pass(platform::loadNetworkSignIn(base.path() / "SmbAuth.conf", failures));
+    intake::DskInfo(ctx, {}, &pass);
+    intake::BkdtChk(ctx, {}, &pass);
+    pages::Mk_HTML2(ctx);
+
+    auto db = store::openMng(ctx.base);
+    auto codes = db.prepare("SELECT ComNM, ErNo FROM UserLog ORDER BY ComNM");
+    std::map<std::string, std::string> erNo;
+    while (codes.step()) erNo[*codes.text(0)] = codes.text(1).value_or("");
+    EXPECT_EQ(erNo["PC01"], "");
+    EXPECT_EQ(erNo["PC02"], "08");
+    auto drive = db.prepare("SELECT SharePath, DrvSize, UsageVate, DrvType FROM ShareDriveInfo");
+    ASSERT_TRUE(drive.step());
+    EXPECT_EQ(drive.text(0).value_or(""), "\\\\127.0.0.1\\Backup");
+    EXPECT_GT(drive.number(1).value_or(0), 0);
+    EXPECT_TRUE(drive.number(2));
+    EXPECT_EQ(drive.integer(3).value_or(-1), platform::kNetwork);
+    const std::string page = platform::decodeCp932(readBytes(base.path() / "HTM" / "DiskChk.htm"));
+    EXPECT_NE(page.find("\\\\127.0.0.1\\Backup"), std::string::npos);
+    EXPECT_NE(page.find("KB ("), std::string::npos);
+    EXPECT_NE(page.find("%"), std::string::npos);
 }
 
 }  // namespace
