@@ -7,7 +7,12 @@ namespace plenvo::app {
 std::string SharePathGet(const std::string& server, std::string& sharePath, const std::string& tail,
                          platform::ShareLookup& shares) {
     const std::string name = PathNmGet(sharePath);
-    if (shares.sharesOf(server).empty()) throw NoSharesError("no shares listed by \\\\" + server);
+    if (shares.sharesOf(server).empty())
+        throw NoSharesError(
+            shares.isSilent(server)
+                ? "\\\\" + server +
+                      " could not be reached (no answer in time, or a name that does not resolve)"
+                : "no shares listed by \\\\" + server);
     const auto share = shares.find(server, name);
     if (!share) return {};
     // A Linux folder goes on with "/", a Windows one with "\".

@@ -5,6 +5,7 @@
 #include <set>
 #include <vector>
 
+#include "app/path_routines.h"
 #include "intake/error_codes.h"
 #include "platform/folder_reach.h"
 #include "store/date_time.h"
@@ -69,12 +70,26 @@ std::map<std::string, bool> reachDestinations(const platform::RunContext& ctx,
     std::set<std::string> seen;
     for (const CheckedRow& row : rows)
         if (!row.toBkup.empty() && seen.insert(row.toBkup).second) folders.push_back(row.toBkup);
+    // Servers the survey already found silent were told there.
+    std::set<std::string> toldBefore;
+    for (const auto& folder : folders)
+        if (lookup.isSilent(app::SrvNmGet(folder)))
+            toldBefore.insert(platform::lowerCase(app::SrvNmGet(folder)));
     // One byte each: a vector<bool> may not be written from several threads.
     std::vector<char> exists(folders.size(), 0);
     platform::reachEach(folders, lookup, platform::driveValuesOf,
                         [&](size_t i, platform::FolderReach& reach) {
                             if (!ctx.stopRequested()) exists[i] = reach.folderExists(folders[i]);
                         });
+    for (const auto& folder : folders) {
+        const std::string server = app::SrvNmGet(folder);
+        if (!server.empty() && lookup.isSilent(server) &&
+            toldBefore.insert(platform::lowerCase(server)).second)
+            ctx.failures.report("BkdtChk",
+                                "\\\\" + server +
+                                    " could not be asked (no answer in time, or the "
+                                    "sign-in was refused): its folders count as missing");
+    }
     std::map<std::string, bool> reached;
     for (size_t i = 0; i < folders.size(); ++i) reached[folders[i]] = exists[i] != 0;
     return reached;
