@@ -134,6 +134,10 @@ class ImportTurns {
         tx_.reset();
     }
 
+    // SQLite rolled the open turn back on its own (a full disk does that):
+    // what was written in it is gone, and going on would write without one.
+    bool lost() const { return tx_ && !db_.inTransaction(); }
+
   private:
     const platform::RunContext& ctx_;
     Connection& db_;
@@ -141,6 +145,16 @@ class ImportTurns {
     std::optional<store::Transaction> tx_;
     std::chrono::steady_clock::time_point started_;
 };
+
+std::string mngFolder(const platform::RunContext& ctx) {
+    return store::mngPath(ctx.base).parent_path().string();
+}
+
+// The rows of the open turn are gone: the pass ends here and the next one
+// takes every file again.
+void stopPass(const platform::RunContext& ctx, const std::string& why, const std::exception& e) {
+    ctx.failures.report("MdbUpdt", why + " (" + e.what() + "); the next pass tries again");
+}
 
 }  // namespace
 
@@ -193,7 +207,10 @@ void MdbUpdt(const platform::RunContext& ctx, WorkAnimation& animation) {
             store::Savepoint unit(*db);
             writer->write(report, path.string());
             unit.release();
+        } catch (const store::DbFullError& e) {
+            return stopPass(ctx, "no space left on " + mngFolder(ctx), e);
         } catch (const std::exception& e) {
+            if (turns && turns->lost()) return stopPass(ctx, "the pass's transaction was lost", e);
             ctx.failures.report("MdbUpdt", name + ": " + e.what());
         }
     }
@@ -201,6 +218,8 @@ void MdbUpdt(const platform::RunContext& ctx, WorkAnimation& animation) {
     if (turns) {
         try {
             turns->commit();
+        } catch (const store::DbFullError& e) {
+            stopPass(ctx, "no space left on " + mngFolder(ctx), e);
         } catch (const std::exception& e) {
             ctx.failures.report("MdbUpdt", e.what());
         }

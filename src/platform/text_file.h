@@ -72,6 +72,7 @@ class TextWriter {
     std::filesystem::path target_;
     std::filesystem::path writing_;
     std::FILE* file_;
+    int error_ = 0;  // errno of the first failed write
     bool committed_ = false;
 };
 

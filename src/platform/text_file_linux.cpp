@@ -187,21 +187,25 @@ TextWriter::~TextWriter() {
 
 void TextWriter::write(std::string_view utf8) {
     const std::string bytes = encodeCp932(utf8);
-    std::fwrite(bytes.data(), 1, bytes.size(), file_);
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size() && !error_)
+        error_ = errno;
 }
 
 void TextWriter::writeLine(std::string_view utf8) {
     write(utf8);
-    std::fwrite("\r\n", 1, 2, file_);
+    if (std::fwrite("\r\n", 1, 2, file_) != 2 && !error_) error_ = errno;
 }
 
 void TextWriter::commit() {
-    const bool failed = std::ferror(file_) != 0;
-    const bool closeFailed = std::fclose(file_) != 0;
+    // The first error says why, "No space left on device" above all.
+    if (std::fflush(file_) != 0 && !error_) error_ = errno;
+    const bool failed = std::ferror(file_) != 0 || error_ != 0;
+    if (std::fclose(file_) != 0 && !error_) error_ = errno;
     committed_ = true;
-    if (failed || closeFailed) {
+    if (failed || error_) {
         if (writing_ != target_) ::unlink(writing_.c_str());
-        throw std::system_error(EIO, std::generic_category(), "write " + target_.string());
+        throw std::system_error(error_ ? error_ : EIO, std::generic_category(),
+                                "write " + target_.string());
     }
     if (writing_ != target_ && ::rename(writing_.c_str(), target_.c_str()) != 0) {
         const int err = errno;

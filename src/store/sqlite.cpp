@@ -6,8 +6,13 @@
 namespace plenvo::store {
 namespace {
 
+[[noreturn]] void throwFor(sqlite3* db, const std::string& message) {
+    if (db && sqlite3_errcode(db) == SQLITE_FULL) throw DbFullError(message);
+    throw DbError(message);
+}
+
 [[noreturn]] void fail(sqlite3* db, std::string_view what) {
-    throw DbError(std::string(what) + ": " + (db ? sqlite3_errmsg(db) : "no database"));
+    throwFor(db, std::string(what) + ": " + (db ? sqlite3_errmsg(db) : "no database"));
 }
 
 }  // namespace
@@ -53,7 +58,9 @@ bool Statement::step() {
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
     const std::string message = sqlite3_errmsg(db_);
+    const bool full = sqlite3_errcode(db_) == SQLITE_FULL || (rc & 0xff) == SQLITE_FULL;
     sqlite3_reset(stmt_);
+    if (full) throw DbFullError("step: " + message);
     throw DbError("step: " + message);
 }
 
@@ -145,12 +152,16 @@ void Connection::exec(std::string_view sql) {
     if (sqlite3_exec(db_, std::string(sql).c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
         const std::string text = message ? message : "exec failed";
         sqlite3_free(message);
-        throw DbError(text);
+        throwFor(db_, text);
     }
 }
 
 std::int64_t Connection::changes() const {
     return sqlite3_changes64(db_);
+}
+
+bool Connection::inTransaction() const {
+    return sqlite3_get_autocommit(db_) == 0;
 }
 
 Transaction::Transaction(Connection& db) : db_(db) {

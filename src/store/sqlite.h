@@ -18,6 +18,12 @@ class DbError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The disk, or the database, has no room left for the write.
+class DbFullError : public DbError {
+  public:
+    using DbError::DbError;
+};
+
 // A value bound to or read from a statement; monostate is Null.
 using DbValue = std::variant<std::monostate, std::string, double, std::int64_t>;
 
@@ -66,6 +72,8 @@ class Connection {
     Statement prepare(std::string_view sql) { return Statement(db_, sql); }
     void exec(std::string_view sql);
     std::int64_t changes() const;
+    // False also when SQLite rolled a transaction back on its own (a full disk).
+    bool inTransaction() const;
 
   private:
     explicit Connection(sqlite3* db) : db_(db) {}
