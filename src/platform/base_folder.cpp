@@ -6,11 +6,18 @@
 namespace plenvo::platform {
 namespace {
 
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
 bool sameIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return lower(x) == lower(y); });
+}
+
+std::string lowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), lower);
+    return text;
 }
 
 }  // namespace
@@ -26,6 +33,22 @@ std::string existingSpelling(const std::filesystem::path& folder, const std::str
         if (sameIgnoringCase(entry, name)) return entry;
     }
     return name;
+}
+
+std::string FolderSpellings::of(const std::filesystem::path& folder, const std::string& name) {
+    std::error_code ec;
+    if (std::filesystem::exists(folder / name, ec)) return name;
+    const std::lock_guard lock(mutex_);
+    auto [listing, fresh] = listings_.try_emplace(folder);
+    if (fresh)
+        for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+             it.increment(ec)) {
+            const std::string entry = it->path().filename().string();
+            listing->second.try_emplace(lowered(entry),
+                                        entry);  // the first, as the folder lists it
+        }
+    const auto found = listing->second.find(lowered(name));
+    return found == listing->second.end() ? name : found->second;
 }
 
 std::filesystem::path BaseFolder::at(std::string_view windowsTail) const {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -26,5 +28,18 @@ class BaseFolder {
 // Looks for an entry of `folder` named `name` regardless of ASCII letter case;
 // returns the name as spelled on disk, or `name` itself when none exists.
 std::string existingSpelling(const std::filesystem::path& folder, const std::string& name);
+
+// existingSpelling for many names in the same folders, as a check pass asks
+// it: a folder is read at most once, so 10,000 destinations in one share cost
+// one listing, not one per name that is missing. Safe from several threads.
+class FolderSpellings {
+  public:
+    std::string of(const std::filesystem::path& folder, const std::string& name);
+
+  private:
+    std::mutex mutex_;
+    // Folder, then name in lower case, then the name as spelt on disk.
+    std::map<std::filesystem::path, std::map<std::string, std::string>> listings_;
+};
 
 }  // namespace plenvo::platform

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/base_folder.h"
 #include "platform/mount_table.h"
 #include "platform/network_sign_in.h"
 
@@ -65,6 +66,8 @@ class ShareLookup {
     // A server that did not answer in time is not asked again in this pass.
     void markSilent(const std::string& server);
     bool isSilent(const std::string& server) const;
+    // Names of this machine's folders in any letter case, each folder read once a pass.
+    FolderSpellings& spellings() { return spellings_; }
 
   private:
     std::string keyOf(const std::string& server) const;
@@ -76,6 +79,7 @@ class ShareLookup {
     std::map<std::string, std::vector<ShareEntry>> shares_;  // by server name in lower case
     std::set<std::string> silent_;
     std::optional<std::vector<MountEntry>> mounts_;
+    FolderSpellings spellings_;
 };
 
 // ASCII letter case folded, as Windows compares share and server names.

@@ -25,20 +25,16 @@ std::vector<std::string> componentsOf(const std::string& unc) {
     return parts;
 }
 
-// Samba serves this machine's folders whatever the letter case a client asks
-// for, so a name that differs only in case is the same folder.
-std::filesystem::path child(const std::filesystem::path& folder, const std::string& name) {
-    return folder / existingSpelling(folder, name);
-}
-
 // The rest of the path below the share's folder; nullopt when it climbs out.
+// Samba serves this machine's folders whatever the letter case a client asks
+// for, so there `spellings` finds a name that differs only in case.
 std::optional<std::filesystem::path> below(std::filesystem::path folder,
                                            const std::vector<std::string>& parts,
-                                           bool anyCase = false) {
+                                           FolderSpellings* spellings = nullptr) {
     for (size_t i = 2; i < parts.size(); ++i) {
         if (parts[i].empty() || parts[i] == ".") continue;
         if (parts[i] == "..") return std::nullopt;
-        folder = anyCase ? child(folder, parts[i]) : folder / parts[i];
+        folder /= spellings ? spellings->of(folder, parts[i]) : parts[i];
     }
     return folder;
 }
@@ -79,7 +75,7 @@ std::optional<std::filesystem::path> localPathOf(const std::string& windowsPath,
         if (isThisMachine(parts[0])) {
             const auto share = lookup.find(parts[0], parts[1]);
             if (share && !share->path.empty() && share->path.front() == '/')
-                return below(share->path, parts, true);
+                return below(share->path, parts, &lookup.spellings());
         }
         return mountedShare(parts, lookup);
     } catch (...) {
