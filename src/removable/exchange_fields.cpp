@@ -20,6 +20,15 @@ std::string trimmed(std::string_view text) {
     return std::string(text);
 }
 
+std::string excerpt(std::string_view utf8) {
+    size_t chars = 0;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        if ((static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80) continue;
+        if (++chars > kQuotedChars) return std::string(utf8.substr(0, i)) + "...";
+    }
+    return std::string(utf8);
+}
+
 std::string withoutAmpersands(std::string text) {
     std::replace(text.begin(), text.end(), '&', ' ');
     return text;

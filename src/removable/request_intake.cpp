@@ -11,68 +11,75 @@
 namespace plenvo::removable {
 namespace {
 
-// Claimed files keep their name with this tail until they are taken in; one
-// left by a pass that could not reach the database is taken at the next tick.
+// Claimed files keep their name with this tail until they are taken in.
 constexpr const char* kClaimedTail = ".taking";
 
-std::optional<ClaimedFile> claimExchangeFile(const platform::BaseFolder& base,
+std::optional<ClaimedFile> claimExchangeFile(const platform::RunContext& ctx,
                                              const std::string& name) {
     const std::string tail = "\\OrvShare\\REM\\" + name;
-    return ClaimedFile::claim(base.at(tail), base.at(tail + kClaimedTail));
+    return ClaimedFile::claim(ctx.base.at(tail), ctx.base.at(tail + kClaimedTail), ctx.clock.now());
 }
 
-// Reads the claimed file to its end, including what an agent appends while it
-// is read, handing each batch of lines to `take`; then deletes it.
-template <typename Take>
-void drain(ClaimedFile& file, Take take) {
-    for (auto lines = file.readNewLines(); !lines.empty(); lines = file.readNewLines()) take(lines);
-    if (auto rest = file.readRest(); !rest.empty()) take(rest);
-    file.remove();
+// Takes the new lines of the claimed file that still waits for late writers,
+// and once that one is done, of a newly claimed one. Until then a newer file
+// stays under the agents' name, where nothing written to it is lost. A file is
+// never done in the tick that claims it, so this ends.
+void takeClaimed(const platform::RunContext& ctx, const std::string& name,
+                 std::optional<ClaimedFile> claimed, std::string_view routine,
+                 const ClaimedFile::Take& take) {
+    while (claimed && claimed->takeLines(take, ctx.failures, routine))
+        claimed = claimExchangeFile(ctx, name);
 }
 
 // One request line into RemList_Add; lines without a serial or with fewer than
 // four fields are passed over, and the lines after them still count.
-void takeRequest(store::Statement& insert, const std::string& line, const std::string& now,
+bool takeRequest(store::Statement& insert, const std::string& line, const std::string& now,
                  platform::FailureLog& failures) {
     const std::vector<std::string> fields = splitFields(line);
-    if (trimmed(fields[0]).empty()) return;
+    if (trimmed(fields[0]).empty()) return false;
     if (fields.size() < 4) {
-        failures.report("AddTxtInp", "request with fewer than four fields passed over: " + line);
-        return;
+        failures.report("AddTxtInp",
+                        "request with fewer than four fields passed over: " + excerpt(line));
+        return false;
     }
     insert.reset();
     for (int i = 0; i < 4; ++i) insert.bind(i + 1, trimmed(fields[static_cast<size_t>(i)]));
     insert.bind(5, now);
     insert.run();
+    return true;
 }
 
 void applyUsage(store::Statement& update, const std::string& line) {
     const std::vector<std::string> fields = splitFields(line);
     if (fields.size() < 2)
-        throw std::runtime_error("usage line with fewer than two fields: " + line);
+        throw std::runtime_error("usage line with fewer than two fields: " + excerpt(line));
     const auto when = store::parseDateTime(trimmed(fields[1]));
-    if (!when) throw std::runtime_error("usage line without a date: " + line);
+    if (!when) throw std::runtime_error("usage line without a date: " + excerpt(line));
     update.reset();
     update.bind(1, store::storedText(*when)).bind(2, trimmed(fields[0]));
     update.run();
 }
 
-// Takes every claimed request into RemList_Add, the ones that arrive while
-// earlier ones wait included. False when there was no request file.
+// Takes the new request lines into RemList_Add. False when none was taken in.
 bool takeRequests(const platform::RunContext& ctx) {
-    auto claimed = claimExchangeFile(ctx.base, "ADD");
+    auto claimed = claimExchangeFile(ctx, "ADD");
     if (!claimed) return false;
     store::Connection db = store::openMng(ctx.base);  // without it the claimed file waits
     store::Statement insert = db.prepare(
         "INSERT INTO RemList_Add (DselNo, Size, UserID, Remark, UPDT) VALUES (?1, ?2, ?3, ?4, ?5)");
     const std::string now = store::storedText(ctx.clock.now());
-    drain(*claimed, [&](const std::vector<std::string>& lines) {
-        const auto turn = store::writeTurn(ctx);
-        store::Transaction tx(db);
-        for (const std::string& line : lines) takeRequest(insert, line, now, ctx.failures);
-        tx.commit();
-    });
-    return true;
+    bool taken = false;
+    takeClaimed(ctx, "ADD", std::move(claimed), "AddTxtInp",
+                [&](const std::vector<std::string>& lines) {
+                    const auto turn = store::writeTurn(ctx);
+                    store::Transaction tx(db);
+                    bool any = false;
+                    for (const std::string& line : lines)
+                        any = takeRequest(insert, line, now, ctx.failures) || any;
+                    tx.commit();
+                    taken = taken || any;
+                });
+    return taken;
 }
 
 }  // namespace
@@ -102,24 +109,25 @@ void RemAddChk(const platform::RunContext& ctx, platform::Dialogs* dialogs,
 // to the working folder, so an agent's line written between copy and delete
 // cannot be lost; `workingFolder` is no longer needed for it.
 void RemUseChk(const platform::RunContext& ctx, const std::string& /*workingFolder*/) {
-    auto claimed = claimExchangeFile(ctx.base, "UseRem");
+    auto claimed = claimExchangeFile(ctx, "UseRem");
     if (!claimed) return;
     store::Connection db = store::openMng(ctx.base);
     store::Statement update = db.prepare("UPDATE RemList SET USDT = ?1 WHERE DselNo = ?2");
-    drain(*claimed, [&](const std::vector<std::string>& lines) {
-        // A refused line undoes only its own statement.
-        const auto turn = store::writeTurn(ctx);
-        store::Transaction tx(db);
-        for (const std::string& line : lines) {
-            if (trimmed(line).empty()) continue;
-            try {
-                applyUsage(update, line);
-            } catch (const std::exception& e) {
-                ctx.failures.report("RemUseChk", e.what());
-            }
-        }
-        tx.commit();
-    });
+    takeClaimed(ctx, "UseRem", std::move(claimed), "RemUseChk",
+                [&](const std::vector<std::string>& lines) {
+                    // A refused line undoes only its own statement.
+                    const auto turn = store::writeTurn(ctx);
+                    store::Transaction tx(db);
+                    for (const std::string& line : lines) {
+                        if (trimmed(line).empty()) continue;
+                        try {
+                            applyUsage(update, line);
+                        } catch (const std::exception& e) {
+                            ctx.failures.report("RemUseChk", e.what());
+                        }
+                    }
+                    tx.commit();
+                });
 }
 
 }  // namespace plenvo::removable

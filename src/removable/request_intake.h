@@ -12,7 +12,7 @@ namespace plenvo::removable {
 void RemAddChk(const platform::RunContext& ctx, platform::Dialogs* dialogs,
                const std::function<void()>& openCheckWindow);
 // Its two halves, for the console that takes requests in on its pass worker
-// and asks on the window thread. AddTxtInp is true when a request file was
+// and asks on the window thread. AddTxtInp is true when new request lines were
 // taken in; failures are told.
 bool AddTxtInp(const platform::RunContext& ctx);
 void askToRegister(platform::Dialogs& dialogs, const std::function<void()>& openCheckWindow);

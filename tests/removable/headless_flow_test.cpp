@@ -56,8 +56,16 @@ TEST(HeadlessConsole, TakesRequestsAndUsageInOverAFewTicks) {
                  "--tick-ms", "200", static_cast<char*>(nullptr), env);
         ::_exit(127);
     }
-    for (int i = 0; i < 200 && (fs::exists(rem / "ADD") || fs::exists(rem / "UseRem")); ++i)
-        std::this_thread::sleep_for(50ms);
+    // Claimed files stay until they have settled for a few seconds.
+    const auto exchangeFilesLeft = [&] {
+        for (const auto& entry : fs::directory_iterator(rem)) {
+            const std::string name = entry.path().filename().string();
+            if (name == "ADD" || name == "UseRem" || name.find(".taking") != std::string::npos)
+                return true;
+        }
+        return false;
+    };
+    for (int i = 0; i < 400 && exchangeFilesLeft(); ++i) std::this_thread::sleep_for(50ms);
     std::this_thread::sleep_for(600ms);  // a few more ticks with nothing to do
     ::kill(console, SIGTERM);
     int status = 0;

@@ -1,12 +1,13 @@
 #include "removable/request_intake.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <functional>
+#include <fstream>
 #include <thread>
 
 #include "installation.h"
@@ -29,6 +30,20 @@ class Intake : public test::Installation {
             "SELECT DselNo||'|'||Size||'|'||UserID||'|'||Remark||'|'||UPDT FROM RemList_Add ORDER "
             "BY rowid");
     }
+    // The clock moves on by the settle time: a claimed file that stays unchanged
+    // is done at the next tick.
+    void settle() {
+        seconds += ClaimedFile::kSettleSeconds;
+        const int total = 9 * 3600 + 5 * 60 + 3 + seconds;
+        clock.set({2009, 10, 1, total / 3600, total / 60 % 60, total % 60});
+    }
+    // Ticks with time passing until the exchange files are taken in and gone.
+    void drain(platform::Dialogs* dialogs) {
+        for (int i = 0; i < 10 && !remFolder().empty(); ++i) {
+            settle();
+            tick(dialogs);
+        }
+    }
     std::vector<std::string> remFolder() const {
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(rem()))
@@ -39,6 +54,7 @@ class Intake : public test::Installation {
 
     test::FakeDialogs dialogs;
     int windowsOpened = 0;
+    int seconds = 0;
 };
 
 TEST_F(Intake, TakesEveryUsableRequestInAndAsksWhetherToRegister) {
@@ -57,18 +73,22 @@ TEST_F(Intake, TakesEveryUsableRequestInAndAsksWhetherToRegister) {
                               "9|1 GB|u9||2009-09-30 10:00:00", "111|1 GB|山田|経理|" + at,
                               "333|3 GB|u3|" + longRemark + "|" + at, "111|1 GB|u4|second|" + at}));
     EXPECT_EQ(failures.lines.size(), 1u) << "the line with three fields";
-    EXPECT_TRUE(remFolder().empty()) << "request file or its claimed copy left behind";
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].caption, "申請登録確認");
     EXPECT_EQ(dialogs.messages[0].text, "リムーバブルメディアの申請が来ました\n登録しますか？");
     EXPECT_EQ(dialogs.messages[0].buttons, platform::MessageButtons::yesNo);
     EXPECT_EQ(windowsOpened, 1);
+    drain(&dialogs);
+    EXPECT_TRUE(remFolder().empty()) << "request file or its claimed copy left behind";
 
-    // No: the requests wait; no file: nobody is asked.
+    // No: the requests wait; nothing new taken in: nobody is asked.
     dialogs.answers = {platform::MessageAnswer::no};
     test::writeCp932Lines(rem() / "ADD", {"444&4 GB&u&"});
     tick(&dialogs);
     tick(&dialogs);
+    drain(&dialogs);
+    test::writeCp932Lines(rem() / "ADD", {"555&5 GB&u"});
+    drain(&dialogs);
     EXPECT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(windowsOpened, 1);
     EXPECT_EQ(requests().size(), 5u);
@@ -92,7 +112,7 @@ TEST_F(Intake, RequestsWaitForADatabaseThatIsMissing) {
 
     fs::rename(dir.path() / "away.mdb", dir.path() / "Mng.mdb");
     tick(&dialogs);
-    tick(&dialogs);
+    drain(&dialogs);
     EXPECT_EQ(rows("SELECT DselNo FROM RemList_Add ORDER BY rowid"),
               (std::vector<std::string>{"111", "222"}));
     EXPECT_TRUE(remFolder().empty());
@@ -129,6 +149,7 @@ TEST_F(Intake, APipeUnderAnExchangeNameNeitherHangsNorStopsTheIntake) {
     test::writeCp932Lines(rem() / "ADD", {"111&1 GB&u1&"});
     tick(&dialogs);
     EXPECT_EQ(requests().size(), 1u);
+    drain(&dialogs);
 
     // Nor does a folder under the console's own claimed name.
     std::filesystem::create_directories(rem() / "ADD.taking" / "inner");
@@ -137,50 +158,49 @@ TEST_F(Intake, APipeUnderAnExchangeNameNeitherHangsNorStopsTheIntake) {
     EXPECT_EQ(requests().size(), 2u);
 }
 
-// An agent that keeps writing while the console claims the file.
-class SteppingClock final : public platform::Clock {
-  public:
-    platform::LocalTime now() const override {
-        if (onRead) onRead();
-        return {2009, 10, 1, 9, 5, 3};
-    }
-    std::function<void()> onRead;
-};
-
-TEST_F(Intake, LinesAnAgentWritesWhileTheFileIsClaimedAreNotLost) {
-    SteppingClock stepping;
-    const platform::RunContext claimCtx{platform::BaseFolder(dir.path()), stepping, failures};
+// An agent opened the request file before the console claimed it and writes
+// its next line only afterwards; another agent starts a new file meanwhile.
+TEST_F(Intake, LinesAnAgentWritesAfterTheClaimAreNotLost) {
     const int held = ::open((rem() / "ADD").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     ASSERT_GE(held, 0);
     ASSERT_EQ(::write(held, "1&a&u&\r\n", 8), 8);
-    // The file is renamed by now: one agent still holds it, another starts a new one.
-    stepping.onRead = [&] {
-        EXPECT_EQ(::write(held, "2&b&u&\r\n", 8), 8);
-        test::writeCp932Lines(rem() / "ADD", {"3&c&u&"});
-        stepping.onRead = nullptr;
-    };
-    RemAddChk(claimCtx, nullptr, nullptr);
+    tick(&dialogs);
+    ASSERT_EQ(::write(held, "2&b&u&\r\n", 8), 8);
+    test::writeCp932Lines(rem() / "ADD", {"3&c&u&"});
+    tick(&dialogs);
+    EXPECT_EQ(requests().size(), 2u) << "the new file waits until the claimed one is done";
+    settle();
+    ASSERT_EQ(::write(held, "4&d&u&\r\n", 8), 8) << "late, yet before the file settled";
+    tick(&dialogs);
     ::close(held);
+    drain(&dialogs);
     EXPECT_EQ(rows("SELECT DselNo FROM RemList_Add ORDER BY rowid"),
-              (std::vector<std::string>{"1", "2"}));
-    RemAddChk(claimCtx, nullptr, nullptr);
-    EXPECT_EQ(rows("SELECT DselNo FROM RemList_Add ORDER BY rowid"),
-              (std::vector<std::string>{"1", "2", "3"}));
+              (std::vector<std::string>{"1", "2", "4", "3"}));
+    EXPECT_EQ(dialogs.messages.size(), 4u) << "one question per tick that took requests in";
+    EXPECT_TRUE(failures.lines.empty());
 }
 
-TEST(ClaimedFileRead, ALineStillBeingWrittenWaitsForItsEnd) {
-    test::TempDir dir;
-    test::writeBytes(dir.path() / "UseRem", "a\r\nb");
-    auto claimed = ClaimedFile::claim(dir.path() / "UseRem", dir.path() / "UseRem.taking");
-    ASSERT_TRUE(claimed);
-    EXPECT_FALSE(fs::exists(dir.path() / "UseRem"));
-    EXPECT_EQ(claimed->readNewLines(), std::vector<std::string>{"a"});
-    EXPECT_TRUE(claimed->readNewLines().empty());
-    test::writeBytes(dir.path() / "UseRem.taking", "a\r\nbb\r\nc");
-    EXPECT_EQ(claimed->readNewLines(), std::vector<std::string>{"bb"});
-    EXPECT_EQ(claimed->readRest(), std::vector<std::string>{"c"});
-    claimed->remove();
-    EXPECT_FALSE(ClaimedFile::claim(dir.path() / "UseRem", dir.path() / "UseRem.taking"));
+// A line longer than any agent writes, in a file far too big to hold.
+TEST_F(Intake, AHugeLineIsPassedOverInLittleMemoryWithAShortMessage) {
+    {
+        std::ofstream out(rem() / "ADD", std::ios::binary);
+        out << "111&1 GB&u&\r\n" << std::string(100, 'x');
+        const std::string mb(1 << 20, 'y');
+        for (int i = 0; i < 24; ++i) out << mb;
+        out << "\r\n222&2 GB&u&\r\n";
+    }
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
+    tick(nullptr);
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_EQ(rows("SELECT DselNo FROM RemList_Add ORDER BY rowid"),
+              (std::vector<std::string>{"111", "222"}));
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 8 * 1024) << "kilobytes more at the peak";
+    ASSERT_EQ(failures.lines.size(), 1u);
+    EXPECT_LT(failures.lines[0].size(), 200u) << failures.lines[0].substr(0, 300);
+    EXPECT_NE(failures.lines[0].find(std::string(80, 'x') + "..."), std::string::npos)
+        << failures.lines[0].substr(0, 300);
 }
 
 TEST_F(Intake, UsageTimesReachRegisteredMediaLineByLine) {
@@ -194,6 +214,7 @@ TEST_F(Intake, UsageTimesReachRegisteredMediaLineByLine) {
               (std::vector<std::string>{"111|2009-10-01 09:00:00", "222|2009-01-01 00:00:00",
                                         "333|2009-10-01 09:30:00"}));
     EXPECT_EQ(failures.lines.size(), 2u) << "the short line and the one without a date";
+    drain(nullptr);
     EXPECT_TRUE(remFolder().empty());
     EXPECT_TRUE(dialogs.messages.empty());
 }
