@@ -21,8 +21,19 @@ bool BoundedFileAccess::folderExists(const std::filesystem::path& path) {
 }
 
 const MountEntry* BoundedFileAccess::networkMount(const std::filesystem::path& path) const {
-    const MountEntry* mount = mountHolding(mounts_, path);
-    return mount && isNetworkFileSystem(mount->type) ? mount : nullptr;
+    const auto holding = [this](const std::filesystem::path& p) {
+        const MountEntry* mount = mountHolding(mounts_, p);
+        return mount && isNetworkFileSystem(mount->type) ? mount : nullptr;
+    };
+    // A mount point is its own answer; below it, siblings share their parent's.
+    for (const auto& m : mounts_)
+        if (m.mountPoint == path) return holding(path);
+    const auto parent = path.parent_path();
+    const auto known = byParent_.find(parent);
+    if (known != byParent_.end()) return known->second;
+    const MountEntry* mount = holding(path);
+    byParent_.emplace(parent, mount);
+    return mount;
 }
 
 }  // namespace plenvo::platform

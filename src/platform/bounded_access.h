@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <future>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -57,6 +58,9 @@ class BoundedFileAccess {
     std::vector<MountEntry> mounts_;
     std::chrono::milliseconds limit_;
     std::set<std::filesystem::path> silent_;
+    // The network mount of each folder asked about, by parent folder: a pass
+    // asks for thousands of siblings.
+    mutable std::map<std::filesystem::path, const MountEntry*> byParent_;
 };
 
 }  // namespace plenvo::platform

@@ -33,7 +33,7 @@ FolderReach::FolderReach(ShareLookup& lookup, DriveProbe localDrive,
 
 std::string FolderReach::remoteServerOf(const std::string& path) const {
     const std::string server = serverKeyOf(path);
-    if (server.empty() || isThisMachine(server) || lookup_.isSilent(server)) return {};
+    if (server.empty() || lookup_.isThisMachine(server) || lookup_.isSilent(server)) return {};
     return server;
 }
 

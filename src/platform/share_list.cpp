@@ -25,6 +25,11 @@ std::string ShareLookup::keyOf(const std::string& server) const {
     return isThisMachine(server) ? std::string() : lowerCase(server);
 }
 
+bool ShareLookup::isThisMachine(const std::string& server) const {
+    const std::string name = lowerCase(server);
+    return name == "localhost" || name == computerName_;
+}
+
 const std::vector<ShareEntry>& ShareLookup::sharesOf(const std::string& server) {
     const std::string key = keyOf(server);
     {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/base_folder.h"
+#include "platform/environment.h"
 #include "platform/mount_table.h"
 #include "platform/network_sign_in.h"
 
@@ -20,6 +21,9 @@ struct ShareEntry {
     std::string name;
     std::string path;
 };
+
+// ASCII letter case folded, as Windows compares share and server names.
+std::string lowerCase(std::string text);
 
 // Whether a server name names this machine: its computer name or localhost,
 // in any letter case.
@@ -66,6 +70,8 @@ class ShareLookup {
     // A server that did not answer in time is not asked again in this pass.
     void markSilent(const std::string& server);
     bool isSilent(const std::string& server) const;
+    // isThisMachine, with the computer name asked once a pass.
+    bool isThisMachine(const std::string& server) const;
     // Names of this machine's folders in any letter case, each folder read once a pass.
     FolderSpellings& spellings() { return spellings_; }
 
@@ -80,9 +86,7 @@ class ShareLookup {
     std::set<std::string> silent_;
     std::optional<std::vector<MountEntry>> mounts_;
     FolderSpellings spellings_;
+    std::string computerName_ = lowerCase(computerName());
 };
-
-// ASCII letter case folded, as Windows compares share and server names.
-std::string lowerCase(std::string text);
 
 }  // namespace plenvo::platform

@@ -72,7 +72,7 @@ std::optional<std::filesystem::path> localPathOf(const std::string& windowsPath,
             return std::nullopt;
         const auto parts = componentsOf(windowsPath);
         if (parts.size() < 2 || parts[0].empty() || parts[1].empty()) return std::nullopt;
-        if (isThisMachine(parts[0])) {
+        if (lookup.isThisMachine(parts[0])) {
             const auto share = lookup.find(parts[0], parts[1]);
             if (share && !share->path.empty() && share->path.front() == '/')
                 return below(share->path, parts, &lookup.spellings());
