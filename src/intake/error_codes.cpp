@@ -1,5 +1,7 @@
 #include "intake/error_codes.h"
 
+#include <algorithm>
+
 namespace plenvo::intake {
 namespace {
 
@@ -13,6 +15,11 @@ std::string replaceAll(std::string_view text, std::string_view what, std::string
     }
     out.append(text.substr(pos));
     return out;
+}
+
+bool isCode(std::string_view piece) {
+    return piece.size() == 2 && piece[0] >= '0' && piece[0] <= '9' && piece[1] >= '0' &&
+           piece[1] <= '9';
 }
 
 }  // namespace
@@ -33,17 +40,39 @@ std::string withoutCode(std::string_view list, std::string_view code) {
     return replaceAll(replaceAll(list, code, ""), ",,", ",");
 }
 
-std::string mergedWithAgentCodes(std::string_view current, std::string_view agentList) {
-    std::string list(current);
-    if (agentList.empty()) return list;
+AgentCodes agentCodes(std::string_view agentList) {
+    AgentCodes agent;
     size_t start = 0;
-    while (start <= agentList.size()) {
+    while (start < agentList.size()) {
         size_t end = agentList.find(',', start);
         if (end == std::string_view::npos) end = agentList.size();
         const std::string_view piece = agentList.substr(start, end - start);
-        if (!hasCode(list, piece)) list = withCode(list, piece);
+        if (isCode(piece)) {
+            if (std::find(agent.codes.begin(), agent.codes.end(), piece) == agent.codes.end())
+                agent.codes.emplace_back(piece);
+        } else if (!piece.empty()) {
+            ++agent.dropped;
+        }
         start = end + 1;
     }
+    return agent;
+}
+
+std::string mergedWithAgentCodes(std::string_view current, const AgentCodes& agent) {
+    std::string list(current);
+    for (const std::string& code : agent.codes) {
+        const size_t grown = list.size() + (list.empty() ? 2 : 3);
+        if (grown > kMaxCodeListLength) break;
+        if (!hasCode(list, code)) list = withCode(list, code);
+    }
+    return list;
+}
+
+std::string importedCodes(std::string_view current, const AgentCodes& agent) {
+    std::string list = mergedWithAgentCodes(current, agent);
+    const bool agentGave14 =
+        std::find(agent.codes.begin(), agent.codes.end(), "14") != agent.codes.end();
+    if (!agentGave14 && hasCode(list, "14")) list = withoutCode(list, "14");
     return list;
 }
 

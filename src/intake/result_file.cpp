@@ -1,10 +1,15 @@
 #include "intake/result_file.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <stdexcept>
+#include <thread>
 
+#include "intake/error_codes.h"
 #include "platform/text_file.h"
 #include "store/date_time.h"
 
@@ -146,13 +151,45 @@ void matchLine(std::string_view line, ParsedReport& report) {
     }
 }
 
-ParsedReport readResultFile(const std::filesystem::path& path) {
-    platform::TextReader reader(path);
+namespace {
+
+// Nullopt when the file changed while it was read: a read that met an agent
+// rewriting the file in place may hold parts of two versions, or half of one.
+std::optional<ParsedReport> readUnchanged(const std::filesystem::path& path) {
+    platform::TextReader reader(path, platform::TextReader::kDefaultLineLimit,
+                                platform::TextReader::Links::refuse);
+    const platform::FileStamp before = reader.stamp();
     ParsedReport report;
     std::string line;
     while (reader.readLine(line)) matchLine(line, report);
+    const platform::FileStamp after = reader.stamp();
+    if (after != before || after.size != reader.bytesRead()) return std::nullopt;
+    // A file changed a moment ago may be half written by an agent that pauses
+    // between its writes: it counts once it has rested unchanged.
+    constexpr std::chrono::nanoseconds kRest = std::chrono::milliseconds(20);
+    const auto age = std::chrono::system_clock::now().time_since_epoch() -
+                     std::chrono::nanoseconds(after.changedNs);
+    if (age < kRest) {
+        std::this_thread::sleep_for(std::min(kRest - age, kRest));
+        if (reader.stamp() != after) return std::nullopt;
+    }
     report.overlongLines = reader.overlongLines();
+    if (const std::string* codes = report.text(kErNo))
+        report.droppedCodes = agentCodes(*codes).dropped;
     return report;
+}
+
+}  // namespace
+
+ParsedReport readResultFile(const std::filesystem::path& path) {
+    constexpr int kAttempts = 3;
+    for (int attempt = 1;; ++attempt) {
+        if (auto report = readUnchanged(path)) return std::move(*report);
+        if (attempt == kAttempts)
+            throw std::runtime_error("changed while being read; left for the next pass");
+        // An agent's write is short: give it a moment to finish.
+        std::this_thread::sleep_for(std::chrono::milliseconds(10 * attempt));
+    }
 }
 
 }  // namespace plenvo::intake

@@ -33,6 +33,8 @@ struct ParsedReport {
     // A line gave the key a text it could not take; matters only without a value.
     std::array<bool, kResultKeyCount> refused{};
     size_t overlongLines = 0;
+    // Pieces of the ErNo text that are no two-digit codes; the import drops them.
+    size_t droppedCodes = 0;
 
     const std::string* text(size_t key) const { return std::get_if<std::string>(&values[key]); }
 };
@@ -46,7 +48,8 @@ std::optional<std::int64_t> parseCount(std::string_view text);
 
 // Feeds one line to every key it matches; the last line that gives a key a value wins.
 void matchLine(std::string_view line, ParsedReport& report);
-// Reads a result file to its end; throws when it cannot be opened.
+// Reads a result file to its end. Throws when it cannot be opened, is a link
+// or no plain file, or kept changing while it was read.
 ParsedReport readResultFile(const std::filesystem::path& path);
 
 }  // namespace plenvo::intake

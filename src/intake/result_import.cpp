@@ -59,9 +59,8 @@ class RowWriter {
         }
         lookup_.reset();
 
-        const std::string agentList = report.text(kErNo) ? *report.text(kErNo) : "";
-        std::string list = mergedWithAgentCodes(current, agentList);
-        if (!hasCode(agentList, "14") && hasCode(list, "14")) list = withoutCode(list, "14");
+        const std::string list =
+            importedCodes(current, agentCodes(report.text(kErNo) ? *report.text(kErNo) : ""));
 
         Statement& st = rowid ? update_ : insert_;
         st.reset();
@@ -198,6 +197,10 @@ void MdbUpdt(const platform::RunContext& ctx, WorkAnimation& animation) {
             if (report.overlongLines)
                 ctx.failures.report("MdbUpdt", name + ": " + std::to_string(report.overlongLines) +
                                                    " overlong line(s) passed over");
+            if (report.droppedCodes)
+                ctx.failures.report("MdbUpdt",
+                                    name + ": " + std::to_string(report.droppedCodes) +
+                                        " ErNo piece(s) that are no two-digit code dropped");
             if (!report.text(kComNM) || !report.text(kUserID)) {
                 ctx.failures.report("MdbUpdt", name + ": no ComNM or UserID, no row written");
                 continue;

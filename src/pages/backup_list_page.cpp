@@ -157,7 +157,7 @@ void writeRow(TextWriter& page, const Row& row, const std::string& colour,
     const std::string updt = store::generalTextOfStored(row.text("UPDT"));
     const auto source = total(row, kSourceSizes);
     const auto destination = total(row, kDestinationSizes);
-    const std::string restore = app::ParentPathGet(toBkup);
+    const std::string restore = linkablePath(app::ParentPathGet(toBkup));
     const std::string hostColour =
         row.text("ErNo").find_first_of("0123456789") != std::string::npos ? "#FF0000" : "#000000";
 

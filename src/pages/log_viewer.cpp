@@ -1,50 +1,60 @@
 #include "pages/log_viewer.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <string_view>
 
 #include "pages/page_text.h"
+#include "pages/sha256.h"
 #include "platform/text_file.h"
 
 namespace plenvo::pages {
 namespace {
+
+constexpr std::string_view kSuffix = "_Log.vbs";
+constexpr size_t kMaxFileName = 255;  // bytes, as the file systems count them
 
 bool safeChar(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
            c == '_' || c == '.';
 }
 
-// Appends the name with unsafe characters replaced; true when one was.
-bool appendSafe(std::string& out, const std::string& name) {
-    bool changed = false;
-    for (char c : name) {
-        const bool ok = safeChar(c);
-        out += ok ? c : '_';
-        changed |= !ok;
-    }
-    return changed;
+bool allSafe(const std::string& name) {
+    return std::all_of(name.begin(), name.end(), safeChar);
 }
 
-std::string shortHash(const std::string& text) {
-    std::uint32_t h = 2166136261u;  // FNV-1a
-    for (unsigned char c : text) h = (h ^ c) * 16777619u;
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%08x", h);
-    return buffer;
+// "<host>_<user>" names one pair only while the host holds no "_": the first
+// "_" then ends the host.
+bool plainNameFits(const std::string& comNm, const std::string& userId) {
+    return comNm.find('_') == std::string::npos && !comNm.starts_with('.') && allSafe(comNm) &&
+           allSafe(userId) && comNm.size() + userId.size() + 1 + kSuffix.size() <= kMaxFileName;
+}
+
+// The first characters of the name, unsafe ones replaced: a reader's hint only.
+std::string safeHint(const std::string& name) {
+    std::string out;
+    for (char c : name.substr(0, 48)) out += safeChar(c) ? c : '_';
+    return out;
+}
+
+std::string pairDigest(const std::string& comNm, const std::string& userId) {
+    // The host's length first, so that no other split of the same bytes hashes alike.
+    const auto digest = sha256(std::to_string(comNm.size()) + ':' + comNm + userId);
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (size_t i = 0; i < 16; ++i) {
+        out += kHex[digest[i] >> 4];
+        out += kHex[digest[i] & 0xF];
+    }
+    return out;
 }
 
 }  // namespace
 
 std::string logViewerFileName(const std::string& comNm, const std::string& userId) {
-    std::string stem;
-    bool changed = appendSafe(stem, comNm);
-    stem += '_';
-    changed |= appendSafe(stem, userId);
-    if (!stem.empty() && stem.front() == '.') {
-        stem.front() = '_';
-        changed = true;
-    }
-    if (changed) stem += "~" + shortHash(comNm + '\0' + userId);
-    return stem + "_Log.vbs";
+    if (plainNameFits(comNm, userId)) return comNm + '_' + userId + std::string(kSuffix);
+    std::string stem = safeHint(comNm) + '_' + safeHint(userId);
+    if (stem.front() == '.') stem.front() = '_';
+    return stem + '~' + pairDigest(comNm, userId) + std::string(kSuffix);
 }
 
 void writeLogViewer(const std::filesystem::path& file, const std::string& toBkup) {

@@ -32,6 +32,23 @@ std::string htmlEscaped(std::string_view text) {
     return out;
 }
 
+std::string linkablePath(std::string_view path) {
+    for (char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) return {};
+    }
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    const bool unc =
+        path.size() > 2 && path.starts_with("\\\\") && path[2] != '\\' && path[2] != '/';
+    const bool drive = path.size() >= 2 && letter(path[0]) && path[1] == ':' &&
+                       (path.size() == 2 || path[2] == '\\');
+    // No ":" at all, so nothing can read as a scheme; no leading blank or slash
+    // that a browser would take for another host.
+    const bool relative = !path.empty() && path.find(':') == std::string_view::npos &&
+                          path[0] != '\\' && path[0] != '/' && path[0] != ' ';
+    return unc || drive || relative ? std::string(path) : std::string();
+}
+
 std::string vbsStringEscaped(std::string_view text) {
     std::string out;
     out.reserve(text.size());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <compare>
+
 namespace plenvo::platform {
 
 // A wall-clock time in the machine's local time zone.

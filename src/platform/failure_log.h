@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <exception>
+#include <string>
 #include <string_view>
 
 namespace plenvo::platform {
@@ -18,10 +20,19 @@ class SilentFailureLog final : public FailureLog {
     void report(std::string_view, std::string_view) override {}
 };
 
+// Lines on standard error: messages carry agents' file names and values, so
+// each is made printable and cut to kMessageLimit bytes.
 class StderrFailureLog final : public FailureLog {
   public:
+    static constexpr size_t kMessageLimit = 500;
     void report(std::string_view routine, std::string_view what) override;
 };
+
+// The text safe for a terminal: line breaks and tabs become blanks; other
+// control characters (C0, DEL, C1) and bytes that are no UTF-8 become "?".
+// Longer than `limit` bytes, it is cut on a character boundary and ends in
+// " [cut]" within the limit.
+std::string printableText(std::string_view text, size_t limit);
 
 // Runs an event procedure or a step to its end: a failure is told and goes no
 // further, for nothing above could carry it and it must never end the console.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -16,15 +17,28 @@ namespace plenvo::platform {
 std::string decodeCp932(std::string_view bytes);
 std::string encodeCp932(std::string_view utf8);
 
+// What the file system says of an open file. Equal stamps before and after a
+// read mean nothing was written to it meanwhile, as far as the clock's grain tells.
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;  // nanoseconds since 1970-01-01 UTC
+    std::int64_t changedNs = 0;   // of the last write or change of attributes
+    bool operator==(const FileStamp&) const = default;
+};
+
 // Reads a text file line by line; CR LF and LF both end a line. A line longer
 // than the limit is passed over whole (its bytes are not kept), so a file of one
 // huge line cannot exhaust memory.
 class TextReader {
   public:
     static constexpr size_t kDefaultLineLimit = 64 * 1024;
+    // `refuse`: a link under the name is not opened, so that a file others may
+    // write cannot point the reader at a file of ours.
+    enum class Links { follow, refuse };
 
     // Throws std::system_error when the file cannot be opened or is no plain file.
-    explicit TextReader(const std::filesystem::path& path, size_t lineLimit = kDefaultLineLimit);
+    explicit TextReader(const std::filesystem::path& path, size_t lineLimit = kDefaultLineLimit,
+                        Links links = Links::follow);
     ~TextReader();
     TextReader(const TextReader&) = delete;
     TextReader& operator=(const TextReader&) = delete;
@@ -33,11 +47,16 @@ class TextReader {
     bool readLine(std::string& line);
     // How many lines were passed over for their length so far.
     size_t overlongLines() const { return overlong_; }
+    // Bytes taken from the file so far.
+    std::uint64_t bytesRead() const { return read_; }
+    // Throws std::system_error when the file system does not answer.
+    FileStamp stamp() const;
 
   private:
     std::FILE* file_;
     size_t limit_;
     size_t overlong_ = 0;
+    std::uint64_t read_ = 0;
     bool fill();
 
     std::string raw_;

@@ -113,8 +113,10 @@ std::string encodeCp932(std::string_view utf8) {
     });
 }
 
-TextReader::TextReader(const std::filesystem::path& path, size_t lineLimit)
-    : file_(openPlainFile(path, O_RDONLY, "rb")), limit_(lineLimit), buffer_(64 * 1024) {}
+TextReader::TextReader(const std::filesystem::path& path, size_t lineLimit, Links links)
+    : file_(openPlainFile(path, O_RDONLY | (links == Links::refuse ? O_NOFOLLOW : 0), "rb")),
+      limit_(lineLimit),
+      buffer_(64 * 1024) {}
 
 TextReader::~TextReader() {
     std::fclose(file_);
@@ -125,8 +127,18 @@ bool TextReader::fill() {
     const size_t n = std::fread(buffer_.data(), 1, buffer_.size(), file_);
     pos_ = 0;
     end_ = n;
+    read_ += n;
     if (n == 0) eof_ = true;
     return n > 0;
+}
+
+FileStamp TextReader::stamp() const {
+    struct stat st;
+    if (::fstat(::fileno(file_), &st) != 0)
+        throw std::system_error(errno, std::generic_category(), "fstat");
+    constexpr std::int64_t kNs = 1'000'000'000;
+    return {static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec * kNs + st.st_mtim.tv_nsec,
+            st.st_ctim.tv_sec * kNs + st.st_ctim.tv_nsec};
 }
 
 bool TextReader::readLine(std::string& line) {

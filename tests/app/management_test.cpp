@@ -165,6 +165,9 @@ TEST_F(Console, ATickDuringItsOwnTimersPromptIsDropped) {
     };
     asking.Timer3();
     EXPECT_EQ(prompts, 1);
+    auto minuteLater = clock.now();
+    minuteLater.minute += 1;
+    clock.set(minuteLater);
     asking.Timer3();  // the second request is taken at the next tick
     EXPECT_EQ(prompts, 2);
 }

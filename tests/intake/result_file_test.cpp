@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/temp_dir.h"
+
 namespace plenvo::intake {
 namespace {
 
@@ -80,6 +82,15 @@ TEST(ResultValues, NumbersAcceptPlainDecimalsOnly) {
     for (const char* bad :
          {"", " ", "abc", "1..2", "0x10", "inf", "nan", "1e999", ",5", "5,", "--1"})
         EXPECT_FALSE(parseNumber(bad)) << bad;
+}
+
+TEST(ResultFile, CountsErrorCodePiecesThatAreNoCodes) {
+    test::TempDir dir;
+    test::writeCp932Lines(dir.path() / "a.txt",
+                          {"ComNM=PC01", "ErNo=JUNK", "ErNo=01,ABCDEF,,2,02"});
+    const ParsedReport report = readResultFile(dir.path() / "a.txt");
+    EXPECT_EQ(*report.text(kErNo), "01,ABCDEF,,2,02");
+    EXPECT_EQ(report.droppedCodes, 2u);
 }
 
 }  // namespace

@@ -210,5 +210,47 @@ TEST_F(ResultImport, AFileThatVanishesDuringThePassIsSkipped) {
     EXPECT_EQ(column("count(*)"), std::vector<std::string>{"49"});
 }
 
+TEST_F(ResultImport, ALinkUnderAResultFileNameIsNeverFollowed) {
+    test::writeCp932Lines(dir.path() / "elsewhere.txt",
+                          {"ComNM=LEAK", "UserID=1", "UserName=root:x:0:0"});
+    std::filesystem::create_symlink(dir.path() / "elsewhere.txt", rst / "LINKOUT.TXT");
+    report("good.txt", {"ComNM=GOOD", "UserID=1"});
+    import();
+    EXPECT_EQ(column("ComNM"), std::vector<std::string>{"GOOD"});
+    ASSERT_EQ(failures.lines.size(), 1u);
+    EXPECT_NE(failures.lines[0].find("LINKOUT.TXT"), std::string::npos) << failures.lines[0];
+}
+
+// Nine thousand new six-letter pieces a pass, as a hostile agent sent them.
+std::string sixLetterPieces(int pass) {
+    std::string list;
+    for (int i = 0; i < 9000; ++i) {
+        int n = pass * 9000 + i;
+        std::string piece(6, 'A');
+        for (int k = 5; k >= 0; --k, n /= 26) piece[k] = static_cast<char>('A' + n % 26);
+        list += piece + ",";
+    }
+    return list;
+}
+
+TEST_F(ResultImport, ErrorCodesAreTwoDigitsAndTheListNeverGrowsBeyondItsBound) {
+    for (int pass = 0; pass < 4; ++pass) {
+        report("a.txt", {"ComNM=PC01", "UserID=u01", "ErNo=" + sixLetterPieces(pass) + "03,14"});
+        import();
+    }
+    EXPECT_EQ(column("ErNo"), std::vector<std::string>{"03,14"});
+
+    // A list an earlier version stored with such pieces is kept, never grown.
+    const std::string stored = sixLetterPieces(9) + "08";
+    {
+        Connection db = store::openMng(ctx.base);
+        Statement st = db.prepare("UPDATE UserLog SET ErNo = ?1");
+        st.bind(1, stored).run();
+    }
+    report("a.txt", {"ComNM=PC01", "UserID=u01", "ErNo=" + sixLetterPieces(10) + "05"});
+    import();
+    EXPECT_EQ(column("ErNo"), std::vector<std::string>{stored});
+}
+
 }  // namespace
 }  // namespace plenvo::intake

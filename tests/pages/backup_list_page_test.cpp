@@ -193,5 +193,44 @@ TEST_F(BackupListPage, LogViewerOpensTheDestinationsLog) {
                   "WshShell.RUN(rcmd)", "Wscript.Quit"}));
 }
 
+TEST_F(BackupListPage, RestoreLinkIsOnlyEverAPath) {
+    addRow("JS", "2009-10-01 00:00:01", ",ToBkup", ",'javascript:alert(document.domain)//x\\PC01'");
+    addRow("TAB", "2009-10-01 00:00:02", ",ToBkup", ",'java' || char(9) || 'script:x\\PC01'");
+    addRow("DRIVE", "2009-10-01 00:00:03", ",ToBkup", ",'D:\\Backup\\PC01'");
+    const auto lines = page();
+    const auto restoreOf = [&](int row) { return lines[28 + 18 * row + 12]; };
+    EXPECT_NE(restoreOf(0).find("<a href='' TARGET=_blank>"), std::string::npos) << restoreOf(0);
+    EXPECT_NE(restoreOf(1).find("<a href='' TARGET=_blank>"), std::string::npos) << restoreOf(1);
+    EXPECT_NE(restoreOf(2).find("<a href='D:\\Backup' TARGET=_blank>"), std::string::npos);
+}
+
+// Each row's link opens a viewer of its own destination, however the names fall.
+TEST_F(BackupListPage, EveryRowLinksItsOwnLogViewer) {
+    const std::vector<std::pair<std::string, std::string>> pairs = {
+        {"a_b", "c"}, {"a", "b_c"}, {std::string(250, 'h'), "u"}, {"PC01", "u1"}};
+    Connection db = store::openMng(ctx.base);
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        auto st =
+            db.prepare("INSERT INTO UserLog (ComNM, UserID, ToBkup, UPDT) VALUES (?1, ?2, ?3, ?4)");
+        st.bind(1, pairs[i].first)
+            .bind(2, pairs[i].second)
+            .bind(3, "\\\\srv\\bk\\dest" + std::to_string(i))
+            .bind(4, "2009-10-01 00:00:0" + std::to_string(i))
+            .run();
+    }
+    const auto lines = page();
+    EXPECT_TRUE(failures.lines.empty()) << failures.lines.front();
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        const std::string& link = lines[28 + 18 * i + 12];
+        const size_t from = link.find("href='./VBS/") + 12;
+        const std::string name = link.substr(from, link.find('\'', from) - from);
+        const auto script = splitCrLf(test::readBytes(dir.path() / "HTM" / "VBS" / name));
+        ASSERT_EQ(script.size(), 7u) << name;
+        EXPECT_EQ(script[4], "rcmd=\"notepad.exe \" & \"\\\\srv\\bk\\dest" + std::to_string(i) +
+                                 "\\Log.txt\"");
+    }
+    EXPECT_NE(lines[28 + 18 * 3 + 12].find("href='./VBS/PC01_u1_Log.vbs'"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace plenvo::pages

@@ -60,6 +60,18 @@ TEST(TextReader, MissingFileThrows) {
     EXPECT_THROW(TextReader(dir.path() / "none.txt"), std::system_error);
 }
 
+TEST(TextReader, RefusesALinkWhenAskedToAndStillReadsPlainFiles) {
+    TempDir dir;
+    writeBytes(dir.path() / "secret", "line of a file elsewhere\r\n");
+    std::filesystem::create_symlink(dir.path() / "secret", dir.path() / "LINKOUT.TXT");
+    EXPECT_THROW(TextReader(dir.path() / "LINKOUT.TXT", 1024, TextReader::Links::refuse),
+                 std::system_error);
+    TextReader plain(dir.path() / "secret", 1024, TextReader::Links::refuse);
+    std::string line;
+    EXPECT_TRUE(plain.readLine(line));
+    EXPECT_EQ(line, "line of a file elsewhere");
+}
+
 TEST(TextWriter, WritesCp932WithCrLf) {
     TempDir dir;
     TextWriter out(dir.path() / "o.txt", TextWriter::Mode::create);
