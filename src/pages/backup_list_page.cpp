@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <map>
+#include <system_error>
 #include <vector>
 
 #include "app/path_routines.h"
@@ -229,6 +230,7 @@ void MK_HTML(const platform::RunContext& ctx) {
 
     CommentTexts comments(*db);
     bool firstColour = true;
+    bool diskFull = false;
     try {
         const Row row(*rows);
         do {
@@ -236,7 +238,11 @@ void MK_HTML(const platform::RunContext& ctx) {
             firstColour = !firstColour;
             const std::string viewerName = logViewerFileName(row.text("ComNM"), row.text("UserID"));
             try {
-                writeLogViewer(vbs / viewerName, row.text("ToBkup"));
+                // A full disk is told once; the other viewers would only fail alike.
+                if (!diskFull) writeLogViewer(vbs / viewerName, row.text("ToBkup"));
+            } catch (const std::system_error& e) {
+                diskFull = e.code() == std::errc::no_space_on_device;
+                ctx.failures.report("MK_HTML", e.what());
             } catch (const std::exception& e) {
                 ctx.failures.report("MK_HTML", e.what());
             }

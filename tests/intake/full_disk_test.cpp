@@ -9,6 +9,7 @@
 #include <map>
 
 #include "intake/result_import.h"
+#include "pages/backup_list_page.h"
 #include "platform/text_file.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
@@ -110,6 +111,19 @@ TEST_F(FullDisk, TheImportStopsSaysSoOnceAndTheNextPassTakesEveryFile) {
     MdbUpdt(ctx, animation);
     EXPECT_TRUE(failures.lines.empty());
     EXPECT_EQ(versions(), (std::map<std::string, int>{{"v2", kAgents}}));
+}
+
+TEST_F(FullDisk, TheBackupListPageTellsAFullDiskOnceNotOncePerAgent) {
+    reports("v1", 0);
+    MdbUpdt(ctx, animation);
+    fs::create_directories(base / "HTM" / "VBS");
+    disk.fill(base / "filler", 0);
+    failures.lines.clear();
+    pages::MK_HTML(ctx);
+    std::string told;
+    for (const auto& line : failures.lines) told += line + "\n";
+    EXPECT_LE(failures.lines.size(), 2u) << told;  // the viewers, then the page itself
+    EXPECT_NE(told.find("No space left on device"), std::string::npos) << told;
 }
 
 TEST_F(FullDisk, APageThatDoesNotFitSaysNoSpaceAndTheOldOneStays) {
