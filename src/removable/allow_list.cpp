@@ -1,5 +1,8 @@
 #include "removable/allow_list.h"
 
+#include <optional>
+#include <system_error>
+
 #include "platform/dos_attributes.h"
 #include "platform/file_system.h"
 #include "platform/text_file.h"
@@ -90,10 +93,18 @@ void RemTxtInp(const platform::RunContext& ctx) {
     if (platform::fileExists(file)) {
         store::Statement insert = db.prepare(
             "INSERT INTO RemList (DselNo, Size, UserID, Remark, UPDT) VALUES (?1, ?2, ?3, ?4, ?5)");
-        platform::TextReader reader(file);
+        // The share is everyone's: a link under the list's name is not followed
+        // into some other file, whose lines would reach the agents' list.
+        std::optional<platform::TextReader> reader;
+        try {
+            reader.emplace(file, platform::TextReader::kDefaultLineLimit,
+                           platform::TextReader::Links::refuse);
+        } catch (const std::system_error& e) {
+            ctx.failures.report("RemTxtInp", e.what());
+        }
         std::string line;
         int number = 0;
-        while (reader.readLine(line)) {
+        while (reader && reader->readLine(line)) {
             ++number;
             if (!restoreLine(insert, line, ctx.failures))
                 ctx.failures.report(

@@ -107,6 +107,16 @@ TEST_F(AllowList, StartUpRestoresAnEmptyTablePassingOverShortLines) {
     EXPECT_EQ(file("RM"), written);
 }
 
+TEST_F(AllowList, StartUpDoesNotFollowALinkUnderTheListsName) {
+    const fs::path secret = dir.path() / "secret";
+    test::writeCp932Lines(secret, {"999&1 GB&root&secret line&2009/10/01"});
+    fs::create_symlink(secret, rm());
+    RemTxtInp(ctx);
+    EXPECT_TRUE(rows("SELECT DselNo FROM RemList").empty());
+    EXPECT_EQ(failures.lines.size(), 1u);
+    EXPECT_EQ(rows("SELECT RemChkFlg FROM Setting"), std::vector<std::string>{"1"});
+}
+
 TEST_F(AllowList, StartUpLeavesAFilledTableAndAnExistingSettingAlone) {
     sql("INSERT INTO Setting (RemChkFlg) VALUES (0)");
     RemTxtInp(ctx);  // no file: only the setting is looked at
