@@ -212,7 +212,16 @@ class Survey {
                ShareDriveTable& table, Statement& saveCodes) {
         if (!destination) return;
         const platform::LocalTime now = ctx_.clock.now();
-        const ShareDriveTable::Found found = table.find(*destination, now);
+        platform::LocalTime minute = now;
+        minute.second = 0;
+        // Rows of one share find its row as the first left it: asked once a minute.
+        const std::string key = shareKey(*destination);
+        auto known = seen_.find(key);
+        if (known == seen_.end() || known->second.minute != minute)
+            known = seen_.insert_or_assign(key, Seen{table.find(*destination, now), minute}).first;
+        const ShareDriveTable::Found found = known->second.found;
+        // A refresh below changes the row: the next row of the share asks again.
+        if (found.stale) seen_.erase(known);
         std::optional<std::int64_t> rate = found.storedRate;
         if (found.stale) {
             const std::string drv = platform::driveNameOf(destination->localPath, shares_.mounts());
@@ -230,6 +239,9 @@ class Survey {
         d.server = app::SrvNmGet(toBkup);
         if (d.server.empty()) return std::nullopt;
         d.sharePath = app::ParentPathGet(toBkup);
+        // Thousands of rows lie in one share: it is looked up once.
+        const auto [known, fresh] = resolved_.try_emplace(d.server + '\n' + d.sharePath);
+        if (!fresh) return known->second;
         std::string asked = d.sharePath;
         try {
             d.localPath = app::SharePathGet(d.server, asked, "", shares_);
@@ -238,8 +250,8 @@ class Survey {
                 ctx_.failures.report("DskInfo", e.what());
             return std::nullopt;
         }
-        if (d.localPath.empty()) return std::nullopt;
-        return d;
+        if (!d.localPath.empty()) known->second = d;
+        return known->second;
     }
 
     // What the pass read of the share's drive; a share that fell due while
@@ -265,7 +277,14 @@ class Survey {
     const platform::RunContext& ctx_;
     const SurveyProbes& probes_;
     platform::ShareLookup& shares_;
-    std::vector<std::optional<Destination>> destinations_;                // by row
+    // A share's row as found, by share key, for the minute it was asked in.
+    struct Seen {
+        ShareDriveTable::Found found;
+        platform::LocalTime minute;
+    };
+    std::map<std::string, Seen> seen_;
+    std::map<std::string, std::optional<Destination>> resolved_;  // by server and share path
+    std::vector<std::optional<Destination>> destinations_;        // by row
     std::map<std::string, std::optional<platform::DriveValues>> drives_;  // by share key
     std::set<std::string> told_;  // servers whose silence was told this pass
 };

@@ -36,19 +36,20 @@ std::string existingSpelling(const std::filesystem::path& folder, const std::str
 }
 
 std::string FolderSpellings::of(const std::filesystem::path& folder, const std::string& name) {
-    std::error_code ec;
-    if (std::filesystem::exists(folder / name, ec)) return name;
     const std::lock_guard lock(mutex_);
-    auto [listing, fresh] = listings_.try_emplace(folder);
-    if (fresh)
+    auto [listing, fresh] = listings_.try_emplace(folder.native());
+    if (fresh) {
+        std::error_code ec;
         for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
              it.increment(ec)) {
-            const std::string entry = it->path().filename().string();
-            listing->second.try_emplace(lowered(entry),
-                                        entry);  // the first, as the folder lists it
+            std::string entry = it->path().filename().string();
+            listing->second.byLowerCase.try_emplace(lowered(entry), entry);  // the first listed
+            listing->second.names.insert(std::move(entry));
         }
-    const auto found = listing->second.find(lowered(name));
-    return found == listing->second.end() ? name : found->second;
+    }
+    if (listing->second.names.count(name)) return name;
+    const auto found = listing->second.byLowerCase.find(lowered(name));
+    return found == listing->second.byLowerCase.end() ? name : found->second;
 }
 
 std::filesystem::path BaseFolder::at(std::string_view windowsTail) const {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -30,16 +31,20 @@ class BaseFolder {
 std::string existingSpelling(const std::filesystem::path& folder, const std::string& name);
 
 // existingSpelling for many names in the same folders, as a check pass asks
-// it: a folder is read at most once, so 10,000 destinations in one share cost
-// one listing, not one per name that is missing. Safe from several threads.
+// it: a folder is read once, then every name in it is a look-up, so 10,000
+// destinations in one share cost one listing. A pass sees its folders as they
+// were when first listed. Safe from several threads.
 class FolderSpellings {
   public:
     std::string of(const std::filesystem::path& folder, const std::string& name);
 
   private:
+    struct Listing {
+        std::set<std::string> names;                     // as spelt on disk
+        std::map<std::string, std::string> byLowerCase;  // the first listed of each
+    };
     std::mutex mutex_;
-    // Folder, then name in lower case, then the name as spelt on disk.
-    std::map<std::filesystem::path, std::map<std::string, std::string>> listings_;
+    std::map<std::string, Listing> listings_;  // by folder
 };
 
 }  // namespace plenvo::platform

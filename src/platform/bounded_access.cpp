@@ -26,9 +26,10 @@ const MountEntry* BoundedFileAccess::networkMount(const std::filesystem::path& p
         return mount && isNetworkFileSystem(mount->type) ? mount : nullptr;
     };
     // A mount point is its own answer; below it, siblings share their parent's.
-    for (const auto& m : mounts_)
-        if (m.mountPoint == path) return holding(path);
-    const auto parent = path.parent_path();
+    if (mountPoints_.empty())
+        for (const auto& m : mounts_) mountPoints_.insert(m.mountPoint.lexically_normal().native());
+    if (mountPoints_.count(path.lexically_normal().native())) return holding(path);
+    const std::string parent = path.parent_path().native();
     const auto known = byParent_.find(parent);
     if (known != byParent_.end()) return known->second;
     const MountEntry* mount = holding(path);

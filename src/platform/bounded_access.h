@@ -60,7 +60,8 @@ class BoundedFileAccess {
     std::set<std::filesystem::path> silent_;
     // The network mount of each folder asked about, by parent folder: a pass
     // asks for thousands of siblings.
-    mutable std::map<std::filesystem::path, const MountEntry*> byParent_;
+    mutable std::map<std::string, const MountEntry*> byParent_;
+    mutable std::set<std::string> mountPoints_;
 };
 
 }  // namespace plenvo::platform
