@@ -25,8 +25,9 @@ std::string SrvNmGet(const std::string& path) {
 std::string ParentPathGet(std::string& path) {
     if (path.empty()) return {};
     dropTrailingBackslash(path);
-    const std::string last = PathNmGet(path);
-    std::string parent = path.substr(0, path.size() - last.size());
+    // Only the one "\" goes from the caller's path: a second one ends an empty component.
+    const size_t last = path.rfind('\\');
+    std::string parent = last == std::string::npos ? std::string() : path.substr(0, last + 1);
     dropTrailingBackslash(parent);
     return parent;
 }

@@ -56,7 +56,9 @@ bool holdsKerberosTicket() {
 std::string negotiateRequest() {
     std::string m;
     const auto put = [&m](std::uint64_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) m += static_cast<char>((value >> (8 * i)) & 0xFF);
+        // Bytes past the eighth are zero: a shift by 64 or more would be undefined.
+        for (int i = 0; i < bytes; ++i)
+            m += static_cast<char>(i < 8 ? (value >> (8 * i)) & 0xFF : 0);
     };
     m += "\xFESMB";
     put(64, 2);         // header size

@@ -131,7 +131,8 @@ bool ClaimedFile::takeLines(const Take& take, platform::FailureLog& failures,
         p = Progress();
         p.since = since;
     }
-    if (now_ < p.since) p.since = now_;  // the clock was put back
+    // The clock was put back, or the position file names no sane time.
+    if (now_ < p.since || p.since < 0) p.since = now_;
     const bool quiet = p.seen == size && now_ - p.since >= kSettleSeconds;
 
     // Only what the file held when its length was taken is read now; the

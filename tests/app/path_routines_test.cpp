@@ -20,6 +20,10 @@ TEST(PathRoutines, LastComponentAndParentDropOneTrailingBackslashFromTheCaller) 
     EXPECT_EQ(ParentPathGet(plain), "");
     std::string empty;
     EXPECT_EQ(ParentPathGet(empty), "");
+    // Two at the end: one goes, the other ends an empty last component.
+    std::string doubled = "C:\\Users\\tanaka\\Documents\\\\";
+    EXPECT_EQ(ParentPathGet(doubled), "C:\\Users\\tanaka\\Documents");
+    EXPECT_EQ(doubled, "C:\\Users\\tanaka\\Documents\\");
     const std::string kept = "\\\\srv\\share\\PC01\\";
     EXPECT_EQ(FilNmGet(kept), "PC01");
     EXPECT_EQ(FilNmGet("report.txt"), "report.txt");
