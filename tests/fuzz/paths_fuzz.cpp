@@ -1,0 +1,111 @@
+// Destination paths as agents report them: the path routines, the share path
+// and where a UNC path lies on this machine.
+//
+// Input: line 1 the path, line 2 a tail; each further line "name|folder" is a
+// share of every server, "type|source|mount point" a mounted file system.
+#include <algorithm>
+#include <vector>
+
+#include "app/path_routines.h"
+#include "app/share_path.h"
+#include "fuzz_support.h"
+#include "platform/unc_path.h"
+
+using namespace plenvo;
+
+namespace {
+
+std::vector<std::string> split(std::string_view text, char separator) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t at; (at = text.find(separator, start)) != std::string_view::npos; start = at + 1)
+        parts.emplace_back(text.substr(start, at - start));
+    parts.emplace_back(text.substr(start));
+    return parts;
+}
+
+void checkPathRoutines(const std::string& original) {
+    std::string path = original;
+    const std::string name = app::PathNmGet(path);
+    FUZZ_CHECK(name.find('\\') == std::string::npos);
+    FUZZ_CHECK(path == original || path + "\\" == original);
+    FUZZ_CHECK(path.ends_with(name));
+    FUZZ_CHECK(app::FilNmGet(original) == name);
+
+    std::string again = original;
+    const std::string parent = app::ParentPathGet(again);
+    FUZZ_CHECK(again == path);
+    if (path.find('\\') == std::string::npos)
+        FUZZ_CHECK(parent.empty());
+    else
+        FUZZ_CHECK(parent + "\\" + name == path);
+
+    const std::string server = app::SrvNmGet(original);
+    FUZZ_CHECK(server.find('\\') == std::string::npos);
+    if (!server.empty()) FUZZ_CHECK(original.starts_with("\\\\" + server));
+}
+
+// Whether `result` lies in `folder`: the folder itself followed by plain names only.
+bool lies(const std::filesystem::path& result, const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> r, f;
+    for (const auto& part : result)
+        if (!part.empty()) r.push_back(part);
+    for (const auto& part : folder)
+        if (!part.empty()) f.push_back(part);
+    if (r.size() < f.size() || !std::equal(f.begin(), f.end(), r.begin())) return false;
+    return std::none_of(r.begin() + f.size(), r.end(),
+                        [](const auto& part) { return part == ".." || part == "."; });
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const auto lines = split(fuzz::textOf(data, size), '\n');
+    const std::string& path = lines[0];
+    const std::string tail = lines.size() > 1 ? lines[1] : "";
+    checkPathRoutines(path);
+
+    // A share of this machine in a real folder, so that names are matched in any case.
+    static const std::filesystem::path backup = [] {
+        const auto folder = fuzz::scratch() / "srv" / "bk";
+        std::filesystem::create_directories(folder / "PC05" / "Sub");
+        fuzz::writeBytes(folder / "Log.txt", "log");
+        return folder;
+    }();
+    std::vector<platform::ShareEntry> shares{{"Backup", backup.string()}};
+    std::vector<platform::MountEntry> mounts;
+    for (size_t i = 2; i < lines.size(); ++i) {
+        const auto fields = split(lines[i], '|');
+        if (fields.size() == 2) shares.push_back({fields[0], fields[1]});
+        if (fields.size() == 3) mounts.push_back({fields[1], fields[2], fields[0]});
+    }
+    // A server named "silent" does not answer.
+    platform::ShareLookup lookup(
+        [&](const std::string& server) -> std::optional<std::vector<platform::ShareEntry>> {
+            if (platform::lowerCase(server) == "silent") return std::nullopt;
+            return shares;
+        },
+        [&] { return mounts; });
+
+    std::string sharePath = path;
+    try {
+        const std::string folder = app::SharePathGet(app::SrvNmGet(path), sharePath, tail, lookup);
+        FUZZ_CHECK(folder.empty() || folder.ends_with(tail));
+    } catch (const app::NoSharesError&) {
+        FUZZ_CHECK(platform::lowerCase(app::SrvNmGet(path)) == "silent");
+    }
+
+    // Never climbs out of the share or the mount it goes through.
+    const auto local = platform::localPathOf(path, lookup);
+    // A "/" then a "\" starts a path of this machine, as a "/" alone does.
+    const bool unc = path.size() > 1 && (path[1] == '\\' || path[1] == '/') &&
+                     (path[0] == '\\' || path[1] == '/');
+    if (local && unc) {
+        bool inside = false;
+        for (const auto& share : shares) inside = inside || lies(*local, share.path);
+        for (const auto& mount : mounts) inside = inside || lies(*local, mount.mountPoint);
+        if (!inside) std::fprintf(stderr, "outside every share: %s\n", local->c_str());
+        FUZZ_CHECK(inside);
+    }
+    return 0;
+}
