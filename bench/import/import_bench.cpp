@@ -1,14 +1,29 @@
-// Times one import pass plus the backup list page for N agents' result files,
-// against copying the same files with `cp -r`, and reports the pass's peak memory.
+// Times the import pass plus the backup list page for N agents' result files,
+// against copying the same files with `cp -r`, and reports the peak memory.
+//
+//   import_bench [AGENTS] [--runs N] [--table] [--trash DIR]
+//
+// Each run starts from an empty database in a process of its own, which does
+// the first pass (every row new), the steady pass (nothing changed) and, in the
+// full report, a pass in a new process (a restarted console). Every figure is
+// the best of the runs. --table prints one line for bench/plot instead.
+//
+// Nothing is deleted until the end: on ext4 without a journal, files made
+// shortly after many were deleted take far longer to make, which would time
+// the deletions rather than the work. --trash moves the files into DIR
+// instead of deleting them, for a caller that runs the bench several times.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "intake/result_import.h"
 #include "pages/backup_list_page.h"
@@ -53,61 +68,170 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Runs `work` in a child process; returns its wall time and peak resident memory in MiB.
+// What a child process measured, handed back through a pipe.
+struct Figures {
+    double first = 0, firstImport = 0, steady = 0, steadyImport = 0;
+};
+
+// Runs `work` in a child process; returns its wall time, its peak resident
+// memory in MiB and what it wrote into `figures`.
 template <typename Work>
-std::pair<double, double> measured(Work work) {
+std::pair<double, double> measured(Work work, Figures* figures = nullptr) {
+    int channel[2];
+    if (::pipe(channel) != 0) std::abort();
     const auto start = std::chrono::steady_clock::now();
     const pid_t child = ::fork();
     if (child == 0) {
-        work();
+        ::close(channel[0]);
+        Figures out;
+        work(out);
+        if (::write(channel[1], &out, sizeof out) != sizeof out) ::_exit(1);
         std::fflush(nullptr);
         ::_exit(0);
     }
+    ::close(channel[1]);
+    Figures in;
+    const bool got = ::read(channel[0], &in, sizeof in) == sizeof in;
+    ::close(channel[0]);
     int status = 0;
     rusage usage{};
     ::wait4(child, &status, 0, &usage);
-    return {secondsSince(start), usage.ru_maxrss / 1024.0};
+    const double seconds = secondsSince(start);
+    if (!got || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "a measured child failed\n");
+        std::exit(1);
+    }
+    if (figures) *figures = in;
+    return {seconds, usage.ru_maxrss / 1024.0};
+}
+
+struct Best {
+    double copy = 1e9, first = 1e9, firstImport = 1e9, steady = 1e9, steadyImport = 1e9,
+           restart = 1e9, peakMb = 1e9;
+};
+
+const char* verdict(bool met) {
+    return met ? "met" : "MISSED";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int agents = argc > 1 ? std::atoi(argv[1]) : 10000;
-    const fs::path base =
-        fs::temp_directory_path() / ("plenvo-bench-" + std::to_string(::getpid()));
-    fs::create_directories(base / "OrvShare" / "RST");
-    store::installMngDatabase(base / "Mng.mdb");
-    for (int i = 0; i < agents; ++i)
-        writeReport(base / "OrvShare" / "RST" / ("PC" + std::to_string(i) + ".txt"), i);
+    int agents = 10000;
+    int runs = 3;
+    bool table = false;
+    fs::path trash;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--trash") == 0 && i + 1 < argc)
+            trash = argv[++i];
+        else if (std::strcmp(argv[i], "--table") == 0)
+            table = true;
+        else
+            agents = std::atoi(argv[i]);
+    }
+
+    const std::string name = "plenvo-bench-" + std::to_string(::getpid());
+    const fs::path top = fs::temp_directory_path() / name;
+    const fs::path shared = top / "shared";
+    const fs::path rst = shared / "OrvShare" / "RST";
+    fs::create_directories(rst);
+    for (int i = 0; i < agents; ++i) writeReport(rst / ("PC" + std::to_string(i) + ".txt"), i);
+    // Agents' files are older than a pass: one changed a moment ago is read
+    // again by every pass until it has settled.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
 
     platform::SystemClock clock;
     platform::SilentFailureLog failures;
-    const platform::RunContext ctx{platform::BaseFolder(base), clock, failures};
-    intake::NoAnimation animation;
-    auto pass = [&] {
-        const auto start = std::chrono::steady_clock::now();
-        intake::MdbUpdt(ctx, animation);
-        const double import = secondsSince(start);
-        pages::MK_HTML(ctx);
-        std::printf("  import %.3f s, page %.3f s\n", import, secondsSince(start) - import);
-    };
 
-    const auto [copySeconds, copyMb] = measured([&] {
-        const std::string cmd = "cp -r '" + (base / "OrvShare" / "RST").string() + "' '" +
-                                (base / "copy").string() + "'";
-        std::system(cmd.c_str());
-    });
-    const auto [firstSeconds, firstMb] = measured(pass);
-    const auto [steadySeconds, steadyMb] = measured(pass);
+    Best best;
+    for (int run = 0; run < runs; ++run) {
+        // A base folder of its own for each run, all sharing the result files.
+        const fs::path base = top / ("run" + std::to_string(run));
+        fs::create_directories(base);
+        fs::create_directory_symlink(fs::path("..") / "shared" / "OrvShare", base / "OrvShare");
+        store::installMngDatabase(base / "Mng.mdb");
+        const platform::RunContext ctx{platform::BaseFolder(base), clock, failures};
 
-    std::printf("agents                       %d\n", agents);
-    std::printf("cp -r of the result files    %.3f s\n", copySeconds);
-    std::printf("first pass (rows inserted)   %.3f s, peak %.1f MiB\n", firstSeconds, firstMb);
-    std::printf("steady pass (rows updated)   %.3f s, peak %.1f MiB\n", steadySeconds, steadyMb);
-    std::printf("targets: under 1 s, within 3x cp -r (%.3f s), under 64 MiB\n", 3 * copySeconds);
-    const bool met = firstSeconds < 1 && steadySeconds < 1 && steadySeconds < 3 * copySeconds &&
-                     firstSeconds < 3 * copySeconds && firstMb < 64 && steadyMb < 64;
-    std::printf("%s\n", met ? "all targets met" : "TARGETS MISSED");
-    fs::remove_all(base);
+        const auto [copySeconds, copyMb] = measured([&](Figures&) {
+            const std::string cmd = "cp -r '" + (base / "OrvShare" / "RST").string() + "' '" +
+                                    (base / "copy").string() + "'";
+            if (std::system(cmd.c_str()) != 0) ::_exit(1);
+        });
+
+        // The console keeps these from pass to pass.
+        Figures figures;
+        const auto [bothSeconds, peakMb] = measured(
+            [&](Figures& out) {
+                intake::NoAnimation animation;
+                pages::LogViewerCache viewers;
+                intake::ImportMemory memory;
+                auto pass = [&](double& total, double& import) {
+                    const auto start = std::chrono::steady_clock::now();
+                    intake::MdbUpdt(ctx, animation, memory);
+                    import = secondsSince(start);
+                    pages::MK_HTML(ctx, viewers, memory.resultTimes());
+                    total = secondsSince(start);
+                };
+                pass(out.first, out.firstImport);
+                pass(out.steady, out.steadyImport);
+            },
+            &figures);
+        (void)bothSeconds;
+
+        double restartSeconds = 0;
+        if (!table) {
+            restartSeconds = measured([&](Figures&) {
+                                 intake::NoAnimation animation;
+                                 pages::LogViewerCache viewers;
+                                 intake::ImportMemory memory;
+                                 intake::MdbUpdt(ctx, animation, memory);
+                                 pages::MK_HTML(ctx, viewers, memory.resultTimes());
+                             }).first;
+        }
+
+        best.copy = std::min(best.copy, copySeconds);
+        best.first = std::min(best.first, figures.first);
+        best.firstImport = std::min(best.firstImport, figures.firstImport);
+        best.steady = std::min(best.steady, figures.steady);
+        best.steadyImport = std::min(best.steadyImport, figures.steadyImport);
+        best.restart = std::min(best.restart, restartSeconds);
+        best.peakMb = std::min(best.peakMb, peakMb);
+    }
+    std::error_code moved;
+    if (!trash.empty()) {
+        fs::create_directories(trash);
+        fs::rename(top, trash / name, moved);
+    }
+    if (trash.empty() || moved) fs::remove_all(top);
+
+    if (table) {
+        // agents, cp -r, first pass, steady pass (seconds), peak MiB
+        std::printf("%d %.4f %.4f %.4f %.1f\n", agents, best.copy, best.first, best.steady,
+                    best.peakMb);
+        return 0;
+    }
+
+    const double ratio = best.steady / best.copy;
+    const bool steadyMet = ratio <= 1.3;
+    const bool firstMet = agents > 10000 || best.first < 1.0;
+    const bool memoryMet = agents > 100000 || best.peakMb < 64;
+    std::printf("agents %d, best of %d run(s)\n", agents, runs);
+    std::printf("cp -r of the result files     %7.3f s\n", best.copy);
+    std::printf("first pass (rows inserted)    %7.3f s  (import %.3f s, page %.3f s)  ", best.first,
+                best.firstImport, best.first - best.firstImport);
+    if (agents <= 10000)
+        std::printf("target under 1 s: %s\n", verdict(firstMet));
+    else
+        std::printf("no target above 10,000 agents\n");
+    std::printf("steady pass (rows unchanged)  %7.3f s  (import %.3f s, page %.3f s)  ",
+                best.steady, best.steadyImport, best.steady - best.steadyImport);
+    std::printf("%.2f x cp -r, target within 1.3 x: %s\n", ratio, verdict(steadyMet));
+    std::printf("pass after a restart          %7.3f s  (new process, viewers already there)\n",
+                best.restart);
+    std::printf("peak memory of the passes     %7.1f MiB  target under 64 MiB: %s\n", best.peakMb,
+                verdict(memoryMet));
+    std::printf("%s\n", steadyMet && firstMet && memoryMet ? "all targets met" : "TARGETS MISSED");
     return 0;
 }

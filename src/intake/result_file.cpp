@@ -1,6 +1,7 @@
 #include "intake/result_file.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "intake/error_codes.h"
 #include "platform/text_file.h"
@@ -115,16 +117,90 @@ std::optional<std::int64_t> parseCount(std::string_view text) {
     return static_cast<std::int64_t>(rounded);
 }
 
+namespace {
+
+using KeySet = std::uint64_t;  // one bit per key
+static_assert(kResultKeyCount <= 64);
+
+// The keys sorted for one pass over a line: those that end in "=" by the
+// character before it, tested at each "="; the others by their first
+// character, tested where it occurs.
+struct KeyTable {
+    struct Candidate {
+        std::string_view text;  // a key ending in "=" without it, or a whole key
+        size_t key;
+    };
+    std::array<std::vector<Candidate>, 256> byLastChar;
+    std::array<std::vector<Candidate>, 256> byFirstChar;
+    std::array<bool, 256> startsKey{};
+    // The key whose text is the key's exclusion, or kResultKeyCount when the
+    // exclusion is no key of its own (then it is searched for).
+    std::array<size_t, kResultKeyCount> exclusionKey{};
+
+    KeyTable() {
+        for (size_t k = 0; k < kResultKeyCount; ++k) {
+            const std::string_view match = kResultKeys[k].match;
+            if (match.size() >= 2 && match.back() == '=') {
+                const std::string_view stem = match.substr(0, match.size() - 1);
+                byLastChar[static_cast<unsigned char>(stem.back())].push_back({stem, k});
+            } else {
+                const auto first = static_cast<unsigned char>(match.front());
+                byFirstChar[first].push_back({match, k});
+                startsKey[first] = true;
+            }
+            exclusionKey[k] = kResultKeyCount;
+            for (size_t e = 0; e < kResultKeyCount; ++e)
+                if (!kResultKeys[k].exclusion.empty() &&
+                    kResultKeys[e].match == kResultKeys[k].exclusion)
+                    exclusionKey[k] = e;
+        }
+    }
+};
+
+const KeyTable& keyTable() {
+    static const KeyTable table;
+    return table;
+}
+
+// The keys whose text occurs in the line.
+KeySet keysIn(std::string_view line, const KeyTable& table) {
+    KeySet found = 0;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        if (c == '=') {
+            if (i == 0) continue;
+            const std::string_view before = line.substr(0, i);
+            for (const auto& key : table.byLastChar[static_cast<unsigned char>(before.back())])
+                if (before.ends_with(key.text)) found |= KeySet{1} << key.key;
+        } else if (table.startsKey[c]) {
+            const std::string_view from = line.substr(i);
+            for (const auto& key : table.byFirstChar[c])
+                if (from.starts_with(key.text)) found |= KeySet{1} << key.key;
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
 void matchLine(std::string_view line, ParsedReport& report) {
-    if (line.size() < 4) return;                           // shorter than every key
-    std::optional<std::optional<std::string_view>> value;  // computed once, on the first match
-    for (size_t k = 0; k < kResultKeyCount; ++k) {
+    if (line.size() < 4) return;  // shorter than every key
+    // Without "=" no key takes a value, whatever the line holds.
+    const std::optional<std::string_view> value = valueOfLine(line);
+    if (!value) return;
+    const KeyTable& table = keyTable();
+    const KeySet found = keysIn(line, table);
+    for (KeySet rest = found; rest; rest &= rest - 1) {
+        const auto k = static_cast<size_t>(std::countr_zero(rest));
         const ResultKey& key = kResultKeys[k];
-        if (line.find(key.match) == std::string_view::npos) continue;
-        if (!key.exclusion.empty() && line.find(key.exclusion) != std::string_view::npos) continue;
-        if (!value) value = valueOfLine(line);
-        if (!*value) continue;
-        const std::string_view text = **value;
+        if (!key.exclusion.empty()) {
+            const size_t e = table.exclusionKey[k];
+            const bool excluded = e < kResultKeyCount
+                                      ? (found >> e & 1) != 0
+                                      : line.find(key.exclusion) != std::string_view::npos;
+            if (excluded) continue;
+        }
+        const std::string_view text = *value;
         switch (key.kind) {
             case ValueKind::text:
                 report.values[k] = std::string(text);
@@ -155,10 +231,18 @@ namespace {
 
 // Nullopt when the file changed while it was read: a read that met an agent
 // rewriting the file in place may hold parts of two versions, or half of one.
-std::optional<ParsedReport> readUnchanged(const std::filesystem::path& path) {
-    platform::TextReader reader(path, platform::TextReader::kDefaultLineLimit,
-                                platform::TextReader::Links::refuse);
-    const platform::FileStamp before = reader.stamp();
+// `folder` holds the file's folder open when the caller has it, else null.
+std::optional<ParsedReport> readUnchanged(const std::filesystem::path& path,
+                                          const platform::OpenFolder* folder) {
+    constexpr auto kLimit = platform::TextReader::kDefaultLineLimit;
+    constexpr auto kNoLinks = platform::TextReader::Links::refuse;
+    std::optional<platform::TextReader> opened;
+    if (folder)
+        opened.emplace(*folder, path.filename().string(), kLimit, kNoLinks);
+    else
+        opened.emplace(path, kLimit, kNoLinks);
+    platform::TextReader& reader = *opened;
+    const platform::FileStamp& before = reader.openedStamp();
     ParsedReport report;
     std::string line;
     while (reader.readLine(line)) matchLine(line, report);
@@ -174,22 +258,31 @@ std::optional<ParsedReport> readUnchanged(const std::filesystem::path& path) {
         if (reader.stamp() != after) return std::nullopt;
     }
     report.overlongLines = reader.overlongLines();
+    report.stamp = after;
     if (const std::string* codes = report.text(kErNo))
         report.droppedCodes = agentCodes(*codes).dropped;
     return report;
 }
 
-}  // namespace
-
-ParsedReport readResultFile(const std::filesystem::path& path) {
+ParsedReport readWhole(const std::filesystem::path& path, const platform::OpenFolder* folder) {
     constexpr int kAttempts = 3;
     for (int attempt = 1;; ++attempt) {
-        if (auto report = readUnchanged(path)) return std::move(*report);
+        if (auto report = readUnchanged(path, folder)) return std::move(*report);
         if (attempt == kAttempts)
             throw std::runtime_error("changed while being read; left for the next pass");
         // An agent's write is short: give it a moment to finish.
         std::this_thread::sleep_for(std::chrono::milliseconds(10 * attempt));
     }
+}
+
+}  // namespace
+
+ParsedReport readResultFile(const std::filesystem::path& path) {
+    return readWhole(path, nullptr);
+}
+
+ParsedReport readResultFile(const platform::OpenFolder& folder, const std::string& name) {
+    return readWhole(folder.path() / name, &folder);
 }
 
 }  // namespace plenvo::intake

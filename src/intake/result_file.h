@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text_file.h"
 #include "store/sqlite.h"
 
 namespace plenvo::intake {
@@ -35,6 +36,8 @@ struct ParsedReport {
     size_t overlongLines = 0;
     // Pieces of the ErNo text that are no two-digit codes; the import drops them.
     size_t droppedCodes = 0;
+    // The file as it was read.
+    platform::FileStamp stamp;
 
     const std::string* text(size_t key) const { return std::get_if<std::string>(&values[key]); }
 };
@@ -51,5 +54,7 @@ void matchLine(std::string_view line, ParsedReport& report);
 // Reads a result file to its end. Throws when it cannot be opened, is a link
 // or no plain file, or kept changing while it was read.
 ParsedReport readResultFile(const std::filesystem::path& path);
+// The same for the file of that name in a folder held open.
+ParsedReport readResultFile(const platform::OpenFolder& folder, const std::string& name);
 
 }  // namespace plenvo::intake

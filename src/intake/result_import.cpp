@@ -1,8 +1,11 @@
 #include "intake/result_import.h"
 
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <optional>
+#include <unordered_map>
+#include <vector>
 
 #include "intake/error_codes.h"
 #include "intake/result_file.h"
@@ -39,42 +42,84 @@ constexpr int kWrittenColumns =
 class RowWriter {
   public:
     explicit RowWriter(Connection& db)
-        : lookup_(
-              db.prepare("SELECT rowid, ErNo, UPDT FROM UserLog WHERE ComNM = ?1 COLLATE NOCASE "
-                         "AND UserID = ?2 COLLATE NOCASE "
-                         "ORDER BY rowid LIMIT 1")),
+        : db_(db),
+          lookup_(db.prepare("SELECT rowid," + columnList() +
+                             " FROM UserLog WHERE ComNM = ?1 COLLATE NOCASE "
+                             "AND UserID = ?2 COLLATE NOCASE "
+                             "ORDER BY rowid LIMIT 1")),
           insert_(db.prepare(insertSql())),
-          update_(db.prepare(updateSql())) {}
+          update_(db.prepare(updateSql())),
+          units_(db) {}
 
-    void write(const ParsedReport& report, const std::string& fileNm) {
-        lookup_.reset();
-        lookup_.bind(1, *report.text(kComNM)).bind(2, *report.text(kUserID));
-        std::optional<std::int64_t> rowid;
-        std::string current;
-        DbValue storedUpdt;
+    // Looks the file's row up; false when it already holds every value, so
+    // that nothing needs writing.
+    bool differs(const ParsedReport& report, const std::string& fileNm) {
+        report_ = &report;
+        fileNm_ = &fileNm;
+        // Reset on every way out: it holds the report's texts uncopied.
+        struct Done {
+            Statement& st;
+            ~Done() { st.reset(); }
+        } done{lookup_};
+        lookup_.bindUncopied(1, *report.text(kComNM)).bindUncopied(2, *report.text(kUserID));
+        rowid_.reset();
+        bool same = false;
         if (lookup_.step()) {
-            rowid = lookup_.integer(0);
-            current = lookup_.text(1).value_or("");
-            storedUpdt = lookup_.value(2);
+            rowid_ = lookup_.integer(0);
+            // Asked before reading it as text: a conversion would blur the answer.
+            const bool codesAreText = lookup_.isText(kErNoColumn);
+            list_ = importedCodes(lookup_.view(kErNoColumn), agentCodesOf(report));
+            updt_ = updtValue(report, lookup_.value(kUpdtColumn));
+            same = codesAreText && holdsAll(report, fileNm, list_, updt_);
+        } else {
+            list_ = importedCodes("", agentCodesOf(report));
+            updt_ = updtValue(report, DbValue{});
         }
-        lookup_.reset();
+        return !same;
+    }
 
-        const std::string list =
-            importedCodes(current, agentCodes(report.text(kErNo) ? *report.text(kErNo) : ""));
-
-        Statement& st = rowid ? update_ : insert_;
+    // Writes the row differs() looked at.
+    void write() {
+        Statement& st = rowid_ ? update_ : insert_;
         st.reset();
         int index = 1;
         for (size_t k = 0; k < kResultKeyCount; ++k)
-            if (k != kErNo && k != kUPDT) st.bind(index++, report.values[k]);
-        st.bind(index++, fileNm);
-        st.bind(index++, list);
-        st.bind(index++, updtValue(report, storedUpdt));
-        if (rowid) st.bind(index, DbValue{*rowid});
+            if (k != kErNo && k != kUPDT) st.bind(index++, report_->values[k]);
+        st.bind(index++, *fileNm_);
+        st.bind(index++, list_);
+        st.bind(index++, updt_);
+        if (rowid_) st.bind(index, DbValue{*rowid_});
         st.run();
+        st.reset();
+        if (!rowid_) rowid_ = db_.lastInsertRowid();
     }
 
+    // The row differs() found or write() made; nullopt when neither has yet.
+    std::optional<std::int64_t> rowid() const { return rowid_; }
+
+    // Each file's writes are a unit of their own.
+    store::SavepointStatements& units() { return units_; }
+
   private:
+    // Columns of the lookup: the rowid, then the written fields in their order.
+    static constexpr int kErNoColumn = kWrittenColumns - 1;
+    static constexpr int kUpdtColumn = kWrittenColumns;
+
+    static AgentCodes agentCodesOf(const ParsedReport& report) {
+        return agentCodes(report.text(kErNo) ? *report.text(kErNo) : "");
+    }
+
+    // The looked-up row already holds what the write would store.
+    bool holdsAll(const ParsedReport& report, const std::string& fileNm, const std::string& list,
+                  const DbValue& updt) const {
+        int column = 1;
+        for (size_t k = 0; k < kResultKeyCount; ++k)
+            if (k != kErNo && k != kUPDT && !lookup_.holds(column++, report.values[k]))
+                return false;
+        return lookup_.holds(column, std::string_view(fileNm)) &&
+               lookup_.holds(column + 1, std::string_view(list)) && lookup_.holds(column + 2, updt);
+    }
+
     static std::string insertSql() {
         std::string marks;
         for (int i = 0; i < kWrittenColumns; ++i) marks += i ? ",?" : "?";
@@ -92,15 +137,23 @@ class RowWriter {
 
     // A time that is no date leaves the stored one, so the row's age still counts;
     // a report without a time line has none.
-    static DbValue updtValue(const ParsedReport& report, const DbValue& stored) {
+    static DbValue updtValue(const ParsedReport& report, DbValue stored) {
         if (std::holds_alternative<std::monostate>(report.values[kUPDT]) && report.refused[kUPDT])
             return stored;
         return report.values[kUPDT];
     }
 
+    Connection& db_;
     Statement lookup_;
     Statement insert_;
     Statement update_;
+    store::SavepointStatements units_;
+    // What differs() found, for write().
+    const ParsedReport* report_ = nullptr;
+    const std::string* fileNm_ = nullptr;
+    std::optional<std::int64_t> rowid_;
+    std::string list_;
+    DbValue updt_;
 };
 
 // The pass writes in short turns, each one transaction, so a window that wants
@@ -109,7 +162,9 @@ class ImportTurns {
   public:
     static constexpr auto kTurnLength = std::chrono::milliseconds(100);
 
-    ImportTurns(const platform::RunContext& ctx, Connection& db) : ctx_(ctx), db_(db) {}
+    // `begun` runs at the start of each turn, inside its transaction.
+    ImportTurns(const platform::RunContext& ctx, Connection& db, std::function<void()> begun)
+        : ctx_(ctx), db_(db), begun_(std::move(begun)) {}
 
     // Before a file is written: a turn is open, and a long one handed back first.
     void take() {
@@ -118,6 +173,7 @@ class ImportTurns {
         turn_ = store::writeTurn(ctx_);
         tx_.emplace(db_);
         started_ = std::chrono::steady_clock::now();
+        if (begun_) begun_();
     }
 
     void commit() {
@@ -140,6 +196,7 @@ class ImportTurns {
   private:
     const platform::RunContext& ctx_;
     Connection& db_;
+    std::function<void()> begun_;
     std::unique_lock<std::mutex> turn_;
     std::optional<store::Transaction> tx_;
     std::chrono::steady_clock::time_point started_;
@@ -155,35 +212,241 @@ void stopPass(const platform::RunContext& ctx, const std::string& why, const std
     ctx.failures.report("MdbUpdt", why + " (" + e.what() + "); the next pass tries again");
 }
 
+void tellReadFindings(const platform::RunContext& ctx, const std::string& name, size_t overlong,
+                      size_t dropped) {
+    if (overlong)
+        ctx.failures.report(
+            "MdbUpdt", name + ": " + std::to_string(overlong) + " overlong line(s) passed over");
+    if (dropped)
+        ctx.failures.report("MdbUpdt", name + ": " + std::to_string(dropped) +
+                                           " ErNo piece(s) that are no two-digit code dropped");
+}
+
+void tellNoKey(const platform::RunContext& ctx, const std::string& name) {
+    ctx.failures.report("MdbUpdt", name + ": no ComNM or UserID, no row written");
+}
+
+std::int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
 }  // namespace
 
-void MdbUpdt(const platform::RunContext& ctx, WorkAnimation& animation) {
+// A result file is taken in anew when its stamp changed, or when its row was
+// last written by another file or by anybody else (which SQLite's
+// data_version of the kept connection tells). Otherwise taking it in again
+// would write nothing: the import's writes are the same when repeated.
+struct ImportMemory::Kept final : platform::FileTimes {
+    // What meeting a file last gave.
+    struct Met {
+        platform::FileStamp stamp;
+        std::int64_t rowid = 0;  // the row it wrote or found, 0 for none
+        std::uint64_t id = 0;    // this taking, as rowOwners names it
+        std::uint64_t pass = 0;  // the last pass that met the file
+        std::uint32_t overlong = 0;
+        std::uint32_t dropped = 0;
+        bool trusted = false;  // may be passed over while its stamp stays
+    };
+
+    explicit Kept(std::chrono::milliseconds settled)
+        : settledNs(std::chrono::nanoseconds(settled).count()) {}
+
+    const std::int64_t settledNs;
     std::optional<Connection> db;
-    try {
+    std::filesystem::path dbPath;
+    std::uint64_t dbFile = 0;
+    std::optional<RowWriter> writer;
+    std::optional<Statement> dataVersion;
+    std::optional<std::int64_t> seenVersion;
+
+    std::filesystem::path folder;
+    std::string prefix;  // the folder with a separator after it, as FileNM holds it
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, Met, Hash, std::equal_to<>> files;
+    // The taking that last wrote or found each row: by rowid while rowids are
+    // dense, else by hash.
+    std::vector<std::uint64_t> rowOwners;
+    std::unordered_map<std::int64_t, std::uint64_t> farRowOwners;
+    std::uint64_t lastId = 0;
+    std::uint64_t pass = 0;
+    bool timesValid = false;
+
+    void forget() {
+        for (auto& [name, met] : files) met.trusted = false;
+        rowOwners.clear();
+        farRowOwners.clear();
+    }
+
+    std::uint64_t owner(std::int64_t rowid) const {
+        if (rowid > 0 && static_cast<std::uint64_t>(rowid) < rowOwners.size())
+            return rowOwners[static_cast<std::size_t>(rowid)];
+        const auto it = farRowOwners.find(rowid);
+        return it == farRowOwners.end() ? 0 : it->second;
+    }
+
+    void own(std::int64_t rowid, std::uint64_t id) {
+        const auto dense = static_cast<std::uint64_t>(2 * files.size() + 65536);
+        if (rowid > 0 && static_cast<std::uint64_t>(rowid) < dense) {
+            if (static_cast<std::uint64_t>(rowid) >= rowOwners.size())
+                rowOwners.resize(static_cast<std::size_t>(rowid) + 1 + rowOwners.size() / 2);
+            rowOwners[static_cast<std::size_t>(rowid)] = id;
+            farRowOwners.erase(rowid);
+        } else {
+            farRowOwners[rowid] = id;
+        }
+    }
+
+    // The connection of the last pass while Mng.mdb is still the file it
+    // opened, else a new one, and nothing trusted.
+    Connection& connection(const platform::RunContext& ctx) {
+        const auto path = store::mngPath(ctx.base);
+        const auto stamp = platform::plainFileStamp(path);
+        if (db && stamp && stamp->file == dbFile && path == dbPath) return *db;
+        forget();
+        writer.reset();
+        dataVersion.reset();
+        seenVersion.reset();
+        db.reset();
         db.emplace(store::openMng(ctx.base));
+        dbPath = path;
+        dbFile = stamp ? stamp->file : 0;
+        return *db;
+    }
+
+    RowWriter& rowWriter() {
+        if (!writer) writer.emplace(*db);
+        return *writer;
+    }
+
+    // Anybody else's commit since the last look voids every trust.
+    void lookForOthers() {
+        try {
+            if (!dataVersion) dataVersion.emplace(db->prepare("PRAGMA data_version"));
+            dataVersion->reset();
+            if (!dataVersion->step()) throw store::DbError("no data_version");
+            const std::int64_t version = *dataVersion->integer(0);
+            dataVersion->reset();
+            if (seenVersion != version) forget();
+            seenVersion = version;
+        } catch (const std::exception&) {
+            forget();
+            seenVersion.reset();
+        }
+    }
+
+    void startPass(const std::filesystem::path& resultFolder) {
+        if (resultFolder != folder) {
+            files.clear();
+            forget();
+        }
+        folder = resultFolder;
+        prefix = (resultFolder / "").string();
+        ++pass;
+        timesValid = true;
+    }
+
+    // What the file gave last time, when taking it in again would change nothing.
+    const Met* unchanged(const platform::OpenFolder& opened, const std::string& name) {
+        const auto it = files.find(name);
+        if (it == files.end() || !it->second.trusted) return nullptr;
+        Met& met = it->second;
+        if (met.rowid != 0 && owner(met.rowid) != met.id) return nullptr;
+        if (opened.stampOf(name) != met.stamp) return nullptr;
+        met.pass = pass;
+        return &met;
+    }
+
+    // A file read whole; `rowid` is the row it wrote or found, if any.
+    void met(const std::string& name, const ParsedReport& report, std::optional<std::int64_t> rowid,
+             bool written, std::int64_t readFromNs) {
+        Met& met = files[name];
+        met = {report.stamp,
+               rowid.value_or(0),
+               0,
+               pass,
+               static_cast<std::uint32_t>(report.overlongLines),
+               static_cast<std::uint32_t>(report.droppedCodes),
+               false};
+        if (rowid) own(*rowid, met.id = ++lastId);
+        met.trusted = written && report.stamp.changedNs + settledNs < readFromNs;
+    }
+
+    void endPass() {
+        std::erase_if(files, [&](const auto& entry) { return entry.second.pass != pass; });
+    }
+
+    // platform::FileTimes
+    std::optional<platform::LocalTime> lastModified(const std::string& path) const override {
+        if (timesValid && std::string_view(path).starts_with(prefix)) {
+            const auto it = files.find(std::string_view(path).substr(prefix.size()));
+            if (it != files.end() && it->second.pass == pass)
+                return platform::modifiedTime(it->second.stamp);
+        }
+        return platform::lastModified(path);
+    }
+    void clear() override { timesValid = false; }
+};
+
+ImportMemory::ImportMemory(std::chrono::milliseconds settled)
+    : kept_(std::make_unique<Kept>(settled)) {}
+ImportMemory::~ImportMemory() = default;
+
+platform::FileTimes& ImportMemory::resultTimes() {
+    return *kept_;
+}
+
+namespace {
+
+void importPass(const platform::RunContext& ctx, WorkAnimation& animation, ImportMemory* memory) {
+    const auto folder = ctx.base.at("\\OrvShare\\RST");
+    ImportMemory::Kept* kept = memory ? &memory->kept() : nullptr;
+    if (kept) kept->startPass(folder);
+
+    std::optional<Connection> ownDb;
+    Connection* db = nullptr;
+    try {
+        db = kept ? &kept->connection(ctx) : &ownDb.emplace(store::openMng(ctx.base));
     } catch (const std::exception& e) {
         ctx.failures.report("MdbUpdt", e.what());
     }
 
-    const auto folder = ctx.base.at("\\OrvShare\\RST");
     const auto listing = platform::listFiles(folder);
     if (!listing) {
         ctx.failures.report("MdbUpdt", "cannot list " + folder.string());
         return;
     }
 
+    // Opened once: the files are then opened by name alone.
+    std::optional<platform::OpenFolder> opened;
+    try {
+        opened.emplace(folder);
+    } catch (const std::exception&) {
+        // Each file is then opened by its path, and tells what fails.
+    }
+
     AnimationRun run(animation);
     std::optional<ImportTurns> turns;
-    std::optional<RowWriter> writer;
+    std::optional<RowWriter> ownWriter;
+    RowWriter* writer = nullptr;
     if (db) {
         try {
-            writer.emplace(*db);
-            turns.emplace(ctx, *db);
+            writer = kept ? &kept->rowWriter() : &ownWriter.emplace(*db);
+            std::function<void()> begun;
+            if (kept) begun = [kept] { kept->lookForOthers(); };
+            turns.emplace(ctx, *db, std::move(begun));
         } catch (const std::exception& e) {
             ctx.failures.report("MdbUpdt", e.what());
-            writer.reset();
+            writer = nullptr;
         }
     }
+    // Files are passed over unread only while the database can tell.
+    const bool skipUnchanged = kept && writer && opened;
+    if (skipUnchanged) kept->lookForOthers();
 
     for (const std::string& name : *listing) {
         // Ending: every file taken so far is complete in the database.
@@ -191,29 +454,50 @@ void MdbUpdt(const platform::RunContext& ctx, WorkAnimation& animation) {
         run.step();
         if (!hasTxtExtension(name)) continue;
         const auto path = folder / name;
+        if (skipUnchanged) {
+            if (const auto* met = kept->unchanged(*opened, name)) {
+                tellReadFindings(ctx, name, met->overlong, met->dropped);
+                if (met->rowid == 0) tellNoKey(ctx, name);
+                continue;
+            }
+        }
         try {
-            if (!platform::fileExists(path)) continue;
-            const ParsedReport report = readResultFile(path);
-            if (report.overlongLines)
-                ctx.failures.report("MdbUpdt", name + ": " + std::to_string(report.overlongLines) +
-                                                   " overlong line(s) passed over");
-            if (report.droppedCodes)
-                ctx.failures.report("MdbUpdt",
-                                    name + ": " + std::to_string(report.droppedCodes) +
-                                        " ErNo piece(s) that are no two-digit code dropped");
+            const std::int64_t readFrom = nowNs();
+            std::optional<ParsedReport> read;
+            try {
+                read.emplace(opened ? readResultFile(*opened, name) : readResultFile(path));
+            } catch (...) {
+                // Gone, a dangling link or a link to a folder: passed over unsaid.
+                if (!platform::fileExists(path)) continue;
+                throw;
+            }
+            const ParsedReport& report = *read;
+            const std::string fileNm = path.string();
+            // Met before anything is written: a failure below forgets it again.
+            if (kept) kept->met(name, report, std::nullopt, false, readFrom);
+            tellReadFindings(ctx, name, report.overlongLines, report.droppedCodes);
             if (!report.text(kComNM) || !report.text(kUserID)) {
-                ctx.failures.report("MdbUpdt", name + ": no ComNM or UserID, no row written");
+                tellNoKey(ctx, name);
+                if (kept) kept->met(name, report, std::nullopt, writer != nullptr, readFrom);
                 continue;
             }
             if (!writer) continue;
             turns->take();
-            store::Savepoint unit(*db);
-            writer->write(report, path.string());
-            unit.release();
+            if (writer->differs(report, fileNm)) {
+                store::Savepoint unit(writer->units());
+                writer->write();
+                unit.release();
+            }
+            if (kept) kept->met(name, report, writer->rowid(), true, readFrom);
         } catch (const store::DbFullError& e) {
+            if (kept) kept->forget();
             return stopPass(ctx, "no space left on " + mngFolder(ctx), e);
         } catch (const std::exception& e) {
-            if (turns && turns->lost()) return stopPass(ctx, "the pass's transaction was lost", e);
+            if (kept) kept->files.erase(name);
+            if (turns && turns->lost()) {
+                if (kept) kept->forget();
+                return stopPass(ctx, "the pass's transaction was lost", e);
+            }
             ctx.failures.report("MdbUpdt", name + ": " + e.what());
         }
     }
@@ -222,11 +506,24 @@ void MdbUpdt(const platform::RunContext& ctx, WorkAnimation& animation) {
         try {
             turns->commit();
         } catch (const store::DbFullError& e) {
+            if (kept) kept->forget();
             stopPass(ctx, "no space left on " + mngFolder(ctx), e);
         } catch (const std::exception& e) {
+            if (kept) kept->forget();
             ctx.failures.report("MdbUpdt", e.what());
         }
     }
+    if (kept) kept->endPass();
+}
+
+}  // namespace
+
+void MdbUpdt(const platform::RunContext& ctx, WorkAnimation& animation) {
+    importPass(ctx, animation, nullptr);
+}
+
+void MdbUpdt(const platform::RunContext& ctx, WorkAnimation& animation, ImportMemory& memory) {
+    importPass(ctx, animation, &memory);
 }
 
 }  // namespace plenvo::intake

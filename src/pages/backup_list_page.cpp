@@ -1,5 +1,6 @@
 #include "pages/backup_list_page.h"
 
+#include <array>
 #include <cmath>
 #include <map>
 #include <system_error>
@@ -58,43 +59,68 @@ constexpr const char* kDestinationSizes[] = {"ToMdcSz",   "ToDtpSz",   "ToFavSz"
 constexpr const char* kCounts[] = {"TLFileQTY", "CPFileQTY", "SKFileQTY",
                                    "MSFileQTY", "FAFileQTY", "EXFileQTY"};
 
-// Column access by name on the ordered UserLog read; the names are looked up once.
+using Sizes = std::array<int, 6>;
+
+// Where the fields lie in the ordered UserLog read, looked up once by name;
+// -1 for a field the table lacks.
+struct Columns {
+    explicit Columns(const Statement& st)
+        : comNm(st.columnIndex("ComNM")),
+          userId(st.columnIndex("UserID")),
+          userName(st.columnIndex("UserName")),
+          toBkup(st.columnIndex("ToBkup")),
+          rsrt(st.columnIndex("RSRT")),
+          updt(st.columnIndex("UPDT")),
+          erNo(st.columnIndex("ErNo")),
+          agtVer(st.columnIndex("AgtVer")),
+          status(st.columnIndex("Status")),
+          fileNm(st.columnIndex("FileNM")),
+          source(indexes(st, kSourceSizes)),
+          destination(indexes(st, kDestinationSizes)),
+          counts(indexes(st, kCounts)) {}
+
+    int comNm, userId, userName, toBkup, rsrt, updt, erNo, agtVer, status, fileNm;
+    Sizes source, destination, counts;
+
+  private:
+    static Sizes indexes(const Statement& st, const char* const (&fields)[6]) {
+        Sizes out;
+        for (size_t i = 0; i < 6; ++i) out[i] = st.columnIndex(fields[i]);
+        return out;
+    }
+};
+
+// The current row of the ordered UserLog read.
 class Row {
   public:
-    explicit Row(const Statement& st) : st_(st) {}
-    std::string text(const char* field) const {
-        const int i = index(field);
-        return i < 0 ? std::string() : st_.text(i).value_or("");
+    Row(const Statement& st, const Columns& columns) : st_(st), at(columns) {}
+    std::string text(int column) const {
+        return column < 0 ? std::string() : st_.text(column).value_or("");
     }
-    std::optional<double> number(const char* field) const {
-        const int i = index(field);
-        return i < 0 ? std::nullopt : st_.number(i);
+    std::optional<double> number(int column) const {
+        return column < 0 ? std::nullopt : st_.number(column);
     }
 
   private:
-    int index(const char* field) const {
-        auto [it, fresh] = columns_.try_emplace(field);
-        if (fresh) it->second = st_.columnIndex(field);
-        return it->second;
-    }
-
     const Statement& st_;
-    mutable std::map<std::string, int, std::less<>> columns_;
+
+  public:
+    const Columns& at;
 };
 
 // Sum of the six sizes; nullopt when any of them is absent.
-std::optional<double> total(const Row& row, const char* const (&fields)[6]) {
+std::optional<double> total(const Row& row, const Sizes& columns) {
     double sum = 0;
-    for (const char* f : fields) {
-        const auto v = row.number(f);
+    for (int column : columns) {
+        const auto v = row.number(column);
         if (!v) return std::nullopt;
         sum += *v;
     }
     return sum;
 }
 
-std::string countText(const Row& row, const char* field) {
-    const auto v = row.number(field);
+std::string countText(const Row& row, int column) {
+    const auto v = row.number(column);
     return std::to_string(v ? static_cast<long long>(*v) : 0LL);
 }
 
@@ -115,9 +141,10 @@ std::string stateEnding(const std::string& state) {
 }
 
 // A result file untouched for more than ten minute boundaries means a silent agent.
+// The import has just read most result files: their times come from it.
 std::string stateWord(const std::string& status, const std::string& fileNm,
-                      const platform::LocalTime& now) {
-    const auto modified = fileNm.empty() ? std::nullopt : platform::lastModified(fileNm);
+                      const platform::LocalTime& now, const platform::FileTimes& resultTimes) {
+    const auto modified = fileNm.empty() ? std::nullopt : resultTimes.lastModified(fileNm);
     if (!modified) return "?";
     if (store::minutesBetween(*modified, now) > 10) return "?";
     return status;
@@ -148,25 +175,46 @@ class CommentTexts {
     std::map<std::string, std::string> titles_;
 };
 
-void writeRow(TextWriter& page, const Row& row, const std::string& colour,
-              const std::string& comment, const std::string& viewerName,
-              const platform::LocalTime& now) {
-    const std::string comNm = row.text("ComNM");
-    const std::string userId = row.text("UserID");
-    std::string toBkup = row.text("ToBkup");
-    const std::string rsrt = row.text("RSRT");
-    const std::string updt = store::generalTextOfStored(row.text("UPDT"));
-    const auto source = total(row, kSourceSizes);
-    const auto destination = total(row, kDestinationSizes);
+// A row's lines, gathered to reach the page in one write.
+class RowLines {
+  public:
+    void write(std::string_view text) { text_ += text; }
+    void writeLine(std::string_view text) {
+        text_ += text;
+        text_ += "\r\n";
+    }
+    // Hands the lines to the page; CR LF falls between characters, so encoding
+    // them together gives the bytes that line by line would.
+    void writeTo(TextWriter& page) {
+        page.write(text_);
+        text_.clear();
+    }
+
+  private:
+    std::string text_;
+};
+
+void writeRow(RowLines& page, const Row& row, const std::string& colour, const std::string& comment,
+              const std::string& viewerName, const platform::LocalTime& now,
+              const platform::FileTimes& resultTimes) {
+    const Columns& at = row.at;
+    const std::string comNm = row.text(at.comNm);
+    const std::string userId = row.text(at.userId);
+    std::string toBkup = row.text(at.toBkup);
+    const std::string rsrt = row.text(at.rsrt);
+    const std::string updt = store::generalTextOfStored(row.text(at.updt));
+    const auto source = total(row, at.source);
+    const auto destination = total(row, at.destination);
     const std::string restore = linkablePath(app::ParentPathGet(toBkup));
     const std::string hostColour =
-        row.text("ErNo").find_first_of("0123456789") != std::string::npos ? "#FF0000" : "#000000";
+        row.text(at.erNo).find_first_of("0123456789") != std::string::npos ? "#FF0000" : "#000000";
 
     page.writeLine("  <TR bgcolor=" + colour + " style='font-size:9.0pt'>");
     page.writeLine("      <TD ROWSPAN=2 ALIGN=center style='font-size:9.0pt;color:" + hostColour +
                    "'>" + htmlEscaped(comNm) + "</TD>");
-    page.writeLine("      <TD ROWSPAN=2 ALIGN=center>" + htmlEscaped(row.text("AgtVer")) + "</TD>");
-    page.writeLine("      <TD ROWSPAN=2 ALIGN=center>" + htmlEscaped(row.text("UserName")) + "(" +
+    page.writeLine("      <TD ROWSPAN=2 ALIGN=center>" + htmlEscaped(row.text(at.agtVer)) +
+                   "</TD>");
+    page.writeLine("      <TD ROWSPAN=2 ALIGN=center>" + htmlEscaped(row.text(at.userName)) + "(" +
                    htmlEscaped(userId) + ")" + "</TD>");
     page.writeLine("      <TD ALIGN=center>" + htmlEscaped(updt) + "</TD>");
     const std::string bar = rsrt == "100%" ? "GRF100.bmp" : "GRF.bmp";
@@ -177,10 +225,10 @@ void writeRow(TextWriter& page, const Row& row, const std::string& colour,
     for (int i = 0; i < 6; ++i) {
         const char* colourName = i < 3 ? "blue" : "red";
         page.writeLine(std::string("      <TD ALIGN=right><span style='font-size:9.0pt;color:") +
-                       colourName + "'>" + countText(row, kCounts[i]) + "</span></TD>");
+                       colourName + "'>" + countText(row, at.counts[i]) + "</span></TD>");
     }
     page.write("      <TD ROWSPAN=2 ALIGN=center><a href='./VBS/" + htmlEscaped(viewerName) + "'" +
-               stateEnding(stateWord(row.text("Status"), row.text("FileNM"), now)));
+               stateEnding(stateWord(row.text(at.status), row.text(at.fileNm), now, resultTimes)));
     page.writeLine("      <TD ROWSPAN=2 ALIGN=center><a href='" + htmlEscaped(restore) +
                    "' TARGET=_blank><IMG SRC=./img/Rest.gif BORDER=0 WIDTH=30 HEIGHT=30></a></TD>");
     page.writeLine("  </TR>");
@@ -202,6 +250,25 @@ std::optional<std::string> InfoSet(store::Connection& db, const std::string& cod
 }
 
 void MK_HTML(const platform::RunContext& ctx) {
+    // Without an import before it, every time is asked of the file system.
+    struct AskEachFile final : platform::FileTimes {
+        std::optional<platform::LocalTime> lastModified(const std::string& path) const override {
+            return platform::lastModified(path);
+        }
+        void clear() override {}
+    } resultTimes;
+    LogViewerCache viewers;
+    MK_HTML(ctx, viewers, resultTimes);
+}
+
+void MK_HTML(const platform::RunContext& ctx, LogViewerCache& viewers,
+             platform::FileTimes& resultTimes) {
+    // The times hold for this page only: a later page asks the files again.
+    struct Forget {
+        platform::FileTimes& times;
+        ~Forget() { times.clear(); }
+    } forget{resultTimes};
+
     std::optional<store::Connection> db;
     std::optional<Statement> rows;
     try {
@@ -229,17 +296,21 @@ void MK_HTML(const platform::RunContext& ctx) {
     }
 
     CommentTexts comments(*db);
+    RowLines lines;
     bool firstColour = true;
     bool diskFull = false;
     try {
-        const Row row(*rows);
+        LogViewerPass viewerPass(vbs, viewers);
+        const Columns columns(*rows);
+        const Row row(*rows, columns);
         do {
             const std::string colour = firstColour ? "#CCFFCC" : "#FFFFCC";
             firstColour = !firstColour;
-            const std::string viewerName = logViewerFileName(row.text("ComNM"), row.text("UserID"));
+            const std::string viewerName =
+                logViewerFileName(row.text(columns.comNm), row.text(columns.userId));
             try {
                 // A full disk is told once; the other viewers would only fail alike.
-                if (!diskFull) writeLogViewer(vbs / viewerName, row.text("ToBkup"));
+                if (!diskFull) viewerPass.write(viewerName, row.text(columns.toBkup));
             } catch (const std::system_error& e) {
                 diskFull = e.code() == std::errc::no_space_on_device;
                 ctx.failures.report("MK_HTML", e.what());
@@ -248,11 +319,14 @@ void MK_HTML(const platform::RunContext& ctx) {
             }
             std::string comment;
             try {
-                comment = comments.commentFor(row.text("ErNo"));
+                comment = comments.commentFor(row.text(columns.erNo));
             } catch (const std::exception& e) {
                 ctx.failures.report("MK_HTML", e.what());
             }
-            if (page) writeRow(*page, row, colour, comment, viewerName, now);
+            if (page) {
+                writeRow(lines, row, colour, comment, viewerName, now, resultTimes);
+                lines.writeTo(*page);
+            }
         } while (rows->step());
     } catch (const std::exception& e) {
         ctx.failures.report("MK_HTML", e.what());

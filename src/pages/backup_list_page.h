@@ -3,7 +3,9 @@
 #include <optional>
 #include <string>
 
+#include "pages/log_viewer.h"
 #include "platform/run_context.h"
+#include "platform/text_file.h"
 #include "store/sqlite.h"
 
 namespace plenvo::pages {
@@ -14,5 +16,9 @@ std::optional<std::string> InfoSet(store::Connection& db, const std::string& cod
 // Rewrites \HTM\Index.htm and one log viewer per UserLog row, oldest report
 // first. An empty UserLog writes nothing and leaves an earlier page alone.
 void MK_HTML(const platform::RunContext& ctx);
+// The same for a console that keeps `viewers` from page to page, right after
+// the import that recorded `resultTimes`; the times are used up.
+void MK_HTML(const platform::RunContext& ctx, LogViewerCache& viewers,
+             platform::FileTimes& resultTimes);
 
 }  // namespace plenvo::pages

@@ -57,24 +57,77 @@ std::string logViewerFileName(const std::string& comNm, const std::string& userI
     return stem + '~' + pairDigest(comNm, userId) + std::string(kSuffix);
 }
 
-void writeLogViewer(const std::filesystem::path& file, const std::string& toBkup) {
-    const std::string script =
-        "On Error Resume Next\r\n"
-        "Set WshShell = WScript.CreateObject(\"Wscript.Shell\")\r\n"
-        "Set fs = WScript.CreateObject(\"Scripting.FileSystemObject\")\r\n"
-        "Set WshEnv = WSHShell.Environment(\"PROCESS\")\r\n"
-        "rcmd=\"notepad.exe \" & \"" +
-        vbsStringEscaped(toBkup) +
-        "\\Log.txt\"\r\n"
-        "WshShell.RUN(rcmd)\r\n"
-        "Wscript.Quit\r\n";
+namespace {
+
+std::string viewerScript(const std::string& toBkup) {
+    return "On Error Resume Next\r\n"
+           "Set WshShell = WScript.CreateObject(\"Wscript.Shell\")\r\n"
+           "Set fs = WScript.CreateObject(\"Scripting.FileSystemObject\")\r\n"
+           "Set WshEnv = WSHShell.Environment(\"PROCESS\")\r\n"
+           "rcmd=\"notepad.exe \" & \"" +
+           vbsStringEscaped(toBkup) +
+           "\\Log.txt\"\r\n"
+           "WshShell.RUN(rcmd)\r\n"
+           "Wscript.Quit\r\n";
+}
+
+// Writes the viewer unless the file already says this; returns the file's
+// stamp afterwards (all zero when the file system did not tell it).
+platform::FileStamp writeIfChanged(const std::filesystem::path& file, const std::string& toBkup) {
+    const std::string script = viewerScript(toBkup);
     // Rewriting thousands of unchanged scripts every minute costs the disk
     // more than reading them: a script that already says this is left alone.
     const std::string bytes = platform::encodeCp932(script);
-    if (platform::readPlainFile(file, bytes.size()) == bytes) return;
+    platform::FileStamp stamp;
+    if (platform::readPlainFile(file, bytes.size(), stamp) == bytes) return stamp;
     platform::TextWriter out(file, platform::TextWriter::Mode::create);
     out.write(script);
-    out.commit();
+    return out.commit();
+}
+
+}  // namespace
+
+void writeLogViewer(const std::filesystem::path& file, const std::string& toBkup) {
+    writeIfChanged(file, toBkup);
+}
+
+LogViewerPass::LogViewerPass(const std::filesystem::path& folder, LogViewerCache& cache)
+    : folder_(folder), cache_(cache) {
+    if (cache_.folder_ != folder) {
+        cache_.entries_.clear();
+        cache_.folder_ = folder;
+    }
+    const std::uint32_t pass = ++cache_.pass_;
+    if (cache_.entries_.empty()) return;
+    auto& entries = cache_.entries_;
+    auto wanted = entries.end();
+    platform::listStamps(
+        folder,
+        [&](std::string_view name) { return (wanted = entries.find(name)) != entries.end(); },
+        [&](std::string_view, const platform::FileStamp& stamp) {
+            if (wanted->second.stamp == stamp) wanted->second.checked = pass;
+        });
+}
+
+LogViewerPass::~LogViewerPass() {
+    std::erase_if(cache_.entries_,
+                  [pass = cache_.pass_](const auto& entry) { return entry.second.used != pass; });
+}
+
+void LogViewerPass::write(const std::string& name, const std::string& toBkup) {
+    const std::uint32_t pass = cache_.pass_;
+    LogViewerCache::Digest digest;
+    const auto full = sha256(toBkup);
+    std::copy_n(full.begin(), digest.size(), digest.begin());
+    auto it = cache_.entries_.find(name);
+    if (it != cache_.entries_.end() && it->second.checked == pass && it->second.toBkup == digest) {
+        it->second.used = pass;
+        return;
+    }
+    if (it != cache_.entries_.end()) it->second.used = 0;  // unknown until written
+    const platform::FileStamp stamp = writeIfChanged(folder_ / name, toBkup);
+    if (it == cache_.entries_.end()) it = cache_.entries_.try_emplace(name).first;
+    it->second = {digest, stamp, pass, pass};
 }
 
 }  // namespace plenvo::pages

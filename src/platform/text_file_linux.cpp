@@ -1,10 +1,13 @@
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <system_error>
 
 #include "platform/text_file.h"
@@ -22,11 +25,13 @@ class Converter {
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
-    // Converts the whole input; `onBadInput` gives the replacement text and how
-    // many input bytes the bad sequence spans.
+    // Converts the whole input into `out`; `onBadInput` gives the replacement
+    // text and how many input bytes the bad sequence spans.
     template <typename BadInput>
-    std::string run(std::string_view in, BadInput onBadInput) {
-        std::string out;
+    void run(std::string_view in, std::string& out, BadInput onBadInput) {
+        // A conversion an exception left halfway must not shift this one.
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        out.clear();
         out.reserve(in.size() + in.size() / 2 + 8);
         char buffer[4096];
         char* src = const_cast<char*>(in.data());
@@ -44,12 +49,23 @@ class Converter {
                 iconv(cd_, nullptr, nullptr, nullptr, nullptr);
             }
         }
-        return out;
     }
 
   private:
     iconv_t cd_;
 };
+
+// A converter is not safe to share between threads, and opening one for each
+// line costs more than the line: each thread keeps one of each.
+Converter& decoder() {
+    thread_local Converter conv("UTF-8", "CP932");
+    return conv;
+}
+
+Converter& encoder() {
+    thread_local Converter conv("CP932", "UTF-8");
+    return conv;
+}
 
 bool isAscii(std::string_view s) {
     for (unsigned char c : s)
@@ -74,18 +90,60 @@ size_t utf8Length(std::string_view rest) {
     return n;
 }
 
-// Opens a plain file only: a pipe or device placed under a text file's name
-// would block the reader or never end.
+constexpr size_t kBufferSize = 64 * 1024;
+
+// Buffers go back to a spare list of their thread rather than to the heap: a
+// pass opens thousands of files, and a large block freed at the top of the
+// heap is handed back to the system and faulted in anew for the next file.
+std::vector<std::unique_ptr<char[]>>& spareBuffers() {
+    thread_local std::vector<std::unique_ptr<char[]>> spare;
+    return spare;
+}
+
+std::unique_ptr<char[]> takeBuffer() {
+    auto& spare = spareBuffers();
+    if (spare.empty()) return std::make_unique_for_overwrite<char[]>(kBufferSize);
+    auto buffer = std::move(spare.back());
+    spare.pop_back();
+    return buffer;
+}
+
+void giveBack(std::unique_ptr<char[]> buffer) {
+    auto& spare = spareBuffers();
+    if (buffer && spare.size() < 4) spare.push_back(std::move(buffer));
+}
+
+FileStamp stampOf(const struct stat& st) {
+    constexpr std::int64_t kNs = 1'000'000'000;
+    return {static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec * kNs + st.st_mtim.tv_nsec,
+            st.st_ctim.tv_sec * kNs + st.st_ctim.tv_nsec, static_cast<std::uint64_t>(st.st_ino)};
+}
+
+std::optional<FileStamp> plainStampAt(int at, const char* name) {
+    struct stat st;
+    if (::fstatat(at, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return stampOf(st);
+}
+
 // Opens only a plain file, so that a pipe or device under an expected name can
 // neither block the console nor feed it without end.
-std::FILE* openPlainFile(const std::filesystem::path& path, int flags, const char* mode) {
-    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+// `at` is the folder's descriptor for a name within it, else AT_FDCWD.
+int openPlainFd(const std::filesystem::path& path, int flags, FileStamp* stamp = nullptr,
+                int at = AT_FDCWD, const char* name = nullptr) {
+    const int fd = ::openat(at, name ? name : path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) throw std::system_error(errno, std::generic_category(), "open " + path.string());
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         throw std::system_error(EINVAL, std::generic_category(), "not a file: " + path.string());
     }
+    if (stamp) *stamp = stampOf(st);
+    return fd;
+}
+
+std::FILE* openPlainFile(const std::filesystem::path& path, int flags, const char* mode) {
+    const int fd = openPlainFd(path, flags);
     std::FILE* file = ::fdopen(fd, mode);
     if (!file) {
         const int err = errno;
@@ -97,52 +155,117 @@ std::FILE* openPlainFile(const std::filesystem::path& path, int flags, const cha
 
 }  // namespace
 
-std::string decodeCp932(std::string_view bytes) {
-    if (isAscii(bytes)) return std::string(bytes);
-    Converter conv("UTF-8", "CP932");
-    return conv.run(bytes, [](std::string_view) {
-        return std::pair{std::string("\xEF\xBF\xBD"), size_t{1}};
+namespace {
+
+void decodeInto(std::string_view bytes, std::string& out) {
+    if (isAscii(bytes)) {
+        out.assign(bytes);
+        return;
+    }
+    decoder().run(bytes, out, [](std::string_view) {
+        return std::pair{std::string_view("\xEF\xBF\xBD"), size_t{1}};
     });
+}
+
+}  // namespace
+
+std::string decodeCp932(std::string_view bytes) {
+    std::string out;
+    decodeInto(bytes, out);
+    return out;
 }
 
 std::string encodeCp932(std::string_view utf8) {
     if (isAscii(utf8)) return std::string(utf8);
-    Converter conv("CP932", "UTF-8");
-    return conv.run(utf8, [](std::string_view rest) {
-        return std::pair{std::string("?"), utf8Length(rest)};
-    });
+    // ASCII stays as it is, and no UTF-8 sequence spans an ASCII byte: only the
+    // runs between go through the converter, which is slow per byte.
+    const auto ascii = [](char c) { return static_cast<unsigned char>(c) < 0x80; };
+    std::string out;
+    out.reserve(utf8.size());
+    std::string run;
+    for (auto at = utf8.begin(); at != utf8.end();) {
+        const auto other = std::find_if_not(at, utf8.end(), ascii);
+        out.append(at, other);
+        const auto next = std::find_if(other, utf8.end(), ascii);
+        if (other != next) {
+            encoder().run(std::string_view(other, next), run, [](std::string_view rest) {
+                return std::pair{std::string_view("?"), utf8Length(rest)};
+            });
+            out += run;
+        }
+        at = next;
+    }
+    return out;
+}
+
+OpenFolder::OpenFolder(const std::filesystem::path& path)
+    : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "open " + path.string());
+}
+
+OpenFolder::~OpenFolder() {
+    ::close(fd_);
+}
+
+std::optional<FileStamp> OpenFolder::stampOf(const std::string& name) const {
+    return plainStampAt(fd_, name.c_str());
+}
+
+std::optional<FileStamp> plainFileStamp(const std::filesystem::path& path) {
+    return plainStampAt(AT_FDCWD, path.c_str());
 }
 
 TextReader::TextReader(const std::filesystem::path& path, size_t lineLimit, Links links)
-    : file_(openPlainFile(path, O_RDONLY | (links == Links::refuse ? O_NOFOLLOW : 0), "rb")),
+    : fd_(openPlainFd(path, O_RDONLY | (links == Links::refuse ? O_NOFOLLOW : 0), &opened_)),
       limit_(lineLimit),
-      buffer_(64 * 1024) {}
+      buffer_(takeBuffer()) {}
+
+TextReader::TextReader(const OpenFolder& folder, const std::string& name, size_t lineLimit,
+                       Links links)
+    : fd_(openPlainFd(folder.path() / name, O_RDONLY | (links == Links::refuse ? O_NOFOLLOW : 0),
+                      &opened_, folder.fd_, name.c_str())),
+      limit_(lineLimit),
+      buffer_(takeBuffer()) {}
 
 TextReader::~TextReader() {
-    std::fclose(file_);
+    ::close(fd_);
+    giveBack(std::move(buffer_));
 }
 
 bool TextReader::fill() {
     if (eof_) return false;
-    const size_t n = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+    ssize_t n;
+    do n = ::read(fd_, buffer_.get(), kBufferSize);
+    while (n < 0 && errno == EINTR);
+    // A read error ends the file as a short read did before.
+    if (n < 0) n = 0;
     pos_ = 0;
-    end_ = n;
-    read_ += n;
+    end_ = static_cast<size_t>(n);
+    read_ += end_;
     if (n == 0) eof_ = true;
     return n > 0;
 }
 
 FileStamp TextReader::stamp() const {
     struct stat st;
-    if (::fstat(::fileno(file_), &st) != 0)
-        throw std::system_error(errno, std::generic_category(), "fstat");
-    constexpr std::int64_t kNs = 1'000'000'000;
-    return {static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec * kNs + st.st_mtim.tv_nsec,
-            st.st_ctim.tv_sec * kNs + st.st_ctim.tv_nsec};
+    if (::fstat(fd_, &st) != 0) throw std::system_error(errno, std::generic_category(), "fstat");
+    return stampOf(st);
 }
 
 bool TextReader::readLine(std::string& line) {
     for (;;) {
+        // Most lines lie whole in the buffer: they are decoded from there.
+        if (pos_ < end_) {
+            const char* start = buffer_.get() + pos_;
+            const char* nl = static_cast<const char*>(std::memchr(start, '\n', end_ - pos_));
+            if (nl && static_cast<size_t>(nl - start) <= limit_) {
+                std::string_view text(start, nl - start);
+                pos_ += text.size() + 1;
+                if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+                decodeInto(text, line);
+                return true;
+            }
+        }
         raw_.clear();
         bool tooLong = false;
         bool any = false;
@@ -150,8 +273,8 @@ bool TextReader::readLine(std::string& line) {
         while (!ended) {
             if (pos_ == end_ && !fill()) break;
             any = true;
-            const char* start = buffer_.data() + pos_;
-            const char* stop = buffer_.data() + end_;
+            const char* start = buffer_.get() + pos_;
+            const char* stop = buffer_.get() + end_;
             const char* nl = static_cast<const char*>(std::memchr(start, '\n', stop - start));
             const char* pieceEnd = nl ? nl : stop;
             const size_t piece = pieceEnd - start;
@@ -169,7 +292,7 @@ bool TextReader::readLine(std::string& line) {
             continue;
         }
         if (!raw_.empty() && raw_.back() == '\r') raw_.pop_back();
-        line = decodeCp932(raw_);
+        decodeInto(raw_, line);
         return true;
     }
 }
@@ -190,14 +313,23 @@ TextWriter::TextWriter(const std::filesystem::path& path, Mode mode)
         flags |= O_EXCL;
     }
     file_ = openPlainFile(writing_, flags, how);
+    // Pages run to many megabytes: fewer, larger writes.
+    buffer_ = takeBuffer();
+    std::setvbuf(file_, buffer_.get(), _IOFBF, kBufferSize);
 }
 TextWriter::~TextWriter() {
     if (committed_) return;
     std::fclose(file_);
+    giveBack(std::move(buffer_));
     if (writing_ != target_) ::unlink(writing_.c_str());
 }
 
 void TextWriter::write(std::string_view utf8) {
+    if (isAscii(utf8)) {
+        if (std::fwrite(utf8.data(), 1, utf8.size(), file_) != utf8.size() && !error_)
+            error_ = errno;
+        return;
+    }
     const std::string bytes = encodeCp932(utf8);
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size() && !error_)
         error_ = errno;
@@ -208,11 +340,14 @@ void TextWriter::writeLine(std::string_view utf8) {
     if (std::fwrite("\r\n", 1, 2, file_) != 2 && !error_) error_ = errno;
 }
 
-void TextWriter::commit() {
+FileStamp TextWriter::commit() {
     // The first error says why, "No space left on device" above all.
     if (std::fflush(file_) != 0 && !error_) error_ = errno;
     const bool failed = std::ferror(file_) != 0 || error_ != 0;
+    struct stat st;
+    const FileStamp written = ::fstat(::fileno(file_), &st) == 0 ? stampOf(st) : FileStamp{};
     if (std::fclose(file_) != 0 && !error_) error_ = errno;
+    giveBack(std::move(buffer_));
     committed_ = true;
     if (failed || error_) {
         if (writing_ != target_) ::unlink(writing_.c_str());
@@ -224,21 +359,63 @@ void TextWriter::commit() {
         ::unlink(writing_.c_str());
         throw std::system_error(err, std::generic_category(), "rename " + target_.string());
     }
+    return written;
 }
 
 std::optional<std::string> readPlainFile(const std::filesystem::path& path, size_t limit) {
-    std::FILE* file = nullptr;
-    try {
-        file = openPlainFile(path, O_RDONLY | O_NOFOLLOW, "rb");
-    } catch (const std::system_error&) {
+    FileStamp stamp;
+    return readPlainFile(path, limit, stamp);
+}
+
+std::optional<std::string> readPlainFile(const std::filesystem::path& path, size_t limit,
+                                         FileStamp& stamp) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
         return std::nullopt;
     }
+    stamp = stampOf(st);
     std::string bytes(limit + 1, '\0');
-    const size_t n = std::fread(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
+    size_t n = 0;
+    while (n < bytes.size()) {
+        const ssize_t got = ::read(fd, bytes.data() + n, bytes.size() - n);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        n += static_cast<size_t>(got);
+    }
+    ::close(fd);
     if (n > limit) return std::nullopt;
     bytes.resize(n);
     return bytes;
+}
+
+bool listStamps(const std::filesystem::path& folder,
+                const std::function<bool(std::string_view name)>& wanted,
+                const std::function<void(std::string_view name, const FileStamp&)>& seen) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return false;
+    const int fd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN) continue;
+        const std::string_view name = entry->d_name;
+        if (!wanted(name)) continue;
+        if (const auto stamp = plainStampAt(fd, entry->d_name)) seen(name, *stamp);
+    }
+    ::closedir(dir);
+    return true;
+}
+
+std::optional<LocalTime> modifiedTime(const FileStamp& stamp) {
+    // Whole seconds, rounded down, as the file system's own st_mtime gives them.
+    constexpr std::int64_t kNs = 1'000'000'000;
+    const std::int64_t ns = stamp.modifiedNs;
+    const std::time_t seconds = static_cast<std::time_t>(ns / kNs - (ns % kNs < 0 ? 1 : 0));
+    std::tm tm{};
+    if (!::localtime_r(&seconds, &tm)) return std::nullopt;
+    return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                     tm.tm_hour,        tm.tm_min,     tm.tm_sec};
 }
 
 std::vector<std::string> readAllLines(const std::filesystem::path& path) {

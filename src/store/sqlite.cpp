@@ -3,6 +3,9 @@
 #include <sqlite3.h>
 #include <strings.h>
 
+#include <bit>
+#include <cstring>
+
 namespace plenvo::store {
 namespace {
 
@@ -53,6 +56,13 @@ Statement& Statement::bind(int index, const std::string& text) {
     return *this;
 }
 
+Statement& Statement::bindUncopied(int index, std::string_view text) {
+    if (sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_STATIC) != SQLITE_OK)
+        fail(db_, "bind");
+    return *this;
+}
+
 bool Statement::step() {
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return true;
@@ -76,6 +86,10 @@ void Statement::run() {
 
 bool Statement::isNull(int column) const {
     return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
+
+bool Statement::isText(int column) const {
+    return sqlite3_column_type(stmt_, column) == SQLITE_TEXT;
 }
 
 std::optional<std::string> Statement::text(int column) const {
@@ -105,6 +119,30 @@ DbValue Statement::value(int column) const {
         default:
             return *text(column);
     }
+}
+
+std::string_view Statement::view(int column) const {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    if (!p) return {};
+    return {p, static_cast<size_t>(sqlite3_column_bytes(stmt_, column))};
+}
+
+bool Statement::holds(int column, std::string_view text) const {
+    if (sqlite3_column_type(stmt_, column) != SQLITE_TEXT) return false;
+    const std::string_view stored = view(column);
+    return stored.size() == text.size() &&
+           std::memcmp(stored.data(), text.data(), text.size()) == 0;
+}
+
+bool Statement::holds(int column, const DbValue& value) const {
+    const int type = sqlite3_column_type(stmt_, column);
+    if (std::holds_alternative<std::monostate>(value)) return type == SQLITE_NULL;
+    if (auto* s = std::get_if<std::string>(&value)) return holds(column, std::string_view(*s));
+    if (auto* d = std::get_if<double>(&value))
+        return type == SQLITE_FLOAT && std::bit_cast<std::uint64_t>(sqlite3_column_double(
+                                           stmt_, column)) == std::bit_cast<std::uint64_t>(*d);
+    return type == SQLITE_INTEGER &&
+           sqlite3_column_int64(stmt_, column) == std::get<std::int64_t>(value);
 }
 
 int Statement::columnIndex(std::string_view name) const {
@@ -160,6 +198,10 @@ std::int64_t Connection::changes() const {
     return sqlite3_changes64(db_);
 }
 
+std::int64_t Connection::lastInsertRowid() const {
+    return sqlite3_last_insert_rowid(db_);
+}
+
 bool Connection::inTransaction() const {
     return sqlite3_get_autocommit(db_) == 0;
 }
@@ -181,21 +223,47 @@ void Transaction::commit() {
     done_ = true;
 }
 
-Savepoint::Savepoint(Connection& db) : db_(db) {
-    db_.exec("SAVEPOINT unit");
+SavepointStatements::SavepointStatements(Connection& db)
+    : open_(db.prepare("SAVEPOINT unit")),
+      release_(db.prepare("RELEASE unit")),
+      rollback_(db.prepare("ROLLBACK TO unit")) {}
+
+namespace {
+
+void runAgain(Statement& st) {
+    st.reset();
+    st.run();
+}
+
+}  // namespace
+
+Savepoint::Savepoint(Connection& db) : db_(&db) {
+    db_->exec("SAVEPOINT unit");
+}
+
+Savepoint::Savepoint(SavepointStatements& prepared) : prepared_(&prepared) {
+    runAgain(prepared_->open_);
 }
 
 Savepoint::~Savepoint() {
     if (done_) return;
     try {
-        db_.exec("ROLLBACK TO unit");
-        db_.exec("RELEASE unit");
+        if (prepared_) {
+            runAgain(prepared_->rollback_);
+            runAgain(prepared_->release_);
+        } else {
+            db_->exec("ROLLBACK TO unit");
+            db_->exec("RELEASE unit");
+        }
     } catch (...) {
     }
 }
 
 void Savepoint::release() {
-    db_.exec("RELEASE unit");
+    if (prepared_)
+        runAgain(prepared_->release_);
+    else
+        db_->exec("RELEASE unit");
     done_ = true;
 }
 

@@ -37,6 +37,8 @@ class Statement {
 
     Statement& bind(int index, const DbValue& value);  // 1-based
     Statement& bind(int index, const std::string& text);
+    // Binds without a copy: the text must outlive the statement's next reset.
+    Statement& bindUncopied(int index, std::string_view text);
     // Steps once; true while a row is there.
     bool step();
     void reset();
@@ -44,10 +46,18 @@ class Statement {
     void run();
 
     bool isNull(int column) const;
+    bool isText(int column) const;
     std::optional<std::string> text(int column) const;
     std::optional<double> number(int column) const;
     std::optional<std::int64_t> integer(int column) const;
     DbValue value(int column) const;
+    // The column's text without a copy, "" for Null; valid until the next step or reset.
+    std::string_view view(int column) const;
+    // True when the column holds exactly what binding `value` to a column of its
+    // type would store: same storage class and same value (a double bit for bit).
+    // A false answer may be one a write would not change; a true one never is.
+    bool holds(int column, const DbValue& value) const;
+    bool holds(int column, std::string_view text) const;
     int columnIndex(std::string_view name) const;  // -1 when absent; names compared without case
 
   private:
@@ -72,6 +82,7 @@ class Connection {
     Statement prepare(std::string_view sql) { return Statement(db_, sql); }
     void exec(std::string_view sql);
     std::int64_t changes() const;
+    std::int64_t lastInsertRowid() const;
     // False also when SQLite rolled a transaction back on its own (a full disk).
     bool inTransaction() const;
 
@@ -94,17 +105,31 @@ class Transaction {
     bool done_ = false;
 };
 
+// A savepoint's statements, prepared once for a unit that runs many times.
+class SavepointStatements {
+  public:
+    explicit SavepointStatements(Connection& db);
+
+  private:
+    friend class Savepoint;
+    Statement open_;
+    Statement release_;
+    Statement rollback_;
+};
+
 // A nested unit inside a transaction: one file's or one row's writes.
 class Savepoint {
   public:
     explicit Savepoint(Connection& db);
+    explicit Savepoint(SavepointStatements& prepared);
     ~Savepoint();
     Savepoint(const Savepoint&) = delete;
     Savepoint& operator=(const Savepoint&) = delete;
     void release();
 
   private:
-    Connection& db_;
+    Connection* db_ = nullptr;
+    SavepointStatements* prepared_ = nullptr;
     bool done_ = false;
 };
 
