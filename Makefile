@@ -23,7 +23,7 @@ build: deps $(BUILD)/build.ninja
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
-	FUZZ_SECONDS=5 JOBS=$(JOBS) scripts/fuzz $(FUZZ_BUILD)
+	FUZZ_SECONDS=5 FUZZ_CORPUS=seeds JOBS=$(JOBS) scripts/fuzz $(FUZZ_BUILD)
 
 fuzz: deps
 	FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) scripts/fuzz $(FUZZ_BUILD)
