@@ -81,12 +81,17 @@ void ManageMent::startUp(const StartupValues& values) {
     // The first pass goes ahead of every tick's work on the worker.
     onPassThread([this] {
         if (!resultFolderAndDatabaseExist()) return;
-        step("MdbUpdt", [&] { intake::MdbUpdt(ctx_, animation_); });
-        step("MK_HTML", [&] { pages::MK_HTML(ctx_); });
+        importAndPage();
         step("ErrCHK", [&] { ErrCHK(); });
         step("Mk_HTML2", [&] { pages::Mk_HTML2(ctx_); });
     });
     step("startup entry", [&] { makeStartupEntry(); });
+}
+
+void ManageMent::importAndPage() {
+    step("MdbUpdt", [&] { intake::MdbUpdt(ctx_, animation_, importMemory_); });
+    step("MK_HTML",
+         [&] { pages::MK_HTML(ctx_, logViewers_, importMemory_.resultTimes()); });
 }
 
 void ManageMent::makeFolderTree() {
@@ -115,8 +120,7 @@ void ManageMent::Timer1() {
         onPassThread([this] {
             const Running running(inTimer1_);
             if (!resultFolderAndDatabaseExist()) return;
-            step("MdbUpdt", [&] { intake::MdbUpdt(ctx_, animation_); });
-            step("MK_HTML", [&] { pages::MK_HTML(ctx_); });
+            importAndPage();
         });
         timCnt1_ = "0";
     }

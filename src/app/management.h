@@ -6,6 +6,8 @@
 
 #include "app/icon_animation.h"
 #include "app/startup_values.h"
+#include "intake/result_import.h"
+#include "pages/log_viewer.h"
 #include "platform/dialogs.h"
 #include "platform/network_share.h"
 #include "platform/run_context.h"
@@ -60,6 +62,8 @@ class ManageMent {
     void step(const char* name, const std::function<void()>& work);
     void onPassThread(std::function<void()> work);
     void onWindowThread(std::function<void()> work);
+    // The import and the backup list page, with what the last pass left.
+    void importAndPage();
     void makeFolderTree();
     void makeStartupEntry();
 
@@ -75,6 +79,9 @@ class ManageMent {
     std::string timCnt1_ = "0";
     std::string timCnt2_ = "0";
     std::function<void()> openCheckWindow_;
+    // Kept from pass to pass; touched only on the pass thread.
+    intake::ImportMemory importMemory_;
+    pages::LogViewerCache logViewers_;
 };
 
 // The name of the start-up entry.

@@ -1,5 +1,6 @@
 #include "intake/result_import.h"
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -162,9 +163,16 @@ class ImportTurns {
   public:
     static constexpr auto kTurnLength = std::chrono::milliseconds(100);
 
-    // `begun` runs at the start of each turn, inside its transaction.
-    ImportTurns(const platform::RunContext& ctx, Connection& db, std::function<void()> begun)
-        : ctx_(ctx), db_(db), begun_(std::move(begun)) {}
+    // `begun` runs at the start of each turn, inside its transaction; `undone`
+    // when a turn ends rolled back rather than committed.
+    ImportTurns(const platform::RunContext& ctx, Connection& db, std::function<void()> begun,
+                std::function<void()> undone)
+        : ctx_(ctx), db_(db), begun_(std::move(begun)), undone_(std::move(undone)) {}
+    ~ImportTurns() {
+        if (tx_ && undone_) undone_();
+    }
+    ImportTurns(const ImportTurns&) = delete;
+    ImportTurns& operator=(const ImportTurns&) = delete;
 
     // Before a file is written: a turn is open, and a long one handed back first.
     void take() {
@@ -184,6 +192,7 @@ class ImportTurns {
             tx_->commit();
         } catch (...) {
             tx_.reset();
+            if (undone_) undone_();
             throw;
         }
         tx_.reset();
@@ -197,6 +206,7 @@ class ImportTurns {
     const platform::RunContext& ctx_;
     Connection& db_;
     std::function<void()> begun_;
+    std::function<void()> undone_;
     std::unique_lock<std::mutex> turn_;
     std::optional<store::Transaction> tx_;
     std::chrono::steady_clock::time_point started_;
@@ -290,11 +300,12 @@ struct ImportMemory::Kept final : platform::FileTimes {
     }
 
     void own(std::int64_t rowid, std::uint64_t id) {
-        const auto dense = static_cast<std::uint64_t>(2 * files.size() + 65536);
-        if (rowid > 0 && static_cast<std::uint64_t>(rowid) < dense) {
-            if (static_cast<std::uint64_t>(rowid) >= rowOwners.size())
-                rowOwners.resize(static_cast<std::size_t>(rowid) + 1 + rowOwners.size() / 2);
-            rowOwners[static_cast<std::size_t>(rowid)] = id;
+        const auto at = static_cast<std::uint64_t>(rowid);
+        const auto dense = std::max<std::uint64_t>(rowOwners.size(), 2 * files.size() + 65536);
+        if (rowid > 0 && at < dense) {
+            if (at >= rowOwners.size())
+                rowOwners.resize(static_cast<std::size_t>(at) + 1 + rowOwners.size() / 2);
+            rowOwners[static_cast<std::size_t>(at)] = id;
             farRowOwners.erase(rowid);
         } else {
             farRowOwners[rowid] = id;
@@ -436,9 +447,13 @@ void importPass(const platform::RunContext& ctx, WorkAnimation& animation, Impor
     if (db) {
         try {
             writer = kept ? &kept->rowWriter() : &ownWriter.emplace(*db);
-            std::function<void()> begun;
-            if (kept) begun = [kept] { kept->lookForOthers(); };
-            turns.emplace(ctx, *db, std::move(begun));
+            std::function<void()> begun, undone;
+            if (kept) {
+                begun = [kept] { kept->lookForOthers(); };
+                // Rows of files it trusts may be gone with the turn.
+                undone = [kept] { kept->forget(); };
+            }
+            turns.emplace(ctx, *db, std::move(begun), std::move(undone));
         } catch (const std::exception& e) {
             ctx.failures.report("MdbUpdt", e.what());
             writer = nullptr;
@@ -490,14 +505,10 @@ void importPass(const platform::RunContext& ctx, WorkAnimation& animation, Impor
             }
             if (kept) kept->met(name, report, writer->rowid(), true, readFrom);
         } catch (const store::DbFullError& e) {
-            if (kept) kept->forget();
             return stopPass(ctx, "no space left on " + mngFolder(ctx), e);
         } catch (const std::exception& e) {
             if (kept) kept->files.erase(name);
-            if (turns && turns->lost()) {
-                if (kept) kept->forget();
-                return stopPass(ctx, "the pass's transaction was lost", e);
-            }
+            if (turns && turns->lost()) return stopPass(ctx, "the pass's transaction was lost", e);
             ctx.failures.report("MdbUpdt", name + ": " + e.what());
         }
     }
@@ -506,10 +517,8 @@ void importPass(const platform::RunContext& ctx, WorkAnimation& animation, Impor
         try {
             turns->commit();
         } catch (const store::DbFullError& e) {
-            if (kept) kept->forget();
             stopPass(ctx, "no space left on " + mngFolder(ctx), e);
         } catch (const std::exception& e) {
-            if (kept) kept->forget();
             ctx.failures.report("MdbUpdt", e.what());
         }
     }

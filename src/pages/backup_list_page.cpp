@@ -93,7 +93,7 @@ struct Columns {
 // The current row of the ordered UserLog read.
 class Row {
   public:
-    Row(const Statement& st, const Columns& columns) : st_(st), at(columns) {}
+    Row(const Statement& st, const Columns& columns) : at(columns), st_(st) {}
     std::string text(int column) const {
         return column < 0 ? std::string() : st_.text(column).value_or("");
     }
@@ -101,11 +101,10 @@ class Row {
         return column < 0 ? std::nullopt : st_.number(column);
     }
 
+    const Columns& at;
+
   private:
     const Statement& st_;
-
-  public:
-    const Columns& at;
 };
 
 // Sum of the six sizes; nullopt when any of them is absent.

@@ -36,7 +36,7 @@ class LogViewerCache {
         size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
     };
     // 128 bits of SHA-256 of the destination, the only part of the script
-    // that varies: a tenth of the memory, and no agent can make two alike.
+    // that varies: smaller than the text, and no agent can make two alike.
     using Digest = std::array<std::uint8_t, 16>;
     struct Entry {
         Digest toBkup;

@@ -92,9 +92,8 @@ size_t utf8Length(std::string_view rest) {
 
 constexpr size_t kBufferSize = 64 * 1024;
 
-// Buffers go back to a spare list of their thread rather than to the heap: a
-// pass opens thousands of files, and a large block freed at the top of the
-// heap is handed back to the system and faulted in anew for the next file.
+// A pass opens thousands of files: their buffers go back to a spare list of
+// the thread for the next file rather than to the heap.
 std::vector<std::unique_ptr<char[]>>& spareBuffers() {
     thread_local std::vector<std::unique_ptr<char[]>> spare;
     return spare;

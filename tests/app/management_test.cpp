@@ -60,7 +60,9 @@ TEST_F(Console, FirstStartWithoutDatabaseMakesTheTreeAndTheStartupEntryOnly) {
     console.startUp(values);
     for (const char* folder : {"OrvShare", "OrvShare/RST", "OrvShare/PRG", "OrvShare/REM"})
         EXPECT_TRUE(std::filesystem::is_directory(base.path() / folder)) << folder;
-    if (auto attr = platform::attributes(base.path() / "OrvShare" / "REM")) EXPECT_EQ(*attr, 0x16);
+    if (auto attr = platform::attributes(base.path() / "OrvShare" / "REM")) {
+        EXPECT_EQ(*attr, 0x16);
+    }
     EXPECT_FALSE(std::filesystem::exists(base.path() / "HTM"));
     EXPECT_TRUE(
         std::filesystem::exists(home.path() / "autostart" / "Plenvo Backup Manager.desktop"));
