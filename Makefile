@@ -1,5 +1,8 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
+# The Windows program, cross-built with mingw-w64 and tested under Wine.
+WIN_BUILD ?= build-win
+VERSION = $(shell sed -n 's/^project.PlenvoBackupMng VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 # Instrumented builds live beside the plain one.
 FUZZ_BUILD     ?= $(BUILD)-fuzz
 SANITIZE_BUILD ?= $(BUILD)-sanitize
@@ -8,7 +11,8 @@ SANITIZE_ENV = ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1:strict_i
     LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizer/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps build test demo bench screenshots format clean fuzz test-sanitize
+.PHONY: all deps build test demo bench screenshots format clean fuzz test-sanitize \
+	windows windows-installer test-windows
 
 all: build
 
@@ -24,6 +28,20 @@ build: deps $(BUILD)/build.ninja
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	FUZZ_SECONDS=5 FUZZ_CORPUS=seeds JOBS=$(JOBS) scripts/fuzz $(FUZZ_BUILD)
+
+$(WIN_BUILD)/build.ninja: CMakeLists.txt cmake/mingw-w64.cmake
+	cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	    -DCMAKE_BUILD_TYPE=Release
+
+windows: deps $(WIN_BUILD)/build.ninja
+	cmake --build $(WIN_BUILD) -j $(JOBS)
+
+windows-installer: windows
+	makensis -V2 -DPROGRAM=$(CURDIR)/$(WIN_BUILD)/bin/PlenvoBackupMng.exe -DVERSION=$(VERSION) \
+	    -DOUTFILE=$(CURDIR)/$(WIN_BUILD)/PlenvoBackupMng-Setup.exe packaging/windows/installer.nsi
+
+test-windows: windows-installer
+	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 fuzz: deps
 	FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) scripts/fuzz $(FUZZ_BUILD)
@@ -49,4 +67,4 @@ format:
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD) $(SANITIZE_BUILD)
+	rm -rf $(BUILD) $(WIN_BUILD) $(FUZZ_BUILD) $(SANITIZE_BUILD)

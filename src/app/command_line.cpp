@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "platform/utf8_path.h"
+
 namespace plenvo::app {
 
 std::string usageText() {
@@ -27,9 +29,9 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
             if (!hasValue || args[i + 1].empty()) return {std::nullopt, arg + " needs a value"};
             const std::string& value = args[++i];
             if (arg == "--base") {
-                options.base = value;
+                options.base = platform::pathFromUtf8(value);
             } else if (arg == "--install") {
-                options.install = value;
+                options.install = platform::pathFromUtf8(value);
             } else {
                 int ms = 0;
                 const auto [end, ec] =

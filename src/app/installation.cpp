@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include "platform/environment.h"
+#include "platform/utf8_path.h"
 #include "store/mng_database.h"
 
 namespace plenvo::app {
@@ -12,7 +13,7 @@ namespace {
 bool writeResource(const QString& resource, const std::filesystem::path& target) {
     QFile in(resource);
     if (!in.open(QIODevice::ReadOnly)) return false;
-    QFile out(QString::fromStdString(target.string()));
+    QFile out(QString::fromStdString(platform::utf8Of(target)));
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     return out.write(in.readAll()) >= 0;
 }
@@ -47,11 +48,12 @@ bool installTo(const std::filesystem::path& folder, void (*say)(const std::strin
     QDirIterator images(":/install/img");
     while (images.hasNext()) {
         const QString resource = images.next();
-        ok &= writeResource(resource, folder / "HTM" / "img" / images.fileName().toStdString());
+        ok &= writeResource(resource, folder / "HTM" / "img" /
+                                          platform::pathFromUtf8(images.fileName().toStdString()));
     }
     ok &= writeResource(":/install/help/Plenvo Backup Manager Help.html",
                         folder / "HELP" / "Plenvo Backup Manager Help.html");
-    say("installed in " + folder.string());
+    say("installed in " + platform::utf8Of(folder));
     return ok;
 }
 

@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QCoreApplication>
-#include <csignal>
 #include <iostream>
 
 #include "app/command_line.h"
@@ -11,7 +10,9 @@
 #include "app/timer_loop.h"
 #include "platform/desktop_session.h"
 #include "platform/environment.h"
+#include "platform/process_start.h"
 #include "platform/single_instance.h"
+#include "platform/utf8_path.h"
 
 using namespace plenvo;
 
@@ -35,9 +36,10 @@ int runHeadless(const std::filesystem::path& base, const std::string& version, i
         management.startUp(app::collectStartupValues(version));
         return 0;
     }
-    std::cerr << "PlenvoBackupMng: running headless (no tray icon) for " << base.string() << "\n";
-    // A signal during the start-up ends the console as soon as the loop runs.
-    app::quitOnTerminationSignals();
+    std::cerr << "PlenvoBackupMng: running headless (no tray icon) for " << platform::utf8Of(base)
+              << "\n";
+    // A stop request during the start-up ends the console as soon as the loop runs.
+    const auto stopRequests = app::quitOnStopRequest();
     app::PassWorker worker;
     app::ManageMent management(ctx, animation, nullptr, nullptr, app::workPlacesOn(worker));
     management.startUp(app::collectStartupValues(version));
@@ -50,10 +52,9 @@ int runHeadless(const std::filesystem::path& base, const std::string& version, i
 }  // namespace
 
 int main(int argc, char** argv) {
-    // A log reader that went away must not end the console: the write just fails.
-    std::signal(SIGPIPE, SIG_IGN);
+    platform::prepareProcess();
     const std::string version = PLENVO_VERSION;
-    const auto parsed = app::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    const auto parsed = app::parseCommandLine(platform::commandLineArguments(argc, argv));
     if (!parsed.options) {
         std::cerr << "PlenvoBackupMng: " << parsed.error << "\n" << app::usageText();
         return 2;
@@ -69,7 +70,7 @@ int main(int argc, char** argv) {
                                                     : platform::executablePath().parent_path();
     const auto guard = platform::acquireSingleInstance(base);
     if (!guard) {
-        std::cerr << "PlenvoBackupMng: already running for " << base.string() << "\n";
+        std::cerr << "PlenvoBackupMng: already running for " << platform::utf8Of(base) << "\n";
         return 0;
     }
     if (options.once) return runHeadless(base, version, options.tickMs, true);

@@ -11,6 +11,7 @@
 #include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/startup_entry.h"
+#include "platform/utf8_path.h"
 #include "removable/allow_list.h"
 #include "removable/request_intake.h"
 #include "store/mng_database.h"
@@ -75,7 +76,7 @@ void ManageMent::startUp(const StartupValues& values) {
     timCnt2_ = "0";
     step("folders", [&] { makeFolderTree(); });
     const auto share = ctx_.base.at("\\OrvShare");
-    step("ShareAdd", [&] { ShareAdd(share.string(), values_.computerName, shares_); });
+    step("ShareAdd", [&] { ShareAdd(platform::utf8Of(share), values_.computerName, shares_); });
     step("access", [&] { shares_.grantAccess(share); });
     values_.serverShareFolder = "\\\\" + values_.computerName + "\\OrvShare$";
     // The first pass goes ahead of every tick's work on the worker.
@@ -90,8 +91,7 @@ void ManageMent::startUp(const StartupValues& values) {
 
 void ManageMent::importAndPage() {
     step("MdbUpdt", [&] { intake::MdbUpdt(ctx_, animation_, importMemory_); });
-    step("MK_HTML",
-         [&] { pages::MK_HTML(ctx_, logViewers_, importMemory_.resultTimes()); });
+    step("MK_HTML", [&] { pages::MK_HTML(ctx_, logViewers_, importMemory_.resultTimes()); });
 }
 
 void ManageMent::makeFolderTree() {
@@ -106,11 +106,13 @@ void ManageMent::makeFolderTree() {
 }
 
 void ManageMent::makeStartupEntry() {
-    const std::string file = platform::startupEntryFileName(kStartupEntryName);
-    if (platform::fileExists(std::filesystem::path(values_.allUsersStartupFolder) / file)) return;
-    if (platform::fileExists(std::filesystem::path(values_.startupFolder) / file)) return;
-    platform::createStartupEntry(values_.startupFolder, kStartupEntryName,
-                                 ctx_.base.at("\\PlenvoBackupMng"), ctx_.base.root());
+    const auto file = platform::pathFromUtf8(platform::startupEntryFileName(kStartupEntryName));
+    const auto allUsersFolder = platform::pathFromUtf8(values_.allUsersStartupFolder);
+    const auto ownFolder = platform::pathFromUtf8(values_.startupFolder);
+    if (platform::fileExists(allUsersFolder / file) || platform::fileExists(ownFolder / file))
+        return;
+    platform::createStartupEntry(ownFolder, kStartupEntryName, ctx_.base.at("\\PlenvoBackupMng"),
+                                 ctx_.base.root());
 }
 
 void ManageMent::Timer1() {

@@ -1,6 +1,7 @@
 #include "app/share_routines.h"
 
 #include "app/path_routines.h"
+#include "platform/utf8_path.h"
 
 namespace plenvo::app {
 
@@ -10,7 +11,7 @@ int ShareAdd(std::string path, const std::string& computerName, platform::ShareS
     // Shares are only ever added on this machine; a UNC base folder names another server.
     const std::string server = path.rfind("\\\\", 0) == 0 ? SrvNmGet(path) : computerName;
     if (server != computerName) return 0;
-    shares.addShare("OrvShare$", path);
+    shares.addShare("OrvShare$", platform::pathFromUtf8(path));
     return 0;
 }
 

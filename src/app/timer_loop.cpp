@@ -1,12 +1,7 @@
 #include "app/timer_loop.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTimer>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -29,13 +24,6 @@ void connectGuarded(QTimer& timer, ManageMent& m, const char* name, Tick tick) {
             m.context().failures.report(name, "unknown failure");
         }
     });
-}
-
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const auto n = ::write(signalPipe[1], &byte, 1);
 }
 
 }  // namespace
@@ -85,17 +73,12 @@ void endPasses(PassWorker& worker, std::stop_source& ending, const platform::Run
     std::_Exit(exitCode);
 }
 
-void quitOnTerminationSignals() {
-    if (signalPipe[0] >= 0) return;
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;
-    auto* notifier =
-        new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, [] { QCoreApplication::quit(); });
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+platform::StopRequestWatch quitOnStopRequest() {
+    // Told on the watch's own thread: the quit is queued onto the Qt loop.
+    return platform::StopRequestWatch([] {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+    });
 }
 
 }  // namespace plenvo::app

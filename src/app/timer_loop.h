@@ -4,6 +4,7 @@
 
 #include "app/management.h"
 #include "app/pass_worker.h"
+#include "platform/stop_request.h"
 
 class QObject;
 
@@ -36,7 +37,9 @@ WorkPlaces workPlacesOn(PassWorker& worker);
 void endPasses(PassWorker& worker, std::stop_source& ending, const platform::RunContext& ctx,
                int exitCode);
 
-// Quits the running Qt application on SIGINT or SIGTERM.
-void quitOnTerminationSignals();
+// Quits the running Qt application when the system asks the console to end,
+// for as long as the watch it gives lives; a request before the loop runs
+// ends it as soon as it does.
+platform::StopRequestWatch quitOnStopRequest();
 
 }  // namespace plenvo::app

@@ -77,10 +77,9 @@ std::map<std::string, bool> reachDestinations(const platform::RunContext& ctx,
             toldBefore.insert(platform::lowerCase(app::SrvNmGet(folder)));
     // One byte each: a vector<bool> may not be written from several threads.
     std::vector<char> exists(folders.size(), 0);
-    platform::reachEach(folders, lookup, platform::driveValuesOf,
-                        [&](size_t i, platform::FolderReach& reach) {
-                            if (!ctx.stopRequested()) exists[i] = reach.folderExists(folders[i]);
-                        });
+    platform::reachEach(folders, lookup, [&](size_t i, platform::FolderReach& reach) {
+        if (!ctx.stopRequested()) exists[i] = reach.folderExists(folders[i]);
+    });
     for (const auto& folder : folders) {
         const std::string server = app::SrvNmGet(folder);
         if (!server.empty() && lookup.isSilent(server) &&

@@ -183,10 +183,9 @@ class Survey {
             destinations_.push_back(std::move(destination));
         }
         std::vector<std::optional<platform::DriveValues>> read(due.size());
-        platform::reachEach(due, shares_, probes_.drive,
-                            [&](size_t i, platform::FolderReach& reach) {
-                                if (!ctx_.stopRequested()) read[i] = reach.driveValues(due[i]);
-                            });
+        platform::reachEach(due, shares_, [&](size_t i, platform::FolderReach& reach) {
+            if (!ctx_.stopRequested()) read[i] = readDrive(reach, due[i]);
+        });
         for (size_t i = 0; i < due.size(); ++i) {
             if (!read[i]) ctx_.failures.report("DskInfo", "cannot read the drive of " + due[i]);
             drives_[dueKeys[i]] = read[i];
@@ -224,7 +223,7 @@ class Survey {
         if (found.stale) seen_.erase(known);
         std::optional<std::int64_t> rate = found.storedRate;
         if (found.stale) {
-            const std::string drv = platform::driveNameOf(destination->localPath, shares_.mounts());
+            const std::string drv = platform::driveNameOf(destination->localPath, shares_.drives());
             const auto fresh =
                 table.refresh(found.rowid, *destination, drv, driveOf(*destination), now);
             // A share without a stored rate goes by the rate just read.
@@ -259,10 +258,15 @@ class Survey {
     std::optional<platform::DriveValues> driveOf(const Destination& d) {
         const auto it = drives_.find(shareKey(d));
         if (it != drives_.end()) return it->second;
-        platform::FolderReach reach(shares_, probes_.drive);
-        auto drive = reach.driveValues(d.sharePath);
+        platform::FolderReach reach(shares_);
+        auto drive = readDrive(reach, d.sharePath);
         if (!drive) ctx_.failures.report("DskInfo", "cannot read the drive of " + d.sharePath);
         return drives_[shareKey(d)] = drive;
+    }
+
+    std::optional<platform::DriveValues> readDrive(platform::FolderReach& reach,
+                                                   const std::string& sharePath) const {
+        return probes_.drive ? probes_.drive(sharePath) : reach.driveValues(sharePath);
     }
 
     void keepCode(const SurveyedRow& row, bool full, Statement& saveCodes) {
@@ -304,8 +308,7 @@ void DskInfo(const platform::RunContext& ctx, const SurveyProbes& probes,
     }
 
     std::optional<platform::ShareLookup> own;
-    if (!pass && probes.shares) own.emplace(probes.shares, probes.mounts);
-    if (!pass && !probes.shares) own.emplace();
+    if (!pass) probes.shares ? own.emplace(probes.shares) : own.emplace();
     Survey survey(ctx, probes, pass ? *pass : *own);
     try {
         survey.askNetwork(rows, *db);

@@ -13,6 +13,7 @@
 
 #include "intake/error_codes.h"
 #include "platform/text_file.h"
+#include "platform/utf8_path.h"
 #include "store/date_time.h"
 
 namespace plenvo::intake {
@@ -238,7 +239,7 @@ std::optional<ParsedReport> readUnchanged(const std::filesystem::path& path,
     constexpr auto kNoLinks = platform::TextReader::Links::refuse;
     std::optional<platform::TextReader> opened;
     if (folder)
-        opened.emplace(*folder, path.filename().string(), kLimit, kNoLinks);
+        opened.emplace(*folder, platform::utf8Of(path.filename()), kLimit, kNoLinks);
     else
         opened.emplace(path, kLimit, kNoLinks);
     platform::TextReader& reader = *opened;
@@ -282,7 +283,7 @@ ParsedReport readResultFile(const std::filesystem::path& path) {
 }
 
 ParsedReport readResultFile(const platform::OpenFolder& folder, const std::string& name) {
-    return readWhole(folder.path() / name, &folder);
+    return readWhole(folder.path() / platform::pathFromUtf8(name), &folder);
 }
 
 }  // namespace plenvo::intake

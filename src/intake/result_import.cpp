@@ -11,6 +11,7 @@
 #include "intake/error_codes.h"
 #include "intake/result_file.h"
 #include "platform/file_system.h"
+#include "platform/utf8_path.h"
 #include "store/mng_database.h"
 
 namespace plenvo::intake {
@@ -213,7 +214,7 @@ class ImportTurns {
 };
 
 std::string mngFolder(const platform::RunContext& ctx) {
-    return store::mngPath(ctx.base).parent_path().string();
+    return platform::utf8Of(store::mngPath(ctx.base).parent_path());
 }
 
 // The rows of the open turn are gone: the pass ends here and the next one
@@ -356,7 +357,7 @@ struct ImportMemory::Kept final : platform::FileTimes {
             forget();
         }
         folder = resultFolder;
-        prefix = (resultFolder / "").string();
+        prefix = platform::utf8Of(resultFolder / "");
         ++pass;
         timesValid = true;
     }
@@ -398,7 +399,7 @@ struct ImportMemory::Kept final : platform::FileTimes {
             if (it != files.end() && it->second.pass == pass)
                 return platform::modifiedTime(it->second.stamp);
         }
-        return platform::lastModified(path);
+        return platform::lastModified(platform::pathFromUtf8(path));
     }
     void clear() override { timesValid = false; }
 };
@@ -428,7 +429,7 @@ void importPass(const platform::RunContext& ctx, WorkAnimation& animation, Impor
 
     const auto listing = platform::listFiles(folder);
     if (!listing) {
-        ctx.failures.report("MdbUpdt", "cannot list " + folder.string());
+        ctx.failures.report("MdbUpdt", "cannot list " + platform::utf8Of(folder));
         return;
     }
 
@@ -468,7 +469,7 @@ void importPass(const platform::RunContext& ctx, WorkAnimation& animation, Impor
         if (ctx.stopRequested()) break;
         run.step();
         if (!hasTxtExtension(name)) continue;
-        const auto path = folder / name;
+        const auto path = folder / platform::pathFromUtf8(name);
         if (skipUnchanged) {
             if (const auto* met = kept->unchanged(*opened, name)) {
                 tellReadFindings(ctx, name, met->overlong, met->dropped);
@@ -487,7 +488,7 @@ void importPass(const platform::RunContext& ctx, WorkAnimation& animation, Impor
                 throw;
             }
             const ParsedReport& report = *read;
-            const std::string fileNm = path.string();
+            const std::string fileNm = platform::utf8Of(path);
             // Met before anything is written: a failure below forgets it again.
             if (kept) kept->met(name, report, std::nullopt, false, readFrom);
             tellReadFindings(ctx, name, report.overlongLines, report.droppedCodes);

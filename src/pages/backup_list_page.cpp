@@ -11,6 +11,7 @@
 #include "pages/page_text.h"
 #include "platform/file_system.h"
 #include "platform/text_file.h"
+#include "platform/utf8_path.h"
 #include "store/date_time.h"
 #include "store/mng_database.h"
 
@@ -252,7 +253,7 @@ void MK_HTML(const platform::RunContext& ctx) {
     // Without an import before it, every time is asked of the file system.
     struct AskEachFile final : platform::FileTimes {
         std::optional<platform::LocalTime> lastModified(const std::string& path) const override {
-            return platform::lastModified(path);
+            return platform::lastModified(platform::pathFromUtf8(path));
         }
         void clear() override {}
     } resultTimes;

@@ -6,6 +6,7 @@
 #include "pages/page_text.h"
 #include "pages/sha256.h"
 #include "platform/text_file.h"
+#include "platform/utf8_path.h"
 
 namespace plenvo::pages {
 namespace {
@@ -125,7 +126,8 @@ void LogViewerPass::write(const std::string& name, const std::string& toBkup) {
         return;
     }
     if (it != cache_.entries_.end()) it->second.used = 0;  // unknown until written
-    const platform::FileStamp stamp = writeIfChanged(folder_ / name, toBkup);
+    const platform::FileStamp stamp =
+        writeIfChanged(folder_ / platform::pathFromUtf8(name), toBkup);
     if (it == cache_.entries_.end()) it = cache_.entries_.try_emplace(name).first;
     it->second = {digest, stamp, pass, pass};
 }

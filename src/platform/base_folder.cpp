@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <system_error>
 
+#include "platform/utf8_path.h"
+
 namespace plenvo::platform {
 namespace {
 
@@ -26,10 +28,10 @@ BaseFolder::BaseFolder(std::filesystem::path root) : root_(std::move(root)) {}
 
 std::string existingSpelling(const std::filesystem::path& folder, const std::string& name) {
     std::error_code ec;
-    if (std::filesystem::exists(folder / name, ec)) return name;
+    if (std::filesystem::exists(folder / pathFromUtf8(name), ec)) return name;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
          it.increment(ec)) {
-        const std::string entry = it->path().filename().string();
+        const std::string entry = utf8Of(it->path().filename());
         if (sameIgnoringCase(entry, name)) return entry;
     }
     return name;
@@ -37,12 +39,12 @@ std::string existingSpelling(const std::filesystem::path& folder, const std::str
 
 std::string FolderSpellings::of(const std::filesystem::path& folder, const std::string& name) {
     const std::lock_guard lock(mutex_);
-    auto [listing, fresh] = listings_.try_emplace(folder.native());
+    auto [listing, fresh] = listings_.try_emplace(utf8Of(folder));
     if (fresh) {
         std::error_code ec;
         for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
              it.increment(ec)) {
-            std::string entry = it->path().filename().string();
+            std::string entry = utf8Of(it->path().filename());
             listing->second.byLowerCase.try_emplace(lowered(entry), entry);  // the first listed
             listing->second.names.insert(std::move(entry));
         }
@@ -59,7 +61,7 @@ std::filesystem::path BaseFolder::at(std::string_view windowsTail) const {
         size_t end = windowsTail.find_first_of("\\/", start);
         if (end == std::string_view::npos) end = windowsTail.size();
         const std::string part(windowsTail.substr(start, end - start));
-        if (!part.empty()) result /= existingSpelling(result, part);
+        if (!part.empty()) result /= pathFromUtf8(existingSpelling(result, part));
         start = end + 1;
     }
     return result;

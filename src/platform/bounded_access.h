@@ -2,66 +2,92 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <thread>
 #include <type_traits>
-#include <vector>
 
-#include "platform/mount_table.h"
+#include "platform/drive_values.h"
 
 namespace plenvo::platform {
 
-// File access that may wait on a network file system, bounded in time: a
-// mounted share whose server has gone can block a call for minutes, and the
-// checks run on the one thread that does everything. A mount that did not
-// answer in time is not asked again by the same object (one pass).
-class BoundedFileAccess {
+// Calls that may wait on another machine, run one after another on a thread
+// of the worker's own and waited for at most `limit` each. A call that
+// overruns is left to that thread, and the worker is spent: later calls are
+// refused at once. The thread may outlive the worker, so a call must hold
+// copies, never references to the caller's objects.
+class BoundedWorker {
   public:
-    explicit BoundedFileAccess(std::vector<MountEntry> mounts,
-                               std::chrono::milliseconds limit = std::chrono::seconds(5))
-        : mounts_(std::move(mounts)), limit_(limit) {}
+    explicit BoundedWorker(std::chrono::milliseconds limit) : limit_(limit) {}
+    ~BoundedWorker();
+    BoundedWorker(const BoundedWorker&) = delete;
+    BoundedWorker& operator=(const BoundedWorker&) = delete;
 
-    // False also when the folder's network file system did not answer in time.
-    bool folderExists(const std::filesystem::path& path);
-
-    // Runs `work` about a file under `path`; nullopt when the network file system
-    // holding it did not answer in time. `work` may outlive the call on a network
-    // mount, so it must hold copies, never references to the caller's objects.
+    // nullopt when the call did not end in time, or an earlier one did not.
     template <typename Work>
-    std::optional<std::invoke_result_t<Work>> run(const std::filesystem::path& path, Work work) {
+    std::optional<std::invoke_result_t<Work>> run(Work work) {
         using Result = std::invoke_result_t<Work>;
-        const MountEntry* mount = networkMount(path);
-        if (!mount) return work();
-        if (silent_.count(mount->mountPoint)) return std::nullopt;
+        if (spent_) return std::nullopt;
         auto task = std::make_shared<std::packaged_task<Result()>>(std::move(work));
         std::future<Result> result = task->get_future();
-        std::thread([task] { (*task)(); }).detach();
+        post([task] { (*task)(); });
         if (result.wait_for(limit_) != std::future_status::ready) {
-            silent_.insert(mount->mountPoint);
+            spent_ = true;
             return std::nullopt;
         }
         return result.get();
     }
 
-    bool isSilent(const std::filesystem::path& mountPoint) const {
-        return silent_.count(mountPoint) > 0;
+    bool spent() const { return spent_; }
+
+  private:
+    struct Line;  // the calls waiting, shared with the thread
+    void post(std::function<void()> call);
+
+    std::chrono::milliseconds limit_;
+    std::shared_ptr<Line> line_;
+    std::thread thread_;
+    bool spent_ = false;
+};
+
+// File access that may wait on a network drive, bounded in time: a connected
+// share whose server has gone can block a call for minutes, and the checks
+// run on the one thread that does everything. A network drive that did not
+// answer in time is not asked again by the same object (one pass).
+class BoundedFileAccess {
+  public:
+    explicit BoundedFileAccess(LocalDrives drives = {},
+                               std::chrono::milliseconds limit = std::chrono::seconds(5))
+        : drives_(std::move(drives)), limit_(limit) {}
+
+    // False also when the folder's network drive did not answer in time.
+    bool folderExists(const std::filesystem::path& path);
+
+    // Runs `work` about a file under `path`; nullopt when the network drive
+    // holding it did not answer in time. `work` may outlive the call on a
+    // network drive, so it must hold copies, never references to the caller's
+    // objects.
+    template <typename Work>
+    std::optional<std::invoke_result_t<Work>> run(const std::filesystem::path& path, Work work) {
+        const auto drive = networkDriveOf(path, drives_);
+        if (!drive) return work();
+        // A pass asks about thousands of folders on one share: one thread for them all.
+        return workers_.try_emplace(*drive, limit_).first->second.run(std::move(work));
+    }
+
+    // Whether the network drive with that root did not answer in this pass.
+    bool isSilent(const std::filesystem::path& driveRoot) const {
+        const auto worker = workers_.find(driveRoot);
+        return worker != workers_.end() && worker->second.spent();
     }
 
   private:
-    // The network file system holding the path, or nullptr for a local one.
-    const MountEntry* networkMount(const std::filesystem::path& path) const;
-
-    std::vector<MountEntry> mounts_;
+    LocalDrives drives_;
     std::chrono::milliseconds limit_;
-    std::set<std::filesystem::path> silent_;
-    // The network mount of each folder asked about, by parent folder: a pass
-    // asks for thousands of siblings.
-    mutable std::map<std::string, const MountEntry*> byParent_;
-    mutable std::set<std::string> mountPoints_;
+    std::map<std::filesystem::path, BoundedWorker> workers_;  // by network drive
 };
 
 }  // namespace plenvo::platform

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/detached_command.h"
+#include "platform/utf8_path.h"
 
 namespace plenvo::platform {
 namespace {
@@ -128,8 +129,8 @@ std::string findProgram(const std::string& name) {
         size_t end = dirs.find(':', start);
         if (end == std::string::npos) end = dirs.size();
         const std::filesystem::path candidate =
-            std::filesystem::path(dirs.substr(start, end - start)) / name;
-        if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
+            pathFromUtf8(dirs.substr(start, end - start)) / pathFromUtf8(name);
+        if (::access(candidate.c_str(), X_OK) == 0) return utf8Of(candidate);
         start = end + 1;
     }
     return {};

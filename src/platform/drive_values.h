@@ -2,10 +2,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
-
-#include "platform/mount_table.h"
 
 namespace plenvo::platform {
 
@@ -21,7 +20,7 @@ enum DriveType : int {
 
 // The drive that holds a folder, as the file-system object's Drive describes it.
 struct DriveValues {
-    std::string fileSystem;  // "ext4", "cifs", ...
+    std::string fileSystem;  // "NTFS", "FAT32", ...
     double totalBytes = 0;
     double freeBytes = 0;  // what the caller may still write
     int driveType = kUnknownDrive;
@@ -29,16 +28,33 @@ struct DriveValues {
     std::optional<std::int64_t> serialNumber;  // as Windows shows it: a signed 32-bit number
 };
 
-// The values of the file system holding the folder; nullopt when it cannot be read.
+// This machine's drives as one pass sees them: looked at on the first
+// question and kept, since a pass asks about thousands of folders. Copies
+// share what was seen; safe from several threads.
+class LocalDrives {
+  public:
+    LocalDrives();
+
+    // What the platform keeps of the drives; nothing outside it looks inside.
+    struct Seen;
+    explicit LocalDrives(std::shared_ptr<Seen> seen) : seen_(std::move(seen)) {}
+    Seen& seen() const { return *seen_; }
+
+  private:
+    std::shared_ptr<Seen> seen_;
+};
+
+// The values of the drive holding the folder; nullopt when it cannot be read.
 std::optional<DriveValues> driveValuesOf(const std::filesystem::path& folder,
-                                         const std::vector<MountEntry>& mounts);
+                                         const LocalDrives& drives = LocalDrives());
 
-// The drive of a share's local path: "D:" for "D:\Backups\", the mount point of
-// the file system that holds a Linux path.
-std::string driveNameOf(const std::string& localPath, const std::vector<MountEntry>& mounts);
+// The drive of a share's folder as its server gives it: "D:" for "D:\Backups\";
+// a folder of this machine, the drive of this machine that holds it.
+std::string driveNameOf(const std::string& localPath, const LocalDrives& drives = LocalDrives());
 
-// The serial Windows shows for a volume UUID: FAT and exFAT "8ABC-DEF0" read as
-// hex, NTFS the low 32 bits of its 16 digits, any other the first 8 hex digits.
-std::optional<std::int64_t> serialFromUuid(const std::string& uuid, const std::string& fileSystem);
+// The root of the network drive that holds the folder; nullopt for a folder on
+// this machine's own disks.
+std::optional<std::filesystem::path> networkDriveOf(const std::filesystem::path& folder,
+                                                    const LocalDrives& drives = LocalDrives());
 
 }  // namespace plenvo::platform

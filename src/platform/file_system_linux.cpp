@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "platform/file_system.h"
+#include "platform/utf8_path.h"
 
 namespace plenvo::platform {
 
@@ -32,7 +33,7 @@ std::optional<std::vector<std::string>> listFiles(const std::filesystem::path& f
         const std::string name = entry->d_name;
         if (name == "." || name == "..") continue;
         if (entry->d_type == DT_DIR) continue;
-        if (entry->d_type == DT_UNKNOWN && folderExists(folder / name)) continue;
+        if (entry->d_type == DT_UNKNOWN && folderExists(folder / pathFromUtf8(name))) continue;
         names.push_back(name);
     }
     ::closedir(dir);

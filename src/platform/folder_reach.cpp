@@ -6,6 +6,7 @@
 #include "platform/parallel.h"
 #include "platform/text_file.h"
 #include "platform/unc_path.h"
+#include "platform/utf8_path.h"
 
 namespace plenvo::platform {
 namespace {
@@ -24,12 +25,8 @@ std::string serverKeyOf(const std::string& path) {
 
 }  // namespace
 
-FolderReach::FolderReach(ShareLookup& lookup, DriveProbe localDrive,
-                         std::chrono::milliseconds limit)
-    : lookup_(lookup),
-      localDrive_(std::move(localDrive)),
-      local_(lookup.mounts(), limit),
-      remote_(lookup.signIn(), limit) {}
+FolderReach::FolderReach(ShareLookup& lookup, std::chrono::milliseconds limit)
+    : lookup_(lookup), local_(lookup.drives(), limit), remote_(lookup.signIn(), limit) {}
 
 std::string FolderReach::remoteServerOf(const std::string& path) const {
     const std::string server = serverKeyOf(path);
@@ -37,8 +34,23 @@ std::string FolderReach::remoteServerOf(const std::string& path) const {
     return server;
 }
 
+template <typename Work>
+std::optional<std::invoke_result_t<Work>> FolderReach::nearby(const std::string& path,
+                                                              const std::filesystem::path& local,
+                                                              Work work) {
+    // A network drive of another server, or on Windows its UNC name itself.
+    const std::string server = serverKeyOf(path);
+    const bool other = !server.empty() && !lookup_.isThisMachine(server);
+    if (other && lookup_.isSilent(server)) return std::nullopt;
+    auto result = local_.run(local, std::move(work));
+    if (!result && other) lookup_.markSilent(server);
+    return result;
+}
+
 bool FolderReach::folderExists(const std::string& path) {
-    if (const auto folder = localPathOf(path, lookup_)) return local_.folderExists(*folder);
+    if (const auto folder = localPathOf(path, lookup_))
+        return nearby(path, *folder, [folder = *folder] { return platform::folderExists(folder); })
+            .value_or(false);
     const std::string server = remoteServerOf(path);
     if (server.empty()) return false;
     const auto exists = remote_.folderExists(path);
@@ -48,9 +60,9 @@ bool FolderReach::folderExists(const std::string& path) {
 
 std::optional<DriveValues> FolderReach::driveValues(const std::string& path) {
     if (const auto folder = localPathOf(path, lookup_))
-        return local_
-            .run(*folder, [probe = localDrive_, folder = *folder,
-                           mounts = lookup_.mounts()] { return probe(folder, mounts); })
+        return nearby(path, *folder,
+                      [folder = *folder,
+                       drives = lookup_.drives()] { return driveValuesOf(folder, drives); })
             .value_or(std::nullopt);
     const std::string server = remoteServerOf(path);
     if (server.empty()) return std::nullopt;
@@ -60,7 +72,7 @@ std::optional<DriveValues> FolderReach::driveValues(const std::string& path) {
 bool FolderReach::writeTextFile(const std::string& folder, const std::string& name,
                                 const std::vector<std::string>& lines) {
     if (const auto local = localPathOf(folder, lookup_)) {
-        const auto written = local_.run(*local, [file = *local / name, lines] {
+        const auto written = nearby(folder, *local, [file = *local / pathFromUtf8(name), lines] {
             try {
                 // Readers come at any moment: never let them see half a file.
                 TextWriter writer(file, TextWriter::Mode::replace);
@@ -81,14 +93,13 @@ bool FolderReach::writeTextFile(const std::string& folder, const std::string& na
 }
 
 void reachEach(const std::vector<std::string>& paths, ShareLookup& lookup,
-               const FolderReach::DriveProbe& localDrive,
                const std::function<void(std::size_t, FolderReach&)>& work) {
     std::map<std::string, std::vector<std::size_t>> byServer;
     for (std::size_t i = 0; i < paths.size(); ++i) byServer[serverKeyOf(paths[i])].push_back(i);
     std::vector<const std::vector<std::size_t>*> groups;
     for (const auto& [server, indices] : byServer) groups.push_back(&indices);
     runAtOnce(groups.size(), kServersAtOnce, [&](std::size_t g) {
-        FolderReach reach(lookup, localDrive);
+        FolderReach reach(lookup);
         for (const std::size_t i : *groups[g]) work(i, reach);
     });
 }

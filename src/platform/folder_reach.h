@@ -14,16 +14,14 @@
 namespace plenvo::platform {
 
 // How the checks and the settings window reach a folder named in the system's
-// form: through this machine's shares and network mounts where it has a local
+// form: through this machine's shares and network drives where it has a local
 // name, else over the network by its UNC name. Every call is bounded in time,
-// and a server or mount that did not answer is not asked again in the pass.
+// and a server or network drive that did not answer is not asked again in the
+// pass.
 // One object per thread; the pass's ShareLookup is shared between them.
 class FolderReach {
   public:
-    using DriveProbe = std::function<std::optional<DriveValues>(
-        const std::filesystem::path& folder, const std::vector<MountEntry>& mounts)>;
-
-    explicit FolderReach(ShareLookup& lookup, DriveProbe localDrive = driveValuesOf,
+    explicit FolderReach(ShareLookup& lookup,
                          std::chrono::milliseconds limit = std::chrono::seconds(5));
 
     // FolderExists: false also when nobody answered in time.
@@ -39,9 +37,13 @@ class FolderReach {
     // The server that must answer for a path with no local name, or empty when
     // there is none to ask.
     std::string remoteServerOf(const std::string& path) const;
+    // Runs `work` about a path with a local name, bounded in time; another
+    // server's share that did not answer silences its server for the pass.
+    template <typename Work>
+    std::optional<std::invoke_result_t<Work>> nearby(const std::string& path,
+                                                     const std::filesystem::path& local, Work work);
 
     ShareLookup& lookup_;
-    DriveProbe localDrive_;
     BoundedFileAccess local_;
     RemoteFolders remote_;
 };
@@ -49,7 +51,6 @@ class FolderReach {
 // Runs work(i, reach) for every path: the paths of one server one after the
 // other through one FolderReach, several servers at once.
 void reachEach(const std::vector<std::string>& paths, ShareLookup& lookup,
-               const FolderReach::DriveProbe& localDrive,
                const std::function<void(std::size_t, FolderReach&)>& work);
 
 }  // namespace plenvo::platform

@@ -1,7 +1,9 @@
+#include "platform/mount_table_linux.h"
+
 #include <fstream>
 #include <sstream>
 
-#include "platform/mount_table.h"
+#include "platform/utf8_path.h"
 
 namespace plenvo::platform {
 namespace {
@@ -48,7 +50,7 @@ std::vector<MountEntry> readMountTableFrom(const std::filesystem::path& path) {
         std::istringstream fields(line);
         std::string source, point, type;
         if (!(fields >> source >> point >> type)) continue;
-        mounts.push_back({unescaped(source), unescaped(point), type});
+        mounts.push_back({unescaped(source), pathFromUtf8(unescaped(point)), type});
     }
     return mounts;
 }

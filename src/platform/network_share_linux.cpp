@@ -2,13 +2,14 @@
 
 #include "platform/detached_command.h"
 #include "platform/network_share.h"
+#include "platform/utf8_path.h"
 
 namespace plenvo::platform {
 
 void addNetworkShare(const std::string& name, const std::filesystem::path& folder) {
     const std::string net = findProgram("net");
     if (net.empty()) return;
-    std::string path = folder.string();
+    std::string path = utf8Of(folder);
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     // Full control for Everyone, Administrators, Users and SYSTEM; given as SIDs
     // because names would be looked up through a running smbd.
@@ -25,7 +26,7 @@ void grantEverybodyFullAccess(const std::filesystem::path& folder) {
     const std::string script =
         "chmod -R a+rwX \"$1\"; command -v setfacl >/dev/null && "
         "find \"$1\" -type d -exec setfacl -m d:u::rwx,d:g::rwx,d:o::rwx {} +";
-    runDetached({"/bin/sh", "-c", script, "sh", folder.string()});
+    runDetached({"/bin/sh", "-c", script, "sh", utf8Of(folder)});
 }
 
 }  // namespace plenvo::platform

@@ -1,10 +1,11 @@
 #include "platform/detached_command.h"
 #include "platform/open_document.h"
+#include "platform/utf8_path.h"
 
 namespace plenvo::platform {
 
 void openDocument(const std::filesystem::path& document) {
-    runDetached({"xdg-open", document.string()});
+    runDetached({"xdg-open", utf8Of(document)});
 }
 
 }  // namespace plenvo::platform

@@ -6,16 +6,17 @@
 #include <system_error>
 
 #include "platform/plain_file.h"
+#include "platform/utf8_path.h"
 
 namespace plenvo::platform {
 
 PlainFileReader::PlainFileReader(const std::filesystem::path& path)
     : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC)) {
-    if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "open " + path.string());
+    if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "open " + utf8Of(path));
     struct stat st;
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd_);
-        throw std::system_error(EINVAL, std::generic_category(), "not a file: " + path.string());
+        throw std::system_error(EINVAL, std::generic_category(), "not a file: " + utf8Of(path));
     }
 }
 
@@ -26,7 +27,7 @@ PlainFileReader::~PlainFileReader() {
 std::uint64_t PlainFileReader::size() const {
     struct stat st;
     if (::fstat(fd_, &st) != 0)
-        throw std::system_error(errno, std::generic_category(), "stat " + path_.string());
+        throw std::system_error(errno, std::generic_category(), "stat " + utf8Of(path_));
     return static_cast<std::uint64_t>(st.st_size);
 }
 
@@ -35,7 +36,7 @@ std::size_t PlainFileReader::readAt(std::uint64_t offset, char* into, std::size_
         const ssize_t n = ::pread(fd_, into, length, static_cast<off_t>(offset));
         if (n >= 0) return static_cast<std::size_t>(n);
         if (errno != EINTR)
-            throw std::system_error(errno, std::generic_category(), "read " + path_.string());
+            throw std::system_error(errno, std::generic_category(), "read " + utf8Of(path_));
     }
 }
 

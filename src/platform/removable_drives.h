@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,8 +9,8 @@ namespace plenvo::platform {
 
 // A removable medium attached to this machine that holds a file system.
 struct RemovableMedium {
-    std::string name;     // where the user finds it: mount point, or device name when not mounted
-    std::int32_t serial;  // volume serial number as Windows shows it
+    std::string name;  // where the user finds it: its drive ("E:"), or the device when it has none
+    std::int32_t serial;       // volume serial number as Windows shows it
     std::uint64_t totalBytes;  // size of the file system
 };
 
@@ -23,10 +22,5 @@ class RemovableDrives {
 };
 
 std::unique_ptr<RemovableDrives> systemRemovableDrives();
-
-// The volume serial number in a file system UUID as libblkid spells it:
-// "8ABC-DEF0" (FAT, exFAT) or 16 hex digits (NTFS, whose low 32 bits Windows
-// shows); the last eight hex digits. nullopt for a text without eight.
-std::optional<std::int32_t> serialFromUuid(const std::string& uuid);
 
 }  // namespace plenvo::platform

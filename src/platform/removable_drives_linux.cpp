@@ -4,10 +4,12 @@
 #include <sys/statvfs.h>
 
 #include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <optional>
 
-#include "platform/mount_table.h"
+#include "platform/mount_table_linux.h"
+#include "platform/utf8_path.h"
 
 namespace plenvo::platform {
 namespace {
@@ -82,7 +84,7 @@ std::optional<std::string> mountPointOf(const fs::path& device, const fs::path& 
     const fs::path wanted = fs::weakly_canonical(device, ec);
     for (const MountEntry& m : readMountTableFrom(mountTable)) {
         if (m.source.empty() || m.source[0] != '/') continue;
-        if (fs::weakly_canonical(m.source, ec) == wanted) return m.mountPoint.string();
+        if (fs::weakly_canonical(m.source, ec) == wanted) return utf8Of(m.mountPoint);
     }
     return std::nullopt;
 }
@@ -136,6 +138,19 @@ std::uint64_t fileSystemTotal(const std::string& mountPoint) {
 }
 
 }  // namespace
+
+std::optional<std::int32_t> serialFromUuid(const std::string& uuid) {
+    std::string digits;
+    for (char c : uuid) {
+        if (c == '-') continue;
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
+        digits += c;
+    }
+    if (digits.size() < 8) return std::nullopt;
+    const auto low =
+        static_cast<std::uint32_t>(std::stoul(digits.substr(digits.size() - 8), nullptr, 16));
+    return static_cast<std::int32_t>(low);
+}
 
 SysfsRemovableDrives::SysfsRemovableDrives(fs::path sysRoot, fs::path devRoot, fs::path mountTable)
     : sysRoot_(std::move(sysRoot)),

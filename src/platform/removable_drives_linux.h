@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 #include "platform/removable_drives.h"
 
@@ -19,5 +22,10 @@ class SysfsRemovableDrives final : public RemovableDrives {
     std::filesystem::path devRoot_;
     std::filesystem::path mountTable_;
 };
+
+// The volume serial number in a file system UUID as libblkid spells it:
+// "8ABC-DEF0" (FAT, exFAT) or 16 hex digits (NTFS, whose low 32 bits Windows
+// shows); the last eight hex digits. nullopt for a text without eight.
+std::optional<std::int32_t> serialFromUuid(const std::string& uuid);
 
 }  // namespace plenvo::platform

@@ -1,4 +1,4 @@
-#include "platform/samba_listing.h"
+#include "platform/samba_listing_linux.h"
 
 namespace plenvo::platform {
 namespace {

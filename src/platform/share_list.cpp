@@ -14,11 +14,9 @@ std::string lowerCase(std::string text) {
 }
 
 ShareLookup::ShareLookup(NetworkSignIn signIn)
-    : signIn_(std::move(signIn)),
-      source_([signIn = signIn_](const std::string& server) {
+    : signIn_(std::move(signIn)), source_([signIn = signIn_](const std::string& server) {
           return enumerateSharesOrSilence(server, signIn);
-      }),
-      mountSource_(readMountTable) {}
+      }) {}
 
 std::string ShareLookup::keyOf(const std::string& server) const {
     // Every name of this machine is one server.
@@ -50,12 +48,6 @@ std::optional<ShareEntry> ShareLookup::find(const std::string& server,
     for (const auto& share : sharesOf(server))
         if (lowerCase(share.name) == wanted) return share;
     return std::nullopt;
-}
-
-const std::vector<MountEntry>& ShareLookup::mounts() {
-    const std::lock_guard lock(mutex_);
-    if (!mounts_) mounts_ = mountSource_();
-    return *mounts_;
 }
 
 void ShareLookup::askAll(const std::vector<std::string>& servers) {

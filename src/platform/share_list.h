@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "platform/base_folder.h"
+#include "platform/drive_values.h"
 #include "platform/environment.h"
-#include "platform/mount_table.h"
 #include "platform/network_sign_in.h"
 
 namespace plenvo::platform {
 
-// A share as its server lists it: the name and the folder on that server, a
-// Linux path for this machine's shares, "C:\data" for a Windows server's.
+// A share as its server lists it: its name and its folder as the server gives
+// it ("C:\data" on a Windows server).
 struct ShareEntry {
     std::string name;
     std::string path;
@@ -48,12 +48,11 @@ class ShareLookup {
   public:
     // nullopt: the server did not answer (or its name did not resolve).
     using Source = std::function<std::optional<std::vector<ShareEntry>>(const std::string& server)>;
-    using MountSource = std::function<std::vector<MountEntry>()>;
 
     explicit ShareLookup(
         Source source = [](const std::string& server) { return enumerateSharesOrSilence(server); },
-        MountSource mountSource = readMountTable)
-        : source_(std::move(source)), mountSource_(std::move(mountSource)) {}
+        LocalDrives drives = {})
+        : source_(std::move(source)), drives_(std::move(drives)) {}
     // Other servers are asked signed in as `signIn` says.
     explicit ShareLookup(NetworkSignIn signIn);
 
@@ -62,7 +61,6 @@ class ShareLookup {
     const std::vector<ShareEntry>& sharesOf(const std::string& server);
     // The first share of that name, compared without letter case.
     std::optional<ShareEntry> find(const std::string& server, const std::string& shareName);
-    const std::vector<MountEntry>& mounts();
 
     // Asks every server not yet asked, several at a time, so that silent
     // servers cost one wait together rather than one each.
@@ -74,17 +72,18 @@ class ShareLookup {
     bool isThisMachine(const std::string& server) const;
     // Names of this machine's folders in any letter case, each folder read once a pass.
     FolderSpellings& spellings() { return spellings_; }
+    // This machine's drives, looked at once a pass.
+    const LocalDrives& drives() const { return drives_; }
 
   private:
     std::string keyOf(const std::string& server) const;
 
     NetworkSignIn signIn_;
     Source source_;
-    MountSource mountSource_;
+    LocalDrives drives_;
     mutable std::mutex mutex_;
     std::map<std::string, std::vector<ShareEntry>> shares_;  // by server name in lower case
     std::set<std::string> silent_;
-    std::optional<std::vector<MountEntry>> mounts_;
     FolderSpellings spellings_;
     std::string computerName_ = lowerCase(computerName());
 };

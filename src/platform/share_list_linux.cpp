@@ -3,7 +3,7 @@
 
 #include "platform/detached_command.h"
 #include "platform/environment.h"
-#include "platform/samba_listing.h"
+#include "platform/samba_listing_linux.h"
 #include "platform/share_list.h"
 #include "platform/smb_tools_linux.h"
 

@@ -11,6 +11,7 @@
 
 #include "platform/environment.h"
 #include "platform/single_instance.h"
+#include "platform/utf8_path.h"
 
 namespace plenvo::platform {
 namespace {
@@ -89,7 +90,7 @@ std::string folderKey(const std::filesystem::path& baseFolder) {
     std::filesystem::path absolute = std::filesystem::weakly_canonical(baseFolder, ec);
     if (ec) absolute = std::filesystem::absolute(baseFolder, ec);
     std::uint64_t hash = 14695981039346656037ull;
-    for (const unsigned char c : absolute.string()) {
+    for (const unsigned char c : utf8Of(absolute)) {
         hash ^= c;
         hash *= 1099511628211ull;
     }

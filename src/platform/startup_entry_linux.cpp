@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "platform/startup_entry.h"
+#include "platform/utf8_path.h"
 
 namespace plenvo::platform {
 namespace {
@@ -27,12 +28,11 @@ void createStartupEntry(const std::filesystem::path& folder, const std::string& 
                         const std::filesystem::path& workingFolder) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    std::FILE* f = std::fopen((folder / startupEntryFileName(name)).c_str(), "wb");
+    std::FILE* f = std::fopen((folder / pathFromUtf8(startupEntryFileName(name))).c_str(), "wb");
     if (!f) return;
-    const std::string text = "[Desktop Entry]\nType=Application\nName=" + name +
-                             "\nExec=" + quotedExec(target.string()) +
-                             "\nPath=" + workingFolder.string() +
-                             "\nTerminal=false\nX-GNOME-Autostart-enabled=true\n";
+    const std::string text =
+        "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=" + quotedExec(utf8Of(target)) +
+        "\nPath=" + utf8Of(workingFolder) + "\nTerminal=false\nX-GNOME-Autostart-enabled=true\n";
     std::fwrite(text.data(), 1, text.size(), f);
     std::fclose(f);
 }

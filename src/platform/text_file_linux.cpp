@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "platform/text_file.h"
+#include "platform/utf8_path.h"
 
 namespace plenvo::platform {
 namespace {
@@ -131,11 +132,11 @@ std::optional<FileStamp> plainStampAt(int at, const char* name) {
 int openPlainFd(const std::filesystem::path& path, int flags, FileStamp* stamp = nullptr,
                 int at = AT_FDCWD, const char* name = nullptr) {
     const int fd = ::openat(at, name ? name : path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) throw std::system_error(errno, std::generic_category(), "open " + path.string());
+    if (fd < 0) throw std::system_error(errno, std::generic_category(), "open " + utf8Of(path));
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        throw std::system_error(EINVAL, std::generic_category(), "not a file: " + path.string());
+        throw std::system_error(EINVAL, std::generic_category(), "not a file: " + utf8Of(path));
     }
     if (stamp) *stamp = stampOf(st);
     return fd;
@@ -147,7 +148,7 @@ std::FILE* openPlainFile(const std::filesystem::path& path, int flags, const cha
     if (!file) {
         const int err = errno;
         ::close(fd);
-        throw std::system_error(err, std::generic_category(), "open " + path.string());
+        throw std::system_error(err, std::generic_category(), "open " + utf8Of(path));
     }
     return file;
 }
@@ -199,7 +200,7 @@ std::string encodeCp932(std::string_view utf8) {
 
 OpenFolder::OpenFolder(const std::filesystem::path& path)
     : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "open " + path.string());
+    if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "open " + utf8Of(path));
 }
 
 OpenFolder::~OpenFolder() {
@@ -221,8 +222,9 @@ TextReader::TextReader(const std::filesystem::path& path, size_t lineLimit, Link
 
 TextReader::TextReader(const OpenFolder& folder, const std::string& name, size_t lineLimit,
                        Links links)
-    : fd_(openPlainFd(folder.path() / name, O_RDONLY | (links == Links::refuse ? O_NOFOLLOW : 0),
-                      &opened_, folder.fd_, name.c_str())),
+    : fd_(openPlainFd(folder.path() / pathFromUtf8(name),
+                      O_RDONLY | (links == Links::refuse ? O_NOFOLLOW : 0), &opened_, folder.fd_,
+                      name.c_str())),
       limit_(lineLimit),
       buffer_(takeBuffer()) {}
 
@@ -351,12 +353,12 @@ FileStamp TextWriter::commit() {
     if (failed || error_) {
         if (writing_ != target_) ::unlink(writing_.c_str());
         throw std::system_error(error_ ? error_ : EIO, std::generic_category(),
-                                "write " + target_.string());
+                                "write " + utf8Of(target_));
     }
     if (writing_ != target_ && ::rename(writing_.c_str(), target_.c_str()) != 0) {
         const int err = errno;
         ::unlink(writing_.c_str());
-        throw std::system_error(err, std::generic_category(), "rename " + target_.string());
+        throw std::system_error(err, std::generic_category(), "rename " + utf8Of(target_));
     }
     return written;
 }

@@ -9,10 +9,11 @@
 namespace plenvo::platform {
 
 // Where a path of the system's form lies on this machine: "\\server\share\rest"
-// through this machine's shares or a mounted network share; a local path as it
-// stands. nullopt when the path cannot be reached from here; never throws.
+// through this machine's own shares or a network drive connected to the
+// share; a local path as it stands. nullopt when the path has no local name
+// here; never throws.
 std::optional<std::filesystem::path> localPathOf(const std::string& windowsPath);
-// The same with the shares and mounts a pass has already looked up.
+// The same with the shares and drives a pass has already looked up.
 std::optional<std::filesystem::path> localPathOf(const std::string& windowsPath,
                                                  ShareLookup& lookup);
 

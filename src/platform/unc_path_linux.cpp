@@ -1,7 +1,9 @@
 #include <vector>
 
 #include "platform/base_folder.h"
+#include "platform/drive_values_linux.h"
 #include "platform/unc_path.h"
+#include "platform/utf8_path.h"
 
 namespace plenvo::platform {
 namespace {
@@ -34,7 +36,7 @@ std::optional<std::filesystem::path> below(std::filesystem::path folder,
     for (size_t i = 2; i < parts.size(); ++i) {
         if (parts[i].empty() || parts[i] == ".") continue;
         if (parts[i] == "..") return std::nullopt;
-        folder /= spellings ? spellings->of(folder, parts[i]) : parts[i];
+        folder /= pathFromUtf8(spellings ? spellings->of(folder, parts[i]) : parts[i]);
     }
     return folder;
 }
@@ -51,7 +53,7 @@ std::optional<std::filesystem::path> mountedShare(const std::vector<std::string>
                                                   ShareLookup& lookup) {
     const std::string wanted = lowerCase("//" + parts[0] + "/" + parts[1]);
     std::optional<std::filesystem::path> found;
-    for (const auto& m : lookup.mounts()) {
+    for (const auto& m : mountTableOf(lookup.drives())) {
         const bool cifs = m.type == "cifs" || m.type == "smb3" || m.type == "smbfs";
         if (cifs && cifsSource(m.source) == wanted)
             found = m.mountPoint;  // the last mount hides earlier ones
@@ -67,7 +69,7 @@ std::optional<std::filesystem::path> localPathOf(const std::string& windowsPath,
     try {
         if (!windowsPath.empty() && windowsPath.front() == '/' &&
             !(windowsPath.size() > 1 && windowsPath[1] == '/'))
-            return std::filesystem::path(windowsPath);
+            return pathFromUtf8(windowsPath);
         if (windowsPath.size() < 2 || !isSeparator(windowsPath[0]) || !isSeparator(windowsPath[1]))
             return std::nullopt;
         const auto parts = componentsOf(windowsPath);
@@ -75,7 +77,7 @@ std::optional<std::filesystem::path> localPathOf(const std::string& windowsPath,
         if (lookup.isThisMachine(parts[0])) {
             const auto share = lookup.find(parts[0], parts[1]);
             if (share && !share->path.empty() && share->path.front() == '/')
-                return below(share->path, parts, &lookup.spellings());
+                return below(pathFromUtf8(share->path), parts, &lookup.spellings());
         }
         return mountedShare(parts, lookup);
     } catch (...) {

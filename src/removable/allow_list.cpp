@@ -6,6 +6,7 @@
 #include "platform/dos_attributes.h"
 #include "platform/file_system.h"
 #include "platform/text_file.h"
+#include "platform/utf8_path.h"
 #include "removable/exchange_fields.h"
 #include "removable/media_table.h"
 #include "store/date_time.h"
@@ -63,7 +64,7 @@ void RMMake(const platform::RunContext& ctx, const store::MonitoringFlag& flag) 
     const auto file = ctx.base.at("\\OrvShare\\Rem\\RM");
     if (!flag.isOn()) {
         if (platform::fileExists(file) && !platform::deleteFile(file))
-            ctx.failures.report("RMMake", "cannot delete " + file.string());
+            ctx.failures.report("RMMake", "cannot delete " + platform::utf8Of(file));
         return;
     }
     try {

@@ -10,6 +10,7 @@
 #include "platform/file_system.h"
 #include "platform/plain_file.h"
 #include "platform/text_file.h"
+#include "platform/utf8_path.h"
 #include "removable/exchange_fields.h"
 
 namespace plenvo::removable {
@@ -49,10 +50,15 @@ bool readNumber(std::string_view text, Number& out) {
     return ec == std::errc() && end == text.data() + text.size();
 }
 
+fs::path withSuffix(fs::path path, const char* suffix) {
+    path += suffix;
+    return path;
+}
+
 }  // namespace
 
 ClaimedFile::ClaimedFile(fs::path path, const platform::LocalTime& now, bool fresh)
-    : path_(std::move(path)), side_(path_.string() + ".pos"), now_(secondsOf(now)) {
+    : path_(std::move(path)), side_(withSuffix(path_, ".pos")), now_(secondsOf(now)) {
     progress_.since = now_;
     if (fresh) return;
     // Anyone on the share can write the side file: text that is not four numbers
@@ -86,8 +92,8 @@ std::optional<ClaimedFile> ClaimedFile::claim(const fs::path& source, const fs::
     // The side file is written beside itself first and then renamed over: a
     // folder under either name would keep the position from being kept, and the
     // same lines would be taken again tick after tick.
-    const fs::path side = claimed.string() + ".pos";
-    for (const fs::path& own : {claimed, side, fs::path(side.string() + ".new~")})
+    const fs::path side = withSuffix(claimed, ".pos");
+    for (const fs::path& own : {claimed, side, withSuffix(side, ".new~")})
         clearUnlessPlainFile(own);
     bool fresh = false;
     if (!platform::fileExists(claimed)) {
@@ -95,7 +101,7 @@ std::optional<ClaimedFile> ClaimedFile::claim(const fs::path& source, const fs::
         // A position left by a claimed file whose deletion was cut short belongs
         // to no file now.
         if (platform::fileExists(side) && !platform::deleteFile(side))
-            throw std::runtime_error("cannot delete " + side.string());
+            throw std::runtime_error("cannot delete " + platform::utf8Of(side));
         // Refused while an agent holds the file (Windows): the next tick claims it.
         if (!platform::renameFile(source, claimed)) return std::nullopt;
         fresh = true;
@@ -106,7 +112,7 @@ std::optional<ClaimedFile> ClaimedFile::claim(const fs::path& source, const fs::
     std::error_code ec;
     if (fs::symlink_status(claimed, ec).type() != fs::file_type::regular) {
         platform::deleteFile(claimed);
-        throw std::runtime_error("not a plain file, removed: " + source.string());
+        throw std::runtime_error("not a plain file, removed: " + platform::utf8Of(source));
     }
     return ClaimedFile(claimed, now, fresh);
 }

@@ -1,6 +1,7 @@
 #include "store/mng_database.h"
 
 #include "platform/file_system.h"
+#include "platform/utf8_path.h"
 
 namespace plenvo::store {
 namespace {
@@ -64,7 +65,7 @@ bool installMngDatabase(const std::filesystem::path& path) {
     }
     if (!platform::renameFile(making, path)) {
         platform::deleteFile(making);
-        throw DbError("cannot put " + path.string() + " in place");
+        throw DbError("cannot put " + platform::utf8Of(path) + " in place");
     }
     return true;
 }

@@ -1,17 +1,16 @@
 #include "store/monitoring_flag.h"
 
-#include <strings.h>
-
 #include <cstdlib>
 
 #include "platform/file_system.h"
+#include "store/ascii_case.h"
 #include "store/mng_database.h"
 
 namespace plenvo::store {
 
 bool MonitoringFlag::isOn() const {
-    if (strcasecmp(text_.c_str(), "True") == 0) return true;
-    if (text_.empty() || strcasecmp(text_.c_str(), "False") == 0) return false;
+    if (sameIgnoringAsciiCase(text_, "True")) return true;
+    if (text_.empty() || sameIgnoringAsciiCase(text_, "False")) return false;
     char* end = nullptr;
     const double value = std::strtod(text_.c_str(), &end);
     return end != text_.c_str() && value != 0;

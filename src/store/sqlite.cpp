@@ -1,10 +1,12 @@
 #include "store/sqlite.h"
 
 #include <sqlite3.h>
-#include <strings.h>
 
 #include <bit>
 #include <cstring>
+
+#include "platform/utf8_path.h"
+#include "store/ascii_case.h"
 
 namespace plenvo::store {
 namespace {
@@ -149,19 +151,17 @@ int Statement::columnIndex(std::string_view name) const {
     const int n = sqlite3_column_count(stmt_);
     for (int i = 0; i < n; ++i) {
         const char* col = sqlite3_column_name(stmt_, i);
-        if (col && std::string_view(col).size() == name.size() &&
-            strncasecmp(col, name.data(), name.size()) == 0)
-            return i;
+        if (col && sameIgnoringAsciiCase(col, name)) return i;
     }
     return -1;
 }
 
 Connection Connection::open(const std::filesystem::path& path, int busyTimeoutMs) {
     sqlite3* db = nullptr;
-    const int rc =
-        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int rc = sqlite3_open_v2(platform::utf8Of(path).c_str(), &db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     Connection connection(db);
-    if (rc != SQLITE_OK) fail(db, "open " + path.string());
+    if (rc != SQLITE_OK) fail(db, "open " + platform::utf8Of(path));
     sqlite3_busy_timeout(db, busyTimeoutMs);
     // A file that is not a database is found out here rather than mid-routine.
     connection.exec("SELECT count(*) FROM sqlite_master");
@@ -170,10 +170,10 @@ Connection Connection::open(const std::filesystem::path& path, int busyTimeoutMs
 
 Connection Connection::create(const std::filesystem::path& path) {
     sqlite3* db = nullptr;
-    const int rc =
-        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int rc = sqlite3_open_v2(platform::utf8Of(path).c_str(), &db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     Connection connection(db);
-    if (rc != SQLITE_OK) fail(db, "create " + path.string());
+    if (rc != SQLITE_OK) fail(db, "create " + platform::utf8Of(path));
     return connection;
 }
 

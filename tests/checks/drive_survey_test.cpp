@@ -3,6 +3,7 @@
 #include <map>
 
 #include "check_fixture.h"
+#include "platform/utf8_path.h"
 
 namespace plenvo::test {
 namespace {
@@ -10,33 +11,30 @@ namespace {
 using platform::DriveValues;
 using platform::LocalTime;
 
-// SRV01 is a Windows server whose share Backup is mounted here; this machine
-// shares the folder data as "Data". Drive values come from the test.
+// SRV01 is a Windows server with the share Backup; this machine shares the
+// folder data as "Data". Drive values come from the test, by share path.
 class DriveSurvey : public CheckFixture {
   protected:
     DriveSurvey() {
-        std::filesystem::create_directories(mounted());
         std::filesystem::create_directories(local());
         probes.shares = [this](const std::string& server) -> std::vector<platform::ShareEntry> {
             ++asked[platform::lowerCase(server)];
             if (platform::lowerCase(server) == "srv01")
                 return {{"ADMIN$", "C:\\Windows"}, {"Backup", "D:\\Backups"}, {"Other", "E:\\"}};
-            if (server == "localhost") return {{"Data", local().string()}};
+            if (server == "localhost") return {{"Data", platform::utf8Of(local())}};
             return {};
         };
-        probes.mounts = [this] {
-            return std::vector<platform::MountEntry>{{"/dev/sda1", dir.path(), "ext4"},
-                                                     {"//SRV01/backup", mounted(), "cifs"}};
-        };
-        probes.drive = [this](const std::filesystem::path& folder,
-                              const std::vector<platform::MountEntry>&) {
-            const auto it = drives.find(folder);
+        probes.drive = [this](const std::string& sharePath) {
+            const auto it = drives.find(platform::lowerCase(sharePath));
             return it == drives.end() ? std::nullopt : std::optional<DriveValues>(it->second);
         };
-        drives[mounted()] = drive(1000, 140);
+        drives[kBackup] = drive(1000, 140);
     }
 
-    std::filesystem::path mounted() const { return dir.path() / "mnt"; }
+    // Share paths in lower case.
+    static constexpr const char* kBackup = "\\\\srv01\\backup";
+    static constexpr const char* kData = "\\\\localhost\\data";
+
     std::filesystem::path local() const { return dir.path() / "data"; }
     static DriveValues drive(double total, double free) {
         return {"NTFS", total, free, 3, "DATA", -1967333648};
@@ -78,14 +76,14 @@ class DriveSurvey : public CheckFixture {
     }
 
     intake::SurveyProbes probes;
-    std::map<std::filesystem::path, DriveValues> drives;
+    std::map<std::string, DriveValues> drives;
     std::map<std::string, int> asked;
 };
 
 TEST_F(DriveSurvey, RowsOfOneShareShareOneSurveyedRow) {
     const auto pc1 = addUser("pc1", "\\\\SRV01\\Backup\\PC01", "");
     addUser("pc2", "\\\\srv01\\Backup\\PC02\\", "");
-    drives[local()] = drive(4000, 1000);
+    drives[kData] = drive(4000, 1000);
     addUser("pc3", "\\\\localhost\\data\\PC03", "");
 
     survey();
@@ -104,9 +102,12 @@ TEST_F(DriveSurvey, RowsOfOneShareShareOneSurveyedRow) {
     EXPECT_EQ(field(share, "SerialNumber"), "-1967333648");
     EXPECT_EQ(field(share, "UsageVate"), "86");
     EXPECT_EQ(field(share, "UPDT"), "2009-10-08 00:01:00");
-    // A Linux folder names the mount point that holds it as its drive.
-    EXPECT_EQ(field("\\\\localhost\\data", "Drv"), dir.path().string());
-    EXPECT_EQ(field("\\\\localhost\\data", "LocalPath"), local().string() + "/");
+    // A folder of this machine names the drive that holds it.
+    const std::string localPath = platform::utf8Of(local()) + "/";
+    EXPECT_EQ(field("\\\\localhost\\data", "LocalPath"), localPath);
+    const std::string drv = field("\\\\localhost\\data", "Drv");
+    EXPECT_FALSE(drv.empty());
+    EXPECT_TRUE(localPath.starts_with(drv)) << drv;
     EXPECT_EQ(field("\\\\localhost\\data", "UsageVate"), "75");
     // A share first seen decides on the rate just read.
     EXPECT_EQ(erNo(pc1), "07");
@@ -139,7 +140,7 @@ TEST_F(DriveSurvey, FullDriveCodeGoesByTheStoredRate) {
     survey();
     EXPECT_EQ(erNo(user), "03,07");
 
-    drives[mounted()] = drive(1000, 150);  // 85 %
+    drives[kBackup] = drive(1000, 150);  // 85 %
     later(11);
     survey();
     EXPECT_EQ(erNo(user), "03,07");
@@ -151,9 +152,9 @@ TEST_F(DriveSurvey, FullDriveCodeGoesByTheStoredRate) {
 
 TEST_F(DriveSurvey, UnreadableOrEmptyDrivesKeepTheirOwnValues) {
     addShareRow("\\\\SRV01\\Backup", 90, {2009, 10, 7, 0, 0, 0});
-    drives[mounted()] = drive(0, 0);
+    drives[kBackup] = drive(0, 0);
     addUser("a", "\\\\SRV01\\Backup\\PC01", "");
-    // Other is listed by SRV01 but not mounted here: its drive cannot be read.
+    // Other is listed by SRV01 but its drive cannot be read.
     const auto unreachable = addUser("b", "\\\\SRV01\\Other\\PC02", "07");
 
     survey();
@@ -191,9 +192,9 @@ TEST_F(DriveSurvey, DestinationsWithoutAShareArePassedOver) {
 
 TEST_F(DriveSurvey, ApostrophesAreValuesLikeAnyOther) {
     probes.shares = [this](const std::string&) -> std::vector<platform::ShareEntry> {
-        return {{"Dave's", local().string()}};
+        return {{"Dave's", platform::utf8Of(local())}};
     };
-    drives[local()] = drive(1000, 900);
+    drives["\\\\localhost\\dave's"] = drive(1000, 900);
     addUser("a", "\\\\localhost\\Dave's\\PC01", "");
     survey();
     survey();

@@ -9,6 +9,7 @@
 #include "app/path_routines.h"
 #include "app/share_path.h"
 #include "fuzz_support.h"
+#include "platform/drive_values_linux.h"
 #include "platform/unc_path.h"
 
 using namespace plenvo;
@@ -85,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (platform::lowerCase(server) == "silent") return std::nullopt;
             return shares;
         },
-        [&] { return mounts; });
+        platform::localDrivesOf(mounts));
 
     std::string sharePath = path;
     try {

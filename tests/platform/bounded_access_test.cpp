@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "platform/drive_values_linux.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {
@@ -16,7 +17,8 @@ TEST(BoundedFileAccess, ASilentNetworkMountIsWaitedForOnceAndThenPassedOver) {
     std::filesystem::create_directories(dir.path() / "net" / "PC01");
     std::filesystem::create_directories(dir.path() / "local");
     BoundedFileAccess access(
-        {{"/dev/vda", "/", "ext4"}, {"//srv/share", dir.path() / "net", "cifs"}}, 200ms);
+        localDrivesOf({{"/dev/vda", "/", "ext4"}, {"//srv/share", dir.path() / "net", "cifs"}}),
+        200ms);
 
     // Local folders are asked directly.
     EXPECT_TRUE(access.folderExists(dir.path() / "local"));

@@ -10,14 +10,6 @@ TEST(WorkingFolder, CutsAfterTempOrKeepsTheWholeValue) {
               "C:\\Users\\ab\\AppData\\Local\\Temp");
     EXPECT_EQ(workingFolderFromTemp(std::string("/var/tmp")), "/var/tmp");
     EXPECT_EQ(workingFolderFromTemp(std::string("/x/temp/y")), "/x/temp/y");  // exact case only
-    EXPECT_EQ(workingFolderFromTemp(std::nullopt), "/tmp");
-}
-
-TEST(ComputerName, PrefersTheVariableThenTheHostName) {
-    ::setenv("COMPUTERNAME", "SRV01", 1);
-    EXPECT_EQ(computerName(), "SRV01");
-    ::unsetenv("COMPUTERNAME");
-    EXPECT_FALSE(computerName().empty());
 }
 
 }  // namespace

@@ -93,11 +93,11 @@ TEST_F(Database, MonitoringFlagFollowsTheFirstSettingRow) {
     RemFlgGet(base, flag);
     EXPECT_FALSE(flag.isOn());
 
-    for (const char* on : {"True", "true", "-1", "1"}) {
+    for (const char* on : {"True", "true", "TRUE", "tRuE", "-1", "1"}) {
         flag.set(on);
         EXPECT_TRUE(flag.isOn()) << on;
     }
-    for (const char* off : {"False", "0", "", "no"}) {
+    for (const char* off : {"False", "FALSE", "0", "", "no", "Truer", "Tru"}) {
         flag.set(off);
         EXPECT_FALSE(flag.isOn()) << off;
     }

@@ -1,17 +1,34 @@
 #include "support/temp_dir.h"
 
-#include <cstdlib>
+#include <chrono>
+#include <cstdio>
 #include <fstream>
+#include <random>
 #include <sstream>
+#include <stdexcept>
 
 #include "platform/text_file.h"
 
 namespace plenvo::test {
 
+// mkdtemp() is not to be had everywhere: a random name, and another one
+// while the name is taken.
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "plenvo-test-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    std::mt19937_64 random(
+        std::random_device{}() ^
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, "plenvo-test-%012llx",
+                      static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+        const auto path = std::filesystem::temp_directory_path() / name;
+        if (std::filesystem::create_directory(path)) {
+            std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+            path_ = path;
+            return;
+        }
+    }
+    throw std::runtime_error("no temporary folder could be made");
 }
 
 TempDir::~TempDir() {

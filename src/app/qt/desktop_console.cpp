@@ -62,7 +62,7 @@ int runTrayConsole(const std::filesystem::path& base, const std::string& version
     shown = &tray;
     tray.show();
 
-    quitOnTerminationSignals();
+    const auto stopRequests = quitOnStopRequest();
     management.startUp(collectStartupValues(version));
     const int rc = QApplication::exec();
     tray.hide();

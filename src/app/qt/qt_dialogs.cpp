@@ -9,6 +9,7 @@
 
 #include "platform/file_system.h"
 #include "platform/unc_path.h"
+#include "platform/utf8_path.h"
 
 namespace plenvo::app {
 namespace {
@@ -54,7 +55,8 @@ std::optional<std::string> QtDialogs::browseForFolder(const std::string& title,
                                                       const std::string& root) {
     QString start;
     const auto local = root.empty() ? std::nullopt : platform::localPathOf(root);
-    if (local && platform::folderExists(*local)) start = QString::fromStdString(local->string());
+    if (local && platform::folderExists(*local))
+        start = QString::fromStdString(platform::utf8Of(*local));
     const QString chosen = QFileDialog::getExistingDirectory(QApplication::activeModalWidget(),
                                                              QString::fromStdString(title), start,
                                                              QFileDialog::ShowDirsOnly);

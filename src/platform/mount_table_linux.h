@@ -6,6 +6,8 @@
 
 namespace plenvo::platform {
 
+// The drives of a Linux machine are its mounted file systems.
+
 // One line of the mount table.
 struct MountEntry {
     std::string source;  // "/dev/sda1", "//server/share"
