@@ -31,7 +31,7 @@ test: build
 
 $(WIN_BUILD)/build.ninja: CMakeLists.txt cmake/mingw-w64.cmake
 	cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-	    -DCMAKE_BUILD_TYPE=Release
+	    -DCMAKE_BUILD_TYPE=Release -DPLENVO_LINUX_PROGRAM=$(CURDIR)/$(BUILD)/bin/PlenvoBackupMng
 
 windows: deps $(WIN_BUILD)/build.ninja
 	cmake --build $(WIN_BUILD) -j $(JOBS)

@@ -1,7 +1,8 @@
 ; The Windows installer: makensis -DPROGRAM=PlenvoBackupMng.exe -DVERSION=1.0.4 -DOUTFILE=Setup.exe
 ; The program lays out its own installation (--install); the uninstaller takes
 ; away what the installer brought and keeps the database and the share.
-Unicode true
+; A 64-bit installer for a 64-bit program (and for Wine prefixes without 32-bit support).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 

@@ -1,8 +1,8 @@
 #include "app/installation.h"
 
-#include <QDirIterator>
-#include <QFile>
+#include <fstream>
 
+#include "app/embedded_files.h"
 #include "platform/environment.h"
 #include "platform/utf8_path.h"
 #include "store/mng_database.h"
@@ -10,25 +10,35 @@
 namespace plenvo::app {
 namespace {
 
-bool writeResource(const QString& resource, const std::filesystem::path& target) {
-    QFile in(resource);
-    if (!in.open(QIODevice::ReadOnly)) return false;
-    QFile out(QString::fromStdString(platform::utf8Of(target)));
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    return out.write(in.readAll()) >= 0;
+namespace fs = std::filesystem;
+
+bool writeFile(const fs::path& target, std::string_view bytes) {
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return !out.fail();
+}
+
+// Where a built-in file goes: the page images beside the pages, the help file in HELP.
+fs::path placeOf(const fs::path& folder, std::string_view name) {
+    constexpr std::string_view kImages = "img/", kHelp = "help/";
+    if (name.starts_with(kImages))
+        return folder / "HTM" / "img" / platform::pathFromUtf8(name.substr(kImages.size()));
+    if (name.starts_with(kHelp))
+        return folder / "HELP" / platform::pathFromUtf8(name.substr(kHelp.size()));
+    return folder / platform::pathFromUtf8(name);
 }
 
 }  // namespace
 
-bool installTo(const std::filesystem::path& folder, void (*say)(const std::string&)) {
-    namespace fs = std::filesystem;
+bool installTo(const fs::path& folder, void (*say)(const std::string&)) {
     bool ok = true;
     std::error_code ec;
     fs::create_directories(folder / "HTM" / "img", ec);
     fs::create_directories(folder / "HELP", ec);
 
     const fs::path self = platform::executablePath();
-    const fs::path program = folder / "PlenvoBackupMng";
+    const fs::path program = folder / self.filename();
     if (!fs::exists(program) || !fs::equivalent(self, program, ec)) {
         fs::copy_file(self, program, fs::copy_options::overwrite_existing, ec);
         if (ec) {
@@ -45,14 +55,13 @@ bool installTo(const std::filesystem::path& folder, void (*say)(const std::strin
         ok = false;
     }
 
-    QDirIterator images(":/install/img");
-    while (images.hasNext()) {
-        const QString resource = images.next();
-        ok &= writeResource(resource, folder / "HTM" / "img" /
-                                          platform::pathFromUtf8(images.fileName().toStdString()));
+    for (const EmbeddedFile& file : embeddedFiles()) {
+        const fs::path target = placeOf(folder, file.name);
+        if (!writeFile(target, file.bytes)) {
+            say("could not write " + platform::utf8Of(target));
+            ok = false;
+        }
     }
-    ok &= writeResource(":/install/help/Plenvo Backup Manager Help.html",
-                        folder / "HELP" / "Plenvo Backup Manager Help.html");
     say("installed in " + platform::utf8Of(folder));
     return ok;
 }

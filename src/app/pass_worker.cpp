@@ -1,5 +1,8 @@
 #include "app/pass_worker.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace plenvo::app {
 
 PassWorker::PassWorker() : thread_([this](std::stop_token stop) { run(stop); }) {}
@@ -65,6 +68,16 @@ void PassWorker::run(const std::stop_token& stop) {
         busy_ = false;
         rested_.notify_all();
     }
+}
+
+void endPasses(PassWorker& worker, std::stop_source& ending, const platform::RunContext& ctx,
+               int exitCode) {
+    ending.request_stop();
+    if (worker.finish(std::chrono::seconds(1))) return;
+    // A write in progress ends first: nothing is left half-written.
+    const std::lock_guard turn(ctx.writeTurns);
+    std::fflush(nullptr);
+    std::_Exit(exitCode);
 }
 
 }  // namespace plenvo::app

@@ -5,7 +5,10 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <stop_token>
 #include <thread>
+
+#include "platform/run_context.h"
 
 namespace plenvo::app {
 
@@ -38,5 +41,11 @@ class PassWorker {
     bool busy_ = false;
     std::jthread thread_;  // last: starts once the members above exist
 };
+
+// Ends the console's passes when it ends: the pass at hand stops after its
+// current file or row. One still waiting on a silent server after a second is
+// left behind, once nothing is being written, by ending the process at once.
+void endPasses(PassWorker& worker, std::stop_source& ending, const platform::RunContext& ctx,
+               int exitCode);
 
 }  // namespace plenvo::app

@@ -28,8 +28,7 @@ int PlainLoop::run(ManageMent& management) {
             {"Timer2", &ManageMent::Timer2},
             {"Timer3", &ManageMent::Timer3}};
         for (const auto& [name, timer] : timers)
-            platform::guarded(management.context().failures, name,
-                              [&] { (management.*timer)(); });
+            platform::guarded(management.context().failures, name, [&] { (management.*timer)(); });
     });
 }
 

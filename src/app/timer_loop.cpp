@@ -63,16 +63,6 @@ WorkPlaces workPlacesOn(PassWorker& worker) {
                 }};
 }
 
-void endPasses(PassWorker& worker, std::stop_source& ending, const platform::RunContext& ctx,
-               int exitCode) {
-    ending.request_stop();
-    if (worker.finish(std::chrono::seconds(1))) return;
-    // A write in progress ends first: nothing is left half-written.
-    const std::lock_guard turn(ctx.writeTurns);
-    std::fflush(nullptr);
-    std::_Exit(exitCode);
-}
-
 platform::StopRequestWatch quitOnStopRequest() {
     // Told on the watch's own thread: the quit is queued onto the Qt loop.
     return platform::StopRequestWatch([] {

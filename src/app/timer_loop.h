@@ -31,12 +31,6 @@ class TimerLoop {
 // The passes on `worker`, the prompts back on the running Qt event loop.
 WorkPlaces workPlacesOn(PassWorker& worker);
 
-// Ends the console's passes when it ends: the pass at hand stops after its
-// current file or row. One still waiting on a silent server after a second is
-// left behind, once nothing is being written, by ending the process at once.
-void endPasses(PassWorker& worker, std::stop_source& ending, const platform::RunContext& ctx,
-               int exitCode);
-
 // Quits the running Qt application when the system asks the console to end,
 // for as long as the watch it gives lives; a request before the loop runs
 // ends it as soon as it does.
