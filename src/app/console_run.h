@@ -1,7 +1,13 @@
 #pragma once
 
 #include <filesystem>
+#include <stop_token>
 #include <string>
+
+#include "app/icon_animation.h"
+#include "platform/clock.h"
+#include "platform/failure_log.h"
+#include "platform/run_context.h"
 
 namespace plenvo::app {
 
@@ -13,6 +19,18 @@ struct ConsoleRun {
     bool headless = false;  // no tray icon even where there is a desktop
     int argc = 0;
     char** argv = nullptr;
+};
+
+// What a headless run holds for its whole life: failures go to standard error.
+struct HeadlessRun {
+    // Says on standard error that the console runs without a tray icon.
+    explicit HeadlessRun(const ConsoleRun& run);
+
+    platform::SystemClock clock;
+    platform::StderrFailureLog failures;
+    std::stop_source ending;
+    const platform::RunContext ctx;
+    IconAnimation animation;
 };
 
 // Runs the console with its tray icon where the desktop has a notification

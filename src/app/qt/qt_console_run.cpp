@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QCoreApplication>
-#include <iostream>
 
 #include "app/console_run.h"
 #include "app/management.h"
@@ -8,29 +7,22 @@
 #include "app/startup.h"
 #include "app/timer_loop.h"
 #include "platform/desktop_session.h"
-#include "platform/utf8_path.h"
 
 namespace plenvo::app {
 namespace {
 
 // Without a notification area: the timers run on whatever Qt application there is.
 int runHeadless(const ConsoleRun& run) {
-    platform::SystemClock clock;
-    platform::StderrFailureLog failures;
-    std::stop_source ending;
-    const platform::RunContext ctx{platform::BaseFolder(run.base), clock, failures,
-                                   ending.get_token()};
-    IconAnimation animation(run.version);
-    std::cerr << "PlenvoBackupMng: running headless (no tray icon) for "
-              << platform::utf8Of(run.base) << "\n";
+    HeadlessRun headless(run);
+    const platform::RunContext& ctx = headless.ctx;
     // A stop request during the start-up ends the console as soon as the loop runs.
     const auto stopRequests = quitOnStopRequest();
     PassWorker worker;
-    ManageMent management(ctx, animation, nullptr, nullptr, workPlacesOn(worker));
+    ManageMent management(ctx, headless.animation, nullptr, nullptr, workPlacesOn(worker));
     management.startUp(collectStartupValues(run.version));
     TimerLoop timers(management, run.tickMs);
     const int rc = QCoreApplication::exec();
-    endPasses(worker, ending, ctx, rc);
+    endPasses(worker, headless.ending, ctx, rc);
     return rc;
 }
 
