@@ -1,0 +1,12 @@
+#include "platform/clock.h"
+#include "platform/win32_win.h"
+
+namespace plenvo::platform {
+
+LocalTime SystemClock::now() const {
+    SYSTEMTIME t{};
+    ::GetLocalTime(&t);
+    return LocalTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+}  // namespace plenvo::platform
