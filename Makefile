@@ -25,8 +25,9 @@ $(BUILD)/build.ninja: CMakeLists.txt
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build
+test: build windows-installer
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS)
 	FUZZ_SECONDS=5 FUZZ_CORPUS=seeds JOBS=$(JOBS) scripts/fuzz $(FUZZ_BUILD)
 
 $(WIN_BUILD)/build.ninja: CMakeLists.txt cmake/mingw-w64.cmake

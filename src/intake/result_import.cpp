@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "intake/error_codes.h"
@@ -40,6 +41,23 @@ std::string columnList() {
 
 constexpr int kWrittenColumns =
     static_cast<int>(kResultKeyCount) + 1;  // 49 report fields, FileNM, ErNo, UPDT
+
+// A read transaction: one view of the database until it ends.
+class Reading {
+  public:
+    explicit Reading(Connection& db) : db_(db) { db_.exec("BEGIN"); }
+    ~Reading() {
+        try {
+            db_.exec("COMMIT");
+        } catch (...) {
+        }
+    }
+    Reading(const Reading&) = delete;
+    Reading& operator=(const Reading&) = delete;
+
+  private:
+    Connection& db_;
+};
 
 class RowWriter {
   public:
@@ -247,8 +265,9 @@ std::int64_t nowNs() {
 
 // A result file is taken in anew when its stamp changed, or when its row was
 // last written by another file or by anybody else (which SQLite's
-// data_version of the kept connection tells). Otherwise taking it in again
-// would write nothing: the import's writes are the same when repeated.
+// data_version tells within a pass, and the file's change counter from one
+// pass to the next). Otherwise taking it in again would write nothing: the
+// import's writes are the same when repeated.
 struct ImportMemory::Kept final : platform::FileTimes {
     // What meeting a file last gave.
     struct Met {
@@ -271,6 +290,8 @@ struct ImportMemory::Kept final : platform::FileTimes {
     std::optional<RowWriter> writer;
     std::optional<Statement> dataVersion;
     std::optional<std::int64_t> seenVersion;
+    // The file's change counter when the last pass let go of it.
+    std::optional<std::uint32_t> leftAt;
 
     std::filesystem::path folder;
     std::string prefix;  // the folder with a separator after it, as FileNM holds it
@@ -313,21 +334,41 @@ struct ImportMemory::Kept final : platform::FileTimes {
         }
     }
 
-    // The connection of the last pass while Mng.mdb is still the file it
-    // opened, else a new one, and nothing trusted.
+    // A connection for this pass alone: one held from pass to pass would keep
+    // anybody else from deleting or replacing Mng.mdb on Windows. Trust stays
+    // while it is the file the last pass let go of, unchanged since.
     Connection& connection(const platform::RunContext& ctx) {
         const auto path = store::mngPath(ctx.base);
         const auto stamp = platform::plainFileStamp(path);
-        if (db && stamp && stamp->file == dbFile && path == dbPath) return *db;
-        forget();
+        const bool sameFile = stamp && stamp->file == dbFile && path == dbPath;
+        const auto left = std::exchange(leftAt, std::nullopt);
+        close();
+        db.emplace(store::openMng(ctx.base));
+        dbPath = path;
+        dbFile = stamp ? stamp->file : 0;
+        const auto now = look(true);
+        if (!sameFile || !left || now != left) forget();
+        return *db;
+    }
+
+    // Within one read, so that nobody commits in between: a look for others,
+    // and the change counter as of then.
+    std::optional<std::uint32_t> look(bool first = false) {
+        try {
+            const Reading reading(*db);
+            lookForOthers(first);
+            return db->changeCounter();
+        } catch (const std::exception&) {
+            forget();
+            return std::nullopt;
+        }
+    }
+
+    void close() {
         writer.reset();
         dataVersion.reset();
         seenVersion.reset();
         db.reset();
-        db.emplace(store::openMng(ctx.base));
-        dbPath = path;
-        dbFile = stamp ? stamp->file : 0;
-        return *db;
     }
 
     RowWriter& rowWriter() {
@@ -335,15 +376,16 @@ struct ImportMemory::Kept final : platform::FileTimes {
         return *writer;
     }
 
-    // Anybody else's commit since the last look voids every trust.
-    void lookForOthers() {
+    // Anybody else's commit since the last look voids every trust; the first
+    // look of a connection only marks where it starts.
+    void lookForOthers(bool first = false) {
         try {
             if (!dataVersion) dataVersion.emplace(db->prepare("PRAGMA data_version"));
             dataVersion->reset();
             if (!dataVersion->step()) throw store::DbError("no data_version");
             const std::int64_t version = *dataVersion->integer(0);
             dataVersion->reset();
-            if (seenVersion != version) forget();
+            if (!first && seenVersion != version) forget();
             seenVersion = version;
         } catch (const std::exception&) {
             forget();
@@ -390,6 +432,8 @@ struct ImportMemory::Kept final : platform::FileTimes {
 
     void endPass() {
         std::erase_if(files, [&](const auto& entry) { return entry.second.pass != pass; });
+        if (db) leftAt = look();
+        close();
     }
 
     // platform::FileTimes
@@ -418,6 +462,13 @@ void importPass(const platform::RunContext& ctx, WorkAnimation& animation, Impor
     const auto folder = ctx.base.at("\\OrvShare\\RST");
     ImportMemory::Kept* kept = memory ? &memory->kept() : nullptr;
     if (kept) kept->startPass(folder);
+    // However the pass ends, it lets go of Mng.mdb.
+    struct LetGo {
+        ImportMemory::Kept* kept;
+        ~LetGo() {
+            if (kept) kept->close();
+        }
+    } const letGo{kept};
 
     std::optional<Connection> ownDb;
     Connection* db = nullptr;

@@ -1,6 +1,7 @@
 #include "platform/base_folder.h"
 
 #include <algorithm>
+#include <optional>
 #include <system_error>
 
 #include "platform/utf8_path.h"
@@ -26,15 +27,18 @@ std::string lowered(std::string text) {
 
 BaseFolder::BaseFolder(std::filesystem::path root) : root_(std::move(root)) {}
 
+// From the listing alone: where the file system ignores letter case (Windows)
+// any spelling "exists", and only the listing tells the one on disk.
 std::string existingSpelling(const std::filesystem::path& folder, const std::string& name) {
     std::error_code ec;
-    if (std::filesystem::exists(folder / pathFromUtf8(name), ec)) return name;
+    std::optional<std::string> other;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
          it.increment(ec)) {
-        const std::string entry = utf8Of(it->path().filename());
-        if (sameIgnoringCase(entry, name)) return entry;
+        std::string entry = utf8Of(it->path().filename());
+        if (entry == name) return name;
+        if (!other && sameIgnoringCase(entry, name)) other = std::move(entry);
     }
-    return name;
+    return other.value_or(name);
 }
 
 std::string FolderSpellings::of(const std::filesystem::path& folder, const std::string& name) {

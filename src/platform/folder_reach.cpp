@@ -41,7 +41,12 @@ std::optional<std::invoke_result_t<Work>> FolderReach::nearby(const std::string&
     // A network drive of another server, or on Windows its UNC name itself.
     const std::string server = serverKeyOf(path);
     const bool other = !server.empty() && !lookup_.isThisMachine(server);
-    if (other && lookup_.isSilent(server)) return std::nullopt;
+    if (other) {
+        // Asking for its shares signs in to the server, once a pass; on Windows
+        // the folder calls then go as that user too.
+        if (lookup_.signIn().usable()) lookup_.sharesOf(server);
+        if (lookup_.isSilent(server)) return std::nullopt;
+    }
     auto result = local_.run(local, std::move(work));
     if (!result && other) lookup_.markSilent(server);
     return result;
@@ -61,8 +66,9 @@ bool FolderReach::folderExists(const std::string& path) {
 std::optional<DriveValues> FolderReach::driveValues(const std::string& path) {
     if (const auto folder = localPathOf(path, lookup_))
         return nearby(path, *folder,
-                      [folder = *folder,
-                       drives = lookup_.drives()] { return driveValuesOf(folder, drives); })
+                      [folder = *folder, drives = lookup_.drives()] {
+                          return driveValuesOf(folder, drives);
+                      })
             .value_or(std::nullopt);
     const std::string server = remoteServerOf(path);
     if (server.empty()) return std::nullopt;

@@ -72,4 +72,16 @@ bool ShareLookup::isSilent(const std::string& server) const {
     return silent_.count(keyOf(server)) > 0;
 }
 
+std::optional<std::vector<ShareEntry>> enumerateSharesOrSilence(const std::string& server) {
+    return enumerateSharesOrSilence(server, NetworkSignIn{});
+}
+
+std::vector<ShareEntry> enumerateShares(const std::string& server, const NetworkSignIn& signIn) {
+    return enumerateSharesOrSilence(server, signIn).value_or(std::vector<ShareEntry>{});
+}
+
+std::vector<ShareEntry> enumerateShares(const std::string& server) {
+    return enumerateShares(server, NetworkSignIn{});
+}
+
 }  // namespace plenvo::platform

@@ -30,10 +30,11 @@ std::string lowerCase(std::string text);
 bool isThisMachine(const std::string& server);
 
 // Every share of the server with its folder, in the server's order. This
-// machine's come from Samba's own lists; another server is asked over the
-// network within a few seconds, signed in as `signIn` says (without a user:
-// the console user's Kerberos ticket, else anonymous). Empty when the server
-// cannot be asked.
+// machine's come from its own lists (Samba's on Linux); another server is
+// asked over the network within a few seconds, signed in as `signIn` says
+// (without a user: the console user's own account or Kerberos ticket, else
+// anonymous). A server that tells its share folders to administrators only
+// gives the names alone. Empty when the server cannot be asked.
 std::vector<ShareEntry> enumerateShares(const std::string& server);
 std::vector<ShareEntry> enumerateShares(const std::string& server, const NetworkSignIn& signIn);
 // The same, nullopt when the server did not answer at all.

@@ -68,16 +68,4 @@ std::optional<std::vector<ShareEntry>> enumerateSharesOrSilence(const std::strin
     return remoteShares(server, signIn);
 }
 
-std::optional<std::vector<ShareEntry>> enumerateSharesOrSilence(const std::string& server) {
-    return enumerateSharesOrSilence(server, NetworkSignIn{});
-}
-
-std::vector<ShareEntry> enumerateShares(const std::string& server, const NetworkSignIn& signIn) {
-    return enumerateSharesOrSilence(server, signIn).value_or(std::vector<ShareEntry>{});
-}
-
-std::vector<ShareEntry> enumerateShares(const std::string& server) {
-    return enumerateShares(server, NetworkSignIn{});
-}
-
 }  // namespace plenvo::platform

@@ -2,44 +2,16 @@
 
 #include "platform/base_folder.h"
 #include "platform/drive_values_linux.h"
+#include "platform/unc_parts.h"
 #include "platform/unc_path.h"
 #include "platform/utf8_path.h"
 
 namespace plenvo::platform {
 namespace {
 
-bool isSeparator(char c) {
-    return c == '\\' || c == '/';
-}
-
-// The components of a UNC path after its leading pair of separators.
-std::vector<std::string> componentsOf(const std::string& unc) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (size_t i = 2; i <= unc.size(); ++i) {
-        if (i == unc.size() || isSeparator(unc[i])) {
-            parts.push_back(part);
-            part.clear();
-        } else {
-            part += unc[i];
-        }
-    }
-    return parts;
-}
-
-// The rest of the path below the share's folder; nullopt when it climbs out.
-// Samba serves this machine's folders whatever the letter case a client asks
-// for, so there `spellings` finds a name that differs only in case.
-std::optional<std::filesystem::path> below(std::filesystem::path folder,
-                                           const std::vector<std::string>& parts,
-                                           FolderSpellings* spellings = nullptr) {
-    for (size_t i = 2; i < parts.size(); ++i) {
-        if (parts[i].empty() || parts[i] == ".") continue;
-        if (parts[i] == "..") return std::nullopt;
-        folder /= pathFromUtf8(spellings ? spellings->of(folder, parts[i]) : parts[i]);
-    }
-    return folder;
-}
+using unc::below;
+using unc::componentsOf;
+using unc::isSeparator;
 
 std::string cifsSource(const std::string& source) {
     std::string s = source;

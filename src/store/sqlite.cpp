@@ -206,6 +206,22 @@ bool Connection::inTransaction() const {
     return sqlite3_get_autocommit(db_) == 0;
 }
 
+std::optional<std::uint32_t> Connection::changeCounter() {
+    {
+        Statement mode = prepare("PRAGMA journal_mode");
+        if (!mode.step() || sameIgnoringAsciiCase(mode.view(0), "wal")) return std::nullopt;
+    }
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+        !file->pMethods)
+        return std::nullopt;
+    // Big-endian at offset 24 of the header.
+    unsigned char bytes[4] = {};
+    if (file->pMethods->xRead(file, bytes, sizeof bytes, 24) != SQLITE_OK) return std::nullopt;
+    return std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 |
+           std::uint32_t{bytes[2]} << 8 | bytes[3];
+}
+
 Transaction::Transaction(Connection& db) : db_(db) {
     db_.exec("BEGIN IMMEDIATE");
 }

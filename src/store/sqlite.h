@@ -85,6 +85,10 @@ class Connection {
     std::int64_t lastInsertRowid() const;
     // False also when SQLite rolled a transaction back on its own (a full disk).
     bool inTransaction() const;
+    // The file's change counter, which every commit by anybody moves on. Read
+    // inside a transaction that has read, so that nobody commits meanwhile.
+    // nullopt where the file does not tell: in WAL mode commits leave it alone.
+    std::optional<std::uint32_t> changeCounter();
 
   private:
     explicit Connection(sqlite3* db) : db_(db) {}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/dos_attributes.h"
+#include "platform/startup_entry.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
@@ -38,6 +39,8 @@ class Console : public ::testing::Test {
         test::writeCp932Lines(base.path() / "OrvShare" / "RST" / (host + ".txt"),
                               {"ComNM=" + host, "UserID=u1", "UPDT=2009/10/01 9:05:03"});
     }
+    // The start-up entry's file as this system names it.
+    static std::string entryFile() { return platform::startupEntryFileName(kStartupEntryName); }
     long rows() {
         auto db = store::openMng(ctx.base);
         auto st = db.prepare("SELECT count(*) FROM UserLog");
@@ -64,8 +67,7 @@ TEST_F(Console, FirstStartWithoutDatabaseMakesTheTreeAndTheStartupEntryOnly) {
         EXPECT_EQ(*attr, 0x16);
     }
     EXPECT_FALSE(std::filesystem::exists(base.path() / "HTM"));
-    EXPECT_TRUE(
-        std::filesystem::exists(home.path() / "autostart" / "Plenvo Backup Manager.desktop"));
+    EXPECT_TRUE(std::filesystem::exists(home.path() / "autostart" / entryFile()));
     EXPECT_EQ(console.values().serverShareFolder, "\\\\SRV01\\OrvShare$");
     EXPECT_EQ(console.TimCnt1(), "0");
     const auto share = (base.path() / "OrvShare").string();
@@ -76,7 +78,7 @@ TEST_F(Console, FirstStartWithoutDatabaseMakesTheTreeAndTheStartupEntryOnly) {
 TEST_F(Console, AnExistingTreeIsNotCompletedAndAnAllUsersEntryIsEnough) {
     std::filesystem::create_directories(base.path() / "OrvShare");
     std::filesystem::create_directories(home.path() / "xdg-autostart");
-    test::writeBytes(home.path() / "xdg-autostart" / "Plenvo Backup Manager.desktop", "");
+    test::writeBytes(home.path() / "xdg-autostart" / entryFile(), "");
     console.startUp(values);
     EXPECT_FALSE(std::filesystem::exists(base.path() / "OrvShare" / "RST"));
     EXPECT_FALSE(std::filesystem::exists(home.path() / "autostart"));

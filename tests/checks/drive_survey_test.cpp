@@ -103,7 +103,8 @@ TEST_F(DriveSurvey, RowsOfOneShareShareOneSurveyedRow) {
     EXPECT_EQ(field(share, "UsageVate"), "86");
     EXPECT_EQ(field(share, "UPDT"), "2009-10-08 00:01:00");
     // A folder of this machine names the drive that holds it.
-    const std::string localPath = platform::utf8Of(local()) + "/";
+    // With the separator of its own system's paths.
+    const std::string localPath = platform::utf8Of(local() / "");
     EXPECT_EQ(field("\\\\localhost\\data", "LocalPath"), localPath);
     const std::string drv = field("\\\\localhost\\data", "Drv");
     EXPECT_FALSE(drv.empty());

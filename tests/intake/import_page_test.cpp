@@ -1,8 +1,6 @@
 // Passes as the console runs them: the import, then the backup list page with
 // the log viewers it remembers and the result file times the import recorded.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/time.h>
 
 #include "intake/result_import.h"
 #include "pages/backup_list_page.h"
@@ -15,16 +13,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void setModified(const fs::path& file, std::time_t when) {
-    const timeval times[2] = {{when, 0}, {when, 0}};
-    ASSERT_EQ(::lutimes(file.c_str(), times), 0);
-}
-
-std::time_t modified(const fs::path& file) {
-    struct stat st {};
-    ::lstat(file.c_str(), &st);
-    return st.st_mtime;
-}
+using test::modifiedAt;
+using test::setModified;
 
 class ConsolePasses : public ::testing::Test {
   protected:
@@ -90,7 +80,7 @@ TEST_F(ConsolePasses, ViewersChangedOrDeletedByOthersAreWrittenAgainAndUnchanged
     report("PC05", "\\\\srv\\bk\\moved");
 
     EXPECT_EQ(pass(), firstPage);
-    EXPECT_EQ(modified(viewer("PC01")), old) << "an unchanged viewer was written";
+    EXPECT_EQ(modifiedAt(viewer("PC01")), old) << "an unchanged viewer was written";
     EXPECT_EQ(test::readBytes(viewer("PC01")), script);
     for (const char* host : {"PC02", "PC03", "PC04"})
         EXPECT_EQ(test::readBytes(viewer(host)).size(), script.size()) << host;
@@ -113,7 +103,7 @@ TEST_F(ConsolePasses, GiveThePagesAndViewersOfPassesWithoutMemory) {
         fs::remove_all(copy);
         fs::copy(rst, copy);
         for (const auto& entry : fs::directory_iterator(rst))
-            setModified(copy / entry.path().filename(), modified(entry.path()));
+            setModified(copy / entry.path().filename(), modifiedAt(entry.path()));
         const std::string remembered = pass();
         MdbUpdt(plain, animation);
         pages::MK_HTML(plain);

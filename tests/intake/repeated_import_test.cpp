@@ -158,5 +158,19 @@ TEST(RepeatedImport, ATurnRolledBackIsTakenInAgainThoughItsFilesStayAsTheyWere) 
     EXPECT_NE(console.rows().find("'v2'"), std::string::npos) << console.rows();
 }
 
+TEST(RepeatedImport, AnOlderMngMdbPutBackBetweenPassesGetsItsRowsAgain) {
+    Console console(true);
+    const fs::path older = console.dir.path() / "older.mdb";
+    fs::copy_file(console.dir.path() / "Mng.mdb", older);
+    test::writeCp932Lines(console.rst / "a.txt", {"ComNM=PC01", "UserID=u", "Status=Run"});
+    console.pass();
+    console.pass();
+    // As an administrator restores a copy while the console runs.
+    fs::rename(older, console.dir.path() / "Mng.mdb");
+    console.pass();
+    EXPECT_NE(console.rows().find("'Run'"), std::string::npos) << console.rows();
+    EXPECT_TRUE(console.failures.lines.empty()) << console.failures.lines.front();
+}
+
 }  // namespace
 }  // namespace plenvo::intake

@@ -1,9 +1,8 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <optional>
 #include <random>
 #include <set>
@@ -39,13 +38,9 @@ std::vector<std::string> versionLines(int host, int version) {
 
 // What a simple agent does: truncate the file and write it anew, a line at a time.
 void rewriteInPlace(const std::filesystem::path& file, const std::vector<std::string>& lines) {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0);
-    for (const auto& line : lines) {
-        const std::string bytes = line + "\r\n";
-        ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    }
-    ::close(fd);
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    ASSERT_TRUE(out.is_open());
+    for (const auto& line : lines) ASSERT_TRUE(out << line << "\r\n" << std::flush);
 }
 
 TEST(ResultImportStorm, EveryRowHoldsOneWholeVersionOfFilesRewrittenInPlace) {

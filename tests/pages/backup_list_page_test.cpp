@@ -1,9 +1,9 @@
 #include "pages/backup_list_page.h"
 
 #include <gtest/gtest.h>
-#include <sys/time.h>
 
 #include "platform/text_file.h"
+#include "platform/utf8_path.h"
 #include "store/date_time.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
@@ -32,9 +32,7 @@ void setModified(const std::filesystem::path& file, const platform::LocalTime& t
     tm.tm_min = t.minute;
     tm.tm_sec = t.second;
     tm.tm_isdst = -1;
-    const std::time_t when = std::mktime(&tm);
-    const timeval times[2] = {{when, 0}, {when, 0}};
-    ::utimes(file.c_str(), times);
+    test::setModified(file, std::mktime(&tm));
 }
 
 class BackupListPage : public ::testing::Test {
@@ -50,7 +48,11 @@ class BackupListPage : public ::testing::Test {
     void addRow(const std::string& host, const std::string& updt,
                 const std::string& extraColumns = "", const std::string& extraValues = "",
                 int minutesAgo = 0) {
-        const auto file = dir.path() / "OrvShare" / "RST" / (host + ".txt");
+        // Characters no file name may hold stand as '_' in the file's name.
+        std::string name = host;
+        for (char& c : name)
+            if (std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos) c = '_';
+        const auto file = dir.path() / "OrvShare" / "RST" / (name + ".txt");
         test::writeBytes(file, "x");
         const int minutes = 12 * 60 - minutesAgo - 1;
         setModified(file, {2009, 10, 8, minutes / 60, minutes % 60, 59});
@@ -58,7 +60,7 @@ class BackupListPage : public ::testing::Test {
         auto st = db.prepare("INSERT INTO UserLog (ComNM, UserID, UserName, FileNM, UPDT, Status" +
                              extraColumns + ") VALUES (?1, 'u1', 'Name', ?2, ?3, 'Run'" +
                              extraValues + ")");
-        st.bind(1, host).bind(2, file.string()).bind(3, updt).run();
+        st.bind(1, host).bind(2, platform::utf8Of(file)).bind(3, updt).run();
     }
 
     std::vector<std::string> page() {

@@ -13,6 +13,7 @@
 
 #include "platform/plain_file.h"
 #include "platform/text_file.h"
+#include "support/held_file_win.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {
@@ -22,24 +23,6 @@ namespace fs = std::filesystem;
 using test::readBytes;
 using test::TempDir;
 using test::writeBytes;
-
-// Another program reading the file the way most do: without FILE_SHARE_DELETE,
-// so that the file cannot be replaced while it is open.
-class HeldOpen {
-  public:
-    explicit HeldOpen(const fs::path& file)
-        : handle_(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr)) {}
-    ~HeldOpen() { release(); }
-    bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
-    void release() {
-        if (held()) ::CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
-
-  private:
-    HANDLE handle_;
-};
 
 size_t entries(const fs::path& folder) {
     return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
@@ -67,7 +50,7 @@ TEST(TextWriter, ReplacesAFileAReaderHoldsOnceTheReaderLetsGo) {
     TempDir dir;
     const fs::path file = dir.path() / "RM";
     writeBytes(file, "old\r\n");
-    HeldOpen reader(file);
+    test::HeldFile reader(file, GENERIC_READ, test::kReadersShare);
     ASSERT_TRUE(reader.held());
     std::jthread letGo([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -85,7 +68,7 @@ TEST(TextWriter, AReplaceThatCannotHappenKeepsBothTextsUntilTheNextWrite) {
     const fs::path file = dir.path() / "RM";
     writeBytes(file, "old\r\n");
     {
-        HeldOpen reader(file);
+        test::HeldFile reader(file, GENERIC_READ, test::kReadersShare);
         ASSERT_TRUE(reader.held());
         TextWriter out(file, TextWriter::Mode::replace);
         out.writeLine("newer");

@@ -1,6 +1,3 @@
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <functional>
@@ -9,8 +6,10 @@
 #include <thread>
 
 #include "installation.h"
+#include "platform/utf8_path.h"
 #include "removable/request_intake.h"
 #include "store/date_time.h"
+#include "support/appending_file.h"
 
 namespace plenvo::removable {
 namespace {
@@ -34,15 +33,12 @@ class AgentStorm : public test::Installation {
         };
         int written = 0;
         while (Steady::now() < until) {
-            const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-            if (fd < 0) break;
+            test::AppendingFile out(file);
+            if (!out.isOpen()) break;
             for (unsigned n = 1 + random() % 2; n > 0; --n) {
                 pause();
-                const std::string text = line(written) + "\r\n";
-                if (::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()))
-                    ++written;
+                if (out.write(line(written) + "\r\n")) ++written;
             }
-            ::close(fd);
         }
         return written;
     }
@@ -56,7 +52,7 @@ class AgentStorm : public test::Installation {
 
     void tick() {
         AddTxtInp(live);
-        RemUseChk(live, dir.path().string());
+        RemUseChk(live, platform::utf8Of(dir.path()));
     }
     bool exchangeFolderEmpty() const { return fs::is_empty(rem()); }
 

@@ -63,6 +63,30 @@ TEST_F(Database, SavepointUndoesOnlyItsOwnWrites) {
     EXPECT_EQ(rows.text(0), "kept");
 }
 
+TEST_F(Database, TheChangeCounterMovesWithEveryCommitOfAnybody) {
+    ASSERT_TRUE(installMngDatabase(mngPath(base)));
+    Connection mine = openMng(base), other = openMng(base);
+    const auto counter = [&] {
+        mine.exec("BEGIN");
+        mine.prepare("SELECT count(*) FROM RemList").step();
+        const auto value = mine.changeCounter();
+        mine.exec("COMMIT");
+        return value;
+    };
+    const auto first = counter();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(counter(), first) << "reading moved it";
+    other.exec("INSERT INTO RemList (DselNo) VALUES ('1')");
+    const auto second = counter();
+    EXPECT_NE(second, first);
+    mine.exec("DELETE FROM RemList");
+    EXPECT_NE(counter(), second) << "its own commits move it as well";
+
+    // In WAL mode commits leave the header alone: no counter to go by.
+    other.exec("PRAGMA journal_mode = WAL");
+    EXPECT_FALSE(counter());
+}
+
 TEST_F(Database, ValuesWithApostrophesAreJustCharacters) {
     installMngDatabase(mngPath(base));
     Connection db = openMng(base);

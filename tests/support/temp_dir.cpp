@@ -54,4 +54,15 @@ void writeCp932Lines(const std::filesystem::path& file, const std::vector<std::s
     writeBytes(file, bytes);
 }
 
+std::time_t modifiedAt(const std::filesystem::path& file) {
+    const auto time = std::chrono::file_clock::to_sys(std::filesystem::last_write_time(file));
+    return static_cast<std::time_t>(
+        std::chrono::floor<std::chrono::seconds>(time).time_since_epoch().count());
+}
+
+void setModified(const std::filesystem::path& file, std::time_t when) {
+    std::filesystem::last_write_time(
+        file, std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(when)));
+}
+
 }  // namespace plenvo::test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -24,5 +25,9 @@ std::string readBytes(const std::filesystem::path& file);
 void writeBytes(const std::filesystem::path& file, const std::string& bytes);
 // Lines joined with CR LF, each ended by one, encoded in CP932.
 void writeCp932Lines(const std::filesystem::path& file, const std::vector<std::string>& lines);
+
+// A file's modification time in whole seconds, read and set.
+std::time_t modifiedAt(const std::filesystem::path& file);
+void setModified(const std::filesystem::path& file, std::time_t when);
 
 }  // namespace plenvo::test
