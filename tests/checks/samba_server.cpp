@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -116,10 +117,15 @@ SambaServer::SambaServer(const std::filesystem::path& folder, const std::string&
     ::setenv("SMB_CONF_PATH", config_.c_str(), 1);
 
     const std::string smbd = platform::findProgram("smbd");
+    const pid_t test = ::getpid();
     pid_ = ::fork();
     if (pid_ == 0) {
         // smbd signals its whole process group when it ends: give it its own.
         ::setpgid(0, 0);
+        // A test that dies without stopping it must not leave it on port 445,
+        // where every later Samba test would meet it.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != test) ::_exit(0);
         const int out =
             ::open((folder_ / "log" / "smbd.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (out >= 0) {
