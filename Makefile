@@ -7,7 +7,7 @@ VERSION = $(shell sed -n 's/^project.PlenvoBackupMng VERSION \([0-9.]*\).*/\1/p'
 FUZZ_BUILD     ?= $(BUILD)-fuzz
 SANITIZE_BUILD ?= $(BUILD)-sanitize
 FUZZ_SECONDS   ?= 60
-SANITIZE_ENV = ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1:strict_init_order=1 \
+SANITIZE_ENV = ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1:strict_init_order=1:fast_unwind_on_malloc=0 \
     LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizer/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
