@@ -11,9 +11,17 @@
 #include <system_error>
 
 #include "platform/text_file.h"
+#include "platform/text_file_parts.h"
 #include "platform/utf8_path.h"
 
 namespace plenvo::platform {
+
+using text::decodeInto;
+using text::giveBack;
+using text::isAscii;
+using text::kBufferSize;
+using text::takeBuffer;
+
 namespace {
 
 class Converter {
@@ -68,12 +76,6 @@ Converter& encoder() {
     return conv;
 }
 
-bool isAscii(std::string_view s) {
-    for (unsigned char c : s)
-        if (c >= 0x80) return false;
-    return true;
-}
-
 // Bytes of the character at the start of `rest`; a broken sequence counts one
 // byte, so that the "?" for it never swallows the characters after it.
 size_t utf8Length(std::string_view rest) {
@@ -89,28 +91,6 @@ size_t utf8Length(std::string_view rest) {
     for (size_t i = 1; i < n; ++i)
         if ((static_cast<unsigned char>(rest[i]) & 0xC0) != 0x80) return 1;
     return n;
-}
-
-constexpr size_t kBufferSize = 64 * 1024;
-
-// A pass opens thousands of files: their buffers go back to a spare list of
-// the thread for the next file rather than to the heap.
-std::vector<std::unique_ptr<char[]>>& spareBuffers() {
-    thread_local std::vector<std::unique_ptr<char[]>> spare;
-    return spare;
-}
-
-std::unique_ptr<char[]> takeBuffer() {
-    auto& spare = spareBuffers();
-    if (spare.empty()) return std::make_unique_for_overwrite<char[]>(kBufferSize);
-    auto buffer = std::move(spare.back());
-    spare.pop_back();
-    return buffer;
-}
-
-void giveBack(std::unique_ptr<char[]> buffer) {
-    auto& spare = spareBuffers();
-    if (buffer && spare.size() < 4) spare.push_back(std::move(buffer));
 }
 
 FileStamp stampOf(const struct stat& st) {
@@ -155,7 +135,7 @@ std::FILE* openPlainFile(const std::filesystem::path& path, int flags, const cha
 
 }  // namespace
 
-namespace {
+namespace text {
 
 void decodeInto(std::string_view bytes, std::string& out) {
     if (isAscii(bytes)) {
@@ -167,7 +147,7 @@ void decodeInto(std::string_view bytes, std::string& out) {
     });
 }
 
-}  // namespace
+}  // namespace text
 
 std::string decodeCp932(std::string_view bytes) {
     std::string out;
@@ -253,51 +233,6 @@ FileStamp TextReader::stamp() const {
     return stampOf(st);
 }
 
-bool TextReader::readLine(std::string& line) {
-    for (;;) {
-        // Most lines lie whole in the buffer: they are decoded from there.
-        if (pos_ < end_) {
-            const char* start = buffer_.get() + pos_;
-            const char* nl = static_cast<const char*>(std::memchr(start, '\n', end_ - pos_));
-            if (nl && static_cast<size_t>(nl - start) <= limit_) {
-                std::string_view text(start, nl - start);
-                pos_ += text.size() + 1;
-                if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-                decodeInto(text, line);
-                return true;
-            }
-        }
-        raw_.clear();
-        bool tooLong = false;
-        bool any = false;
-        bool ended = false;
-        while (!ended) {
-            if (pos_ == end_ && !fill()) break;
-            any = true;
-            const char* start = buffer_.get() + pos_;
-            const char* stop = buffer_.get() + end_;
-            const char* nl = static_cast<const char*>(std::memchr(start, '\n', stop - start));
-            const char* pieceEnd = nl ? nl : stop;
-            const size_t piece = pieceEnd - start;
-            if (raw_.size() + piece <= limit_)
-                raw_.append(start, piece);
-            else
-                tooLong = true;
-            pos_ += piece + (nl ? 1 : 0);
-            ended = nl != nullptr;
-        }
-        if (!any) return false;
-        if (tooLong) {
-            ++overlong_;
-            if (!ended) return false;
-            continue;
-        }
-        if (!raw_.empty() && raw_.back() == '\r') raw_.pop_back();
-        decodeInto(raw_, line);
-        return true;
-    }
-}
-
 TextWriter::TextWriter(const std::filesystem::path& path, Mode mode)
     : target_(path), writing_(path) {
     // A link under the name is never written through.
@@ -323,22 +258,6 @@ TextWriter::~TextWriter() {
     std::fclose(file_);
     giveBack(std::move(buffer_));
     if (writing_ != target_) ::unlink(writing_.c_str());
-}
-
-void TextWriter::write(std::string_view utf8) {
-    if (isAscii(utf8)) {
-        if (std::fwrite(utf8.data(), 1, utf8.size(), file_) != utf8.size() && !error_)
-            error_ = errno;
-        return;
-    }
-    const std::string bytes = encodeCp932(utf8);
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size() && !error_)
-        error_ = errno;
-}
-
-void TextWriter::writeLine(std::string_view utf8) {
-    write(utf8);
-    if (std::fwrite("\r\n", 1, 2, file_) != 2 && !error_) error_ = errno;
 }
 
 FileStamp TextWriter::commit() {
@@ -417,14 +336,6 @@ std::optional<LocalTime> modifiedTime(const FileStamp& stamp) {
     if (!::localtime_r(&seconds, &tm)) return std::nullopt;
     return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
                      tm.tm_hour,        tm.tm_min,     tm.tm_sec};
-}
-
-std::vector<std::string> readAllLines(const std::filesystem::path& path) {
-    TextReader reader(path);
-    std::vector<std::string> lines;
-    std::string line;
-    while (reader.readLine(line)) lines.push_back(line);
-    return lines;
 }
 
 }  // namespace plenvo::platform

@@ -8,10 +8,18 @@
 #include <system_error>
 
 #include "platform/text_file.h"
+#include "platform/text_file_parts.h"
 #include "platform/utf8_path.h"
 #include "platform/win32_win.h"
 
 namespace plenvo::platform {
+
+using text::decodeInto;
+using text::giveBack;
+using text::isAscii;
+using text::kBufferSize;
+using text::takeBuffer;
+
 namespace {
 
 // CP932 through the system's own code page 932, made to give what the Linux
@@ -72,12 +80,6 @@ class Cp932Tables {
     std::vector<std::uint16_t> bytes_;
 };
 
-bool isAscii(std::string_view s) {
-    for (unsigned char c : s)
-        if (c >= 0x80) return false;
-    return true;
-}
-
 void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
@@ -122,6 +124,10 @@ std::pair<std::optional<char32_t>, size_t> nextCharacter(std::string_view rest) 
     return {c, n};
 }
 
+}  // namespace
+
+namespace text {
+
 void decodeInto(std::string_view bytes, std::string& out) {
     if (isAscii(bytes)) {
         out.assign(bytes);
@@ -151,27 +157,9 @@ void decodeInto(std::string_view bytes, std::string& out) {
     }
 }
 
-constexpr size_t kBufferSize = 64 * 1024;
+}  // namespace text
 
-// A pass opens thousands of files: their buffers go back to a spare list of
-// the thread for the next file rather than to the heap.
-std::vector<std::unique_ptr<char[]>>& spareBuffers() {
-    thread_local std::vector<std::unique_ptr<char[]>> spare;
-    return spare;
-}
-
-std::unique_ptr<char[]> takeBuffer() {
-    auto& spare = spareBuffers();
-    if (spare.empty()) return std::make_unique_for_overwrite<char[]>(kBufferSize);
-    auto buffer = std::move(spare.back());
-    spare.pop_back();
-    return buffer;
-}
-
-void giveBack(std::unique_ptr<char[]> buffer) {
-    auto& spare = spareBuffers();
-    if (buffer && spare.size() < 4) spare.push_back(std::move(buffer));
-}
+namespace {
 
 std::string nameOf(const std::filesystem::path& path) {
     return utf8Of(path);
@@ -323,51 +311,6 @@ FileStamp TextReader::stamp() const {
     return *stamp;
 }
 
-bool TextReader::readLine(std::string& line) {
-    for (;;) {
-        // Most lines lie whole in the buffer: they are decoded from there.
-        if (pos_ < end_) {
-            const char* start = buffer_.get() + pos_;
-            const char* nl = static_cast<const char*>(std::memchr(start, '\n', end_ - pos_));
-            if (nl && static_cast<size_t>(nl - start) <= limit_) {
-                std::string_view text(start, nl - start);
-                pos_ += text.size() + 1;
-                if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-                decodeInto(text, line);
-                return true;
-            }
-        }
-        raw_.clear();
-        bool tooLong = false;
-        bool any = false;
-        bool ended = false;
-        while (!ended) {
-            if (pos_ == end_ && !fill()) break;
-            any = true;
-            const char* start = buffer_.get() + pos_;
-            const char* stop = buffer_.get() + end_;
-            const char* nl = static_cast<const char*>(std::memchr(start, '\n', stop - start));
-            const char* pieceEnd = nl ? nl : stop;
-            const size_t piece = pieceEnd - start;
-            if (raw_.size() + piece <= limit_)
-                raw_.append(start, piece);
-            else
-                tooLong = true;
-            pos_ += piece + (nl ? 1 : 0);
-            ended = nl != nullptr;
-        }
-        if (!any) return false;
-        if (tooLong) {
-            ++overlong_;
-            if (!ended) return false;
-            continue;
-        }
-        if (!raw_.empty() && raw_.back() == '\r') raw_.pop_back();
-        decodeInto(raw_, line);
-        return true;
-    }
-}
-
 TextWriter::TextWriter(const std::filesystem::path& path, Mode mode)
     : target_(path), writing_(path) {
     // A link under the name is never written through. An existing file is
@@ -408,22 +351,6 @@ TextWriter::~TextWriter() {
     std::fclose(file_);
     giveBack(std::move(buffer_));
     if (writing_ != target_) ::DeleteFileW(writing_.c_str());
-}
-
-void TextWriter::write(std::string_view utf8) {
-    if (isAscii(utf8)) {
-        if (std::fwrite(utf8.data(), 1, utf8.size(), file_) != utf8.size() && !error_)
-            error_ = errno;
-        return;
-    }
-    const std::string bytes = encodeCp932(utf8);
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size() && !error_)
-        error_ = errno;
-}
-
-void TextWriter::writeLine(std::string_view utf8) {
-    write(utf8);
-    if (std::fwrite("\r\n", 1, 2, file_) != 2 && !error_) error_ = errno;
 }
 
 FileStamp TextWriter::commit() {
@@ -556,14 +483,6 @@ std::optional<LocalTime> modifiedTime(const FileStamp& stamp) {
     FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
     if (ticks < 0) return std::nullopt;
     return win::localTimeOf(time);
-}
-
-std::vector<std::string> readAllLines(const std::filesystem::path& path) {
-    TextReader reader(path);
-    std::vector<std::string> lines;
-    std::string line;
-    while (reader.readLine(line)) lines.push_back(line);
-    return lines;
 }
 
 }  // namespace plenvo::platform

@@ -57,9 +57,4 @@ std::optional<std::filesystem::path> localPathOf(const std::string& windowsPath,
     }
 }
 
-std::optional<std::filesystem::path> localPathOf(const std::string& windowsPath) {
-    ShareLookup lookup;
-    return localPathOf(windowsPath, lookup);
-}
-
 }  // namespace plenvo::platform

@@ -1,5 +1,6 @@
-#include "platform/unc_parts.h"
+#include "platform/unc_path.h"
 
+#include "platform/unc_parts.h"
 #include "platform/utf8_path.h"
 
 namespace plenvo::platform::unc {
@@ -34,3 +35,12 @@ std::optional<std::filesystem::path> below(std::filesystem::path folder,
 }
 
 }  // namespace plenvo::platform::unc
+
+namespace plenvo::platform {
+
+std::optional<std::filesystem::path> localPathOf(const std::string& windowsPath) {
+    ShareLookup lookup;
+    return localPathOf(windowsPath, lookup);
+}
+
+}  // namespace plenvo::platform
