@@ -57,10 +57,28 @@ void ManageMent::onWindowThread(std::function<void()> work) {
         work();
 }
 
-void ManageMent::step(const char* name, const std::function<void()>& work) {
+bool ManageMent::step(const char* name, const std::function<void()>& work) {
     // Ending: the steps still to come wait for the next start.
+    if (ctx_.stopRequested()) return false;
+    bool done = false;
+    platform::guarded(ctx_.failures, name, [&] {
+        work();
+        done = true;
+    });
+    return done;
+}
+
+void ManageMent::timedPass(PassKind kind, const std::function<bool()>& steps) {
+    const auto started = std::chrono::steady_clock::now();
+    const bool succeeded = steps();
     if (ctx_.stopRequested()) return;
-    platform::guarded(ctx_.failures, name, work);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - started);
+    followUp({kind, took, succeeded});
+}
+
+void ManageMent::followUp(const PassOutcome& outcome) {
+    (void)outcome;
 }
 
 bool ManageMent::resultFolderAndDatabaseExist() const {
@@ -82,16 +100,26 @@ void ManageMent::startUp(const StartupValues& values) {
     // The first pass goes ahead of every tick's work on the worker.
     onPassThread([this] {
         if (!resultFolderAndDatabaseExist()) return;
-        importAndPage();
-        step("ErrCHK", [&] { ErrCHK(); });
-        step("Mk_HTML2", [&] { pages::Mk_HTML2(ctx_); });
+        timedPass(PassKind::import, [this] { return importAndPage(); });
+        timedPass(PassKind::checks, [this] { return checksAndPage(); });
     });
     step("startup entry", [&] { makeStartupEntry(); });
 }
 
-void ManageMent::importAndPage() {
-    step("MdbUpdt", [&] { intake::MdbUpdt(ctx_, animation_, importMemory_); });
-    step("MK_HTML", [&] { pages::MK_HTML(ctx_, logViewers_, importMemory_.resultTimes()); });
+bool ManageMent::importAndPage() {
+    const bool imported = step("MdbUpdt", [&] { intake::MdbUpdt(ctx_, animation_, importMemory_); });
+    const bool paged =
+        step("MK_HTML", [&] { pages::MK_HTML(ctx_, logViewers_, importMemory_.resultTimes()); });
+    return imported && paged;
+}
+
+bool ManageMent::checksAndPage(intake::AnimationRun* run) {
+    if (run) run->step();
+    bool checked = false;
+    step("ErrCHK", [&] { checked = ErrCHK(); });
+    if (run) run->step();
+    const bool paged = step("Mk_HTML2", [&] { pages::Mk_HTML2(ctx_); });
+    return checked && paged;
 }
 
 void ManageMent::makeFolderTree() {
@@ -122,7 +150,7 @@ void ManageMent::Timer1() {
         onPassThread([this] {
             const Running running(inTimer1_);
             if (!resultFolderAndDatabaseExist()) return;
-            importAndPage();
+            timedPass(PassKind::import, [this] { return importAndPage(); });
         });
         timCnt1_ = "0";
     }
@@ -138,10 +166,7 @@ void ManageMent::Timer2() {
             // The icon is put back however the work ends.
             intake::AnimationRun run(animation_);
             if (!resultFolderAndDatabaseExist()) return;
-            run.step();
-            step("ErrCHK", [&] { ErrCHK(); });
-            run.step();
-            step("Mk_HTML2", [&] { pages::Mk_HTML2(ctx_); });
+            timedPass(PassKind::checks, [&] { return checksAndPage(&run); });
         });
         timCnt2_ = "0";
     }
@@ -164,13 +189,14 @@ void ManageMent::Timer3() {
     });
 }
 
-void ManageMent::ErrCHK() {
+bool ManageMent::ErrCHK() {
     // The survey and the check share what they learn of the network: a server
     // that was silent for one is not asked again by the other.
     platform::ShareLookup pass(
         platform::loadNetworkSignIn(ctx_.base.at("\\SmbAuth.conf"), ctx_.failures));
-    step("DskInfo", [&] { intake::DskInfo(ctx_, {}, &pass); });
-    step("BkdtChk", [&] { intake::BkdtChk(ctx_, {}, &pass); });
+    const bool surveyed = step("DskInfo", [&] { intake::DskInfo(ctx_, {}, &pass); });
+    const bool checked = step("BkdtChk", [&] { intake::BkdtChk(ctx_, {}, &pass); });
+    return surveyed && checked;
 }
 
 }  // namespace plenvo::app

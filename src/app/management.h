@@ -1,12 +1,14 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <string>
 
 #include "app/icon_animation.h"
 #include "app/startup_values.h"
 #include "intake/result_import.h"
+#include "intake/work_animation.h"
 #include "pages/log_viewer.h"
 #include "platform/dialogs.h"
 #include "platform/network_share.h"
@@ -21,6 +23,15 @@ namespace plenvo::app {
 struct WorkPlaces {
     std::function<void(std::function<void()>)> pass;
     std::function<void(std::function<void()>)> window;
+};
+
+// What the work after a pass learns of it: which pass, how long it took and
+// whether every step of it went through.
+enum class PassKind { import, checks };
+struct PassOutcome {
+    PassKind kind = PassKind::import;
+    std::chrono::milliseconds duration{0};
+    bool succeeded = true;
 };
 
 // The console's main window without its looks: the start-up sequence, the
@@ -43,7 +54,8 @@ class ManageMent {
     void Timer1();
     void Timer2();
     void Timer3();
-    void ErrCHK();
+    // The survey and the destination check; false when either failed.
+    bool ErrCHK();
 
     // Opens the removable media check window (set by the desktop console).
     void setCheckWindowOpener(std::function<void()> opener) {
@@ -58,12 +70,17 @@ class ManageMent {
     const platform::RunContext& context() const { return ctx_; }
 
   private:
-    // Runs one step; a failure is told and the caller goes on.
-    void step(const char* name, const std::function<void()>& work);
+    // Runs one step; a failure is told and the caller goes on. False when it failed.
+    bool step(const char* name, const std::function<void()>& work);
+    // Times a pass's steps (which say whether they went through) and does what follows a pass.
+    void timedPass(PassKind kind, const std::function<bool()>& steps);
+    // What follows every pass, on the pass thread.
+    void followUp(const PassOutcome& outcome);
     void onPassThread(std::function<void()> work);
     void onWindowThread(std::function<void()> work);
     // The import and the backup list page, with what the last pass left.
-    void importAndPage();
+    bool importAndPage();
+    bool checksAndPage(intake::AnimationRun* run = nullptr);
     void makeFolderTree();
     void makeStartupEntry();
 
