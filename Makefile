@@ -12,7 +12,7 @@ SANITIZE_ENV = ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1:strict_i
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 .PHONY: all deps build test demo bench screenshots format clean fuzz test-sanitize \
-	windows windows-installer test-windows
+	windows windows-installer test-windows deb screenshots-windows
 
 all: build
 
@@ -41,6 +41,11 @@ windows-installer: windows
 	makensis -V2 -DPROGRAM=$(CURDIR)/$(WIN_BUILD)/bin/PlenvoBackupMng.exe -DVERSION=$(VERSION) \
 	    -DOUTFILE=$(CURDIR)/$(WIN_BUILD)/PlenvoBackupMng-Setup.exe packaging/windows/installer.nsi
 
+# The headless console as a Debian package with its systemd unit:
+# $(BUILD)/plenvo-backup-mng_$(VERSION)_amd64.deb.
+deb: build
+	scripts/make-deb $(BUILD)/bin/PlenvoBackupMng $(BUILD)
+
 test-windows: windows-installer
 	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
@@ -63,6 +68,10 @@ bench: build
 
 screenshots: build
 	scripts/screenshots
+
+# The same pictures of the Windows program, under Wine.
+screenshots-windows: windows
+	WIN_BUILD=$(WIN_BUILD) scripts/screenshots-windows
 
 format:
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -8,16 +8,26 @@ namespace plenvo::app {
 
 std::string usageText() {
     return "usage: PlenvoBackupMng [--base DIR] [--once] [--headless] [--tick-ms N]\n"
+           "                       [--http ADDR:PORT [--http-users FILE]\n"
+           "                        [--http-cert FILE --http-key FILE]]\n"
            "       PlenvoBackupMng --install DIR\n"
            "  --base DIR     use DIR as the base folder instead of the program's own folder\n"
            "  --install DIR  lay out an installation in DIR (an existing Mng.mdb is kept)\n"
            "  --once         run the start-up pass, then end\n"
            "  --headless     no tray icon; the timers run until SIGINT or SIGTERM\n"
-           "  --tick-ms N    timer interval in milliseconds (default 60000)\n";
+           "  --tick-ms N    timer interval in milliseconds (default 60000)\n"
+           "  --http ADDR:PORT    serve the pages, logs and restore folders over HTTP\n"
+           "                      (a port alone: 127.0.0.1; any other address needs\n"
+           "                      --http-users)\n"
+           "  --http-users FILE   who may sign in: lines user:hash (openssl passwd -6)\n"
+           "  --http-cert FILE    serve HTTPS with this certificate (PEM) ...\n"
+           "  --http-key FILE     ... and this private key (PEM)\n";
 }
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
     Options options;
+    web::WebOptions web;
+    bool httpGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -40,10 +50,34 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
                     return {std::nullopt, "--tick-ms takes a whole number of milliseconds above 0"};
                 options.tickMs = ms;
             }
+        } else if (arg == "--http" || arg == "--http-users" || arg == "--http-cert" ||
+                   arg == "--http-key") {
+            if (!hasValue || args[i + 1].empty()) return {std::nullopt, arg + " needs a value"};
+            const std::string& value = args[++i];
+            if (arg == "--http") {
+                const auto listen = web::parseListenAddress(value);
+                if (!listen)
+                    return {std::nullopt,
+                            "--http takes ADDR:PORT, such as 127.0.0.1:8080, or a port alone"};
+                web.address = listen->first;
+                web.port = listen->second;
+                httpGiven = true;
+            } else if (arg == "--http-users") {
+                web.usersFile = platform::pathFromUtf8(value);
+            } else if (arg == "--http-cert") {
+                web.certFile = platform::pathFromUtf8(value);
+            } else {
+                web.keyFile = platform::pathFromUtf8(value);
+            }
         } else {
             return {std::nullopt, "unknown option: " + arg};
         }
     }
+    if (!httpGiven && (web.usersFile || web.certFile || web.keyFile))
+        return {std::nullopt, "--http-users, --http-cert and --http-key go with --http"};
+    if (httpGiven && (options.once || options.install))
+        return {std::nullopt, "--http serves while the console runs: not with --once or --install"};
+    if (httpGiven) options.http = web;
     return {options, {}};
 }
 

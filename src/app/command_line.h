@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "web/web_options.h"
+
 namespace plenvo::app {
 
 struct Options {
@@ -13,6 +15,7 @@ struct Options {
     bool once = false;                             // start-up only, then end
     bool headless = false;                         // no tray icon
     int tickMs = 60000;
+    std::optional<web::WebOptions> http;  // serve the web view while the console runs
 };
 
 // Options, or the reason the words could not be read.

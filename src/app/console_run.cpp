@@ -1,7 +1,6 @@
 #include "app/console_run.h"
 
-#include <iostream>
-
+#include "platform/journal_line.h"
 #include "platform/utf8_path.h"
 
 namespace plenvo::app {
@@ -9,8 +8,9 @@ namespace plenvo::app {
 HeadlessRun::HeadlessRun(const ConsoleRun& run)
     : ctx{platform::BaseFolder(run.base), clock, failures, ending.get_token()},
       animation(run.version) {
-    std::cerr << "PlenvoBackupMng: running headless (no tray icon) for "
-              << platform::utf8Of(run.base) << "\n";
+    platform::tellLine(
+        platform::LinePriority::info,
+        "PlenvoBackupMng: running headless (no tray icon) for " + platform::utf8Of(run.base));
 }
 
 }  // namespace plenvo::app

@@ -6,9 +6,11 @@
 #include "app/management.h"
 #include "app/startup.h"
 #include "platform/environment.h"
+#include "platform/journal_line.h"
 #include "platform/process_start.h"
 #include "platform/single_instance.h"
 #include "platform/utf8_path.h"
+#include "web/web_server.h"
 
 using namespace plenvo;
 
@@ -47,10 +49,27 @@ int main(int argc, char** argv) {
                                                     : platform::executablePath().parent_path();
     const auto guard = platform::acquireSingleInstance(base);
     if (!guard) {
-        std::cerr << "PlenvoBackupMng: already running for " << platform::utf8Of(base) << "\n";
+        platform::tellLine(platform::LinePriority::warning,
+                           "PlenvoBackupMng: already running for " + platform::utf8Of(base));
         return 0;
     }
     if (options.once) return runOnce(base, version);
+
+    // The web view serves for the console's whole life, on threads of its own.
+    // One that cannot serve is told, and the console does not run without it.
+    platform::StderrFailureLog webFailures;
+    std::unique_ptr<web::WebServer> webView;
+    if (options.http) {
+        auto started =
+            web::WebServer::start(*options.http, platform::BaseFolder(base), webFailures);
+        if (const auto* why = std::get_if<std::string>(&started)) {
+            platform::tellLine(platform::LinePriority::failure, "PlenvoBackupMng: " + *why);
+            return 2;
+        }
+        webView = std::move(std::get<std::unique_ptr<web::WebServer>>(started));
+        platform::tellLine(platform::LinePriority::info,
+                           "PlenvoBackupMng: web view at " + webView->url());
+    }
     return app::runConsole({.base = base,
                             .version = version,
                             .tickMs = options.tickMs,

@@ -1,11 +1,13 @@
 #include "app/management.h"
 
+#include "alerts/mail_alerts.h"
 #include "app/share_routines.h"
 #include "intake/destination_check.h"
 #include "intake/drive_survey.h"
 #include "intake/result_import.h"
 #include "pages/backup_list_page.h"
 #include "pages/share_drive_page.h"
+#include "pages/status_export.h"
 #include "platform/detached_command.h"
 #include "platform/dos_attributes.h"
 #include "platform/environment.h"
@@ -78,7 +80,11 @@ void ManageMent::timedPass(PassKind kind, const std::function<bool()>& steps) {
 }
 
 void ManageMent::followUp(const PassOutcome& outcome) {
-    (void)outcome;
+    pages::PassFigures& figures = passFigures_[outcome.kind == PassKind::import ? 0 : 1];
+    figures.lastDurationSeconds = std::chrono::duration<double>(outcome.duration).count();
+    if (outcome.succeeded) figures.lastSuccess = ctx_.clock.now();
+    step("MailAlerts", [&] { alerts::MailAlerts(ctx_); });
+    step("StatusExport", [&] { pages::StatusExport(ctx_, passFigures_); });
 }
 
 bool ManageMent::resultFolderAndDatabaseExist() const {

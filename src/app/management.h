@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -10,6 +11,7 @@
 #include "intake/result_import.h"
 #include "intake/work_animation.h"
 #include "pages/log_viewer.h"
+#include "pages/status_snapshot.h"
 #include "platform/dialogs.h"
 #include "platform/network_share.h"
 #include "platform/run_context.h"
@@ -99,6 +101,10 @@ class ManageMent {
     // Kept from pass to pass; touched only on the pass thread.
     intake::ImportMemory importMemory_;
     pages::LogViewerCache logViewers_;
+    // The last import and the last checks, for the monitoring exports.
+    std::array<pages::PassFigures, 2> passFigures_{
+        pages::PassFigures{"import", std::nullopt, std::nullopt},
+        pages::PassFigures{"checks", std::nullopt, std::nullopt}};
 };
 
 // The name of the start-up entry.

@@ -66,7 +66,7 @@ void TrayMenu::showStatusPage() {
 
 void TrayMenu::showSettings() {
     settings::Setting window(management_.context(), management_.monitoringFlag(), dialogs_,
-                             management_.values().serverShareFolder, hooks_.slowWork);
+                             management_.values().serverShareFolder, hooks_.slowWork, &windows_);
     windows_.showModal(window);
 }
 

@@ -2,11 +2,12 @@
 
 #include <array>
 #include <cmath>
-#include <map>
 #include <system_error>
 #include <vector>
 
 #include "app/path_routines.h"
+#include "pages/agent_state.h"
+#include "pages/code_titles.h"
 #include "pages/log_viewer.h"
 #include "pages/page_text.h"
 #include "platform/file_system.h"
@@ -140,39 +141,20 @@ std::string stateEnding(const std::string& state) {
     return " TARGET=_blank><img SRC=./img/Hatena.GIF BORDER=0 WIDTH=30 HEIGHT=30>";
 }
 
-// A result file untouched for more than ten minute boundaries means a silent agent.
-// The import has just read most result files: their times come from it.
-std::string stateWord(const std::string& status, const std::string& fileNm,
-                      const platform::LocalTime& now, const platform::FileTimes& resultTimes) {
-    const auto modified = fileNm.empty() ? std::nullopt : resultTimes.lastModified(fileNm);
-    if (!modified) return "?";
-    if (store::minutesBetween(*modified, now) > 10) return "?";
-    return status;
-}
-
 class CommentTexts {
   public:
-    explicit CommentTexts(store::Connection& db) : db_(db) {}
+    explicit CommentTexts(store::Connection& db) : titles_(db) {}
     std::string commentFor(const std::string& erNo) {
         std::string comment;
-        size_t start = 0;
-        while (!erNo.empty() && start <= erNo.size()) {
-            size_t end = erNo.find(',', start);
-            if (end == std::string::npos) end = erNo.size();
-            const std::string code = erNo.substr(start, end - start);
-            if (!code.empty()) {
-                auto [it, fresh] = titles_.try_emplace(code);
-                if (fresh) it->second = InfoSet(db_, code).value_or("");
-                if (!it->second.empty()) comment += "「" + htmlEscaped(it->second) + "」";
-            }
-            start = end + 1;
+        for (const std::string& code : listedCodes(erNo)) {
+            const auto& title = titles_.of(code);
+            if (title && !title->empty()) comment += "「" + htmlEscaped(*title) + "」";
         }
         return comment;
     }
 
   private:
-    store::Connection& db_;
-    std::map<std::string, std::string> titles_;
+    CodeTitles titles_;
 };
 
 // A row's lines, gathered to reach the page in one write.
@@ -240,14 +222,6 @@ void writeRow(RowLines& page, const Row& row, const std::string& colour, const s
 }
 
 }  // namespace
-
-std::optional<std::string> InfoSet(store::Connection& db, const std::string& code) {
-    Statement st =
-        db.prepare("SELECT Title FROM MailTextMST WHERE MNo = ?1 ORDER BY rowid LIMIT 1");
-    st.bind(1, code);
-    if (!st.step()) return std::nullopt;
-    return st.text(0);
-}
 
 void MK_HTML(const platform::RunContext& ctx) {
     // Without an import before it, every time is asked of the file system.

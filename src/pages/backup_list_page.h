@@ -3,15 +3,13 @@
 #include <optional>
 #include <string>
 
+#include "pages/code_titles.h"
 #include "pages/log_viewer.h"
 #include "platform/run_context.h"
 #include "platform/text_file.h"
 #include "store/sqlite.h"
 
 namespace plenvo::pages {
-
-// The Title of the MailTextMST row for the code, or nullopt without one.
-std::optional<std::string> InfoSet(store::Connection& db, const std::string& code);
 
 // Rewrites \HTM\Index.htm and one log viewer per UserLog row, oldest report
 // first. An empty UserLog writes nothing and leaves an earlier page alone.

@@ -1,7 +1,8 @@
 #include "platform/failure_log.h"
 
-#include <cstdio>
 #include <string>
+
+#include "platform/journal_line.h"
 
 namespace plenvo::platform {
 namespace {
@@ -69,8 +70,7 @@ void StderrFailureLog::report(std::string_view routine, std::string_view what) {
     line += printableText(routine, kMessageLimit);
     line += ": ";
     line += printableText(what, kMessageLimit);
-    line += '\n';
-    std::fputs(line.c_str(), stderr);
+    tellLine(LinePriority::failure, line);
 }
 
 }  // namespace plenvo::platform

@@ -98,6 +98,34 @@ bool FolderReach::writeTextFile(const std::string& folder, const std::string& na
     return remote_.writeTextFile(unc + "\\" + name, lines);
 }
 
+Reached<FileTail> FolderReach::readFileTail(const std::string& path, std::uint64_t limit) {
+    if (const auto file = localPathOf(path, lookup_)) {
+        auto read = nearby(path, *file,
+                           [file = *file, limit] { return platform::readFileTail(file, limit); });
+        if (!read) return {std::nullopt, true};
+        return {std::move(*read), false};
+    }
+    const std::string server = remoteServerOf(path);
+    if (server.empty()) return {std::nullopt, lookup_.isSilent(serverKeyOf(path))};
+    auto read = remote_.readFileTail(path, limit);
+    if (read.silent) lookup_.markSilent(server);
+    return read;
+}
+
+Reached<std::vector<FolderEntry>> FolderReach::listFolder(const std::string& path) {
+    if (const auto folder = localPathOf(path, lookup_)) {
+        auto listed =
+            nearby(path, *folder, [folder = *folder] { return listFolderEntries(folder); });
+        if (!listed) return {std::nullopt, true};
+        return {std::move(*listed), false};
+    }
+    const std::string server = remoteServerOf(path);
+    if (server.empty()) return {std::nullopt, lookup_.isSilent(serverKeyOf(path))};
+    auto listed = remote_.listFolder(path);
+    if (listed.silent) lookup_.markSilent(server);
+    return listed;
+}
+
 void reachEach(const std::vector<std::string>& paths, ShareLookup& lookup,
                const std::function<void(std::size_t, FolderReach&)>& work) {
     std::map<std::string, std::vector<std::size_t>> byServer;

@@ -8,6 +8,7 @@
 
 #include "platform/bounded_access.h"
 #include "platform/drive_values.h"
+#include "platform/folder_listing.h"
 #include "platform/remote_folders.h"
 #include "platform/share_list.h"
 
@@ -32,6 +33,11 @@ class FolderReach {
     // replacing an old one.
     bool writeTextFile(const std::string& folder, const std::string& name,
                        const std::vector<std::string>& lines);
+
+    // The last `limit` bytes of a file, for a reader who waits at most the limit.
+    Reached<FileTail> readFileTail(const std::string& path, std::uint64_t limit);
+    // The entries of a folder, sorted by name, at most kFolderEntryLimit.
+    Reached<std::vector<FolderEntry>> listFolder(const std::string& path);
 
   private:
     // The server that must answer for a path with no local name, or empty when

@@ -33,6 +33,7 @@ struct Control {
     bool redText = false;
     bool border = false;
     bool centred = false;
+    bool masked = false;  // text boxes: a password, shown as dots
 };
 
 class Form {

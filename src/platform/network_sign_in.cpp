@@ -3,25 +3,9 @@
 #include <algorithm>
 #include <optional>
 
+#include "platform/ascii_case.h"
+
 namespace plenvo::platform {
-namespace {
-
-std::string_view trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-bool sameWord(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 bool NetworkSignIn::usable() const {
     return !user.empty();
@@ -37,16 +21,16 @@ NetworkSignIn parseNetworkSignIn(std::string_view text) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         const auto equals = line.find('=');
         if (equals == std::string_view::npos) continue;
-        const std::string_view key = trimmed(line.substr(0, equals));
+        const std::string_view key = trimmedBlanks(line.substr(0, equals));
         std::string_view value = line.substr(equals + 1);
         // Like smbclient: blanks after "=" go, a password keeps the rest as it is.
         value.remove_prefix(std::min(value.find_first_not_of(" \t"), value.size()));
-        if (sameWord(key, "password"))
+        if (sameIgnoringAsciiCase(key, "password"))
             password = value;
-        else if (sameWord(key, "username"))
-            user = std::string(trimmed(value));
-        else if (sameWord(key, "domain"))
-            domain = trimmed(value);
+        else if (sameIgnoringAsciiCase(key, "username"))
+            user = std::string(trimmedBlanks(value));
+        else if (sameIgnoringAsciiCase(key, "domain"))
+            domain = trimmedBlanks(value);
     }
 
     NetworkSignIn signIn;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/drive_values.h"
+#include "platform/folder_listing.h"
 #include "platform/network_sign_in.h"
 
 namespace plenvo::platform {
@@ -31,6 +32,11 @@ class RemoteFolders {
     // The whole file in CP932 with CR LF, replacing an old one so that no
     // reader sees half of it; false when it could not be written.
     bool writeTextFile(const std::string& unc, const std::vector<std::string>& lines);
+
+    // The last `limit` bytes of a file; silent when the server could not be asked.
+    Reached<FileTail> readFileTail(const std::string& unc, std::uint64_t limit);
+    // The folder's entries, sorted by name, at most kFolderEntryLimit.
+    Reached<std::vector<FolderEntry>> listFolder(const std::string& unc);
 
   private:
     struct Session;

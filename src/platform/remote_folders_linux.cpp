@@ -33,4 +33,12 @@ bool RemoteFolders::writeTextFile(const std::string& unc, const std::vector<std:
     return session().client.writeTextFile(unc, bytes);
 }
 
+Reached<FileTail> RemoteFolders::readFileTail(const std::string& unc, std::uint64_t limit) {
+    return session().client.readFileTail(unc, limit);
+}
+
+Reached<std::vector<FolderEntry>> RemoteFolders::listFolder(const std::string& unc) {
+    return session().client.listFolder(unc);
+}
+
 }  // namespace plenvo::platform

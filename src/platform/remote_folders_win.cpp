@@ -92,4 +92,31 @@ bool RemoteFolders::writeTextFile(const std::string& unc, const std::vector<std:
         .value_or(false);
 }
 
+Reached<FileTail> RemoteFolders::readFileTail(const std::string& unc, std::uint64_t limit) {
+    const std::string server = serverOf(unc);
+    if (server.empty()) return {};
+    BoundedWorker& worker = session().byServer.try_emplace(lowerCase(server), limit_).first->second;
+    const auto read = worker.run([server = win::wide(server), file = pathFromUtf8(unc), limit,
+                                  signIn = signIn_]() -> std::optional<std::optional<FileTail>> {
+        if (win::connectToServer(server, signIn) != NO_ERROR) return std::nullopt;
+        return platform::readFileTail(file, limit);
+    });
+    if (!read || !*read) return {std::nullopt, true};
+    return {std::move(**read), false};
+}
+
+Reached<std::vector<FolderEntry>> RemoteFolders::listFolder(const std::string& unc) {
+    const std::string server = serverOf(unc);
+    if (server.empty()) return {};
+    BoundedWorker& worker = session().byServer.try_emplace(lowerCase(server), limit_).first->second;
+    const auto listed =
+        worker.run([server = win::wide(server), folder = pathFromUtf8(unc),
+                    signIn = signIn_]() -> std::optional<std::optional<std::vector<FolderEntry>>> {
+            if (win::connectToServer(server, signIn) != NO_ERROR) return std::nullopt;
+            return listFolderEntries(folder);
+        });
+    if (!listed || !*listed) return {std::nullopt, true};
+    return {std::move(**listed), false};
+}
+
 }  // namespace plenvo::platform

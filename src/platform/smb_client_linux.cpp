@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <mutex>
 #include <random>
@@ -24,7 +25,7 @@
 namespace plenvo::platform {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 // libsmbclient 4.17 keeps one talloc stack, its configuration and its debug
@@ -111,7 +112,7 @@ void cutConnections(const std::vector<ServerAddress>& server) {
 // then falls silent would hold a call for several times the limit.
 class Watchdog {
   public:
-    Watchdog(std::vector<ServerAddress> server, Clock::time_point deadline)
+    Watchdog(std::vector<ServerAddress> server, SteadyClock::time_point deadline)
         : thread_([this, server = std::move(server), deadline] {
               std::unique_lock lock(mutex_);
               if (wake_.wait_until(lock, deadline, [this] { return done_; })) return;
@@ -222,6 +223,13 @@ std::string randomSuffix() {
     return text;
 }
 
+std::optional<LocalTime> localTimeOf(std::time_t seconds) {
+    std::tm tm{};
+    if (!::localtime_r(&seconds, &tm)) return std::nullopt;
+    return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                     tm.tm_hour,        tm.tm_min,     tm.tm_sec};
+}
+
 void copyInto(const std::string& value, char* buffer, int size) {
     if (size > 0) std::snprintf(buffer, static_cast<size_t>(size), "%s", value.c_str());
 }
@@ -285,16 +293,16 @@ SmbClient::~SmbClient() {
     // silent is cut at the limit.
     const std::lock_guard lock(libraryLock());
     const PipeSignalHeld held;
-    const Watchdog watchdog(serversReached_, Clock::now() + limit_);
+    const Watchdog watchdog(serversReached_, SteadyClock::now() + limit_);
     context_.reset();
 }
 
 bool SmbClient::inTurn(const std::string& server, const std::function<void(Context&)>& work) {
-    const auto start = Clock::now();
+    const auto start = SteadyClock::now();
     const auto addresses = smbAddressesOf(server);
     if (addresses.empty() || !smbServerAnswers(addresses, start + limit_)) return false;
     std::unique_lock lock(libraryLock(), std::defer_lock);
-    const auto queued = Clock::now();
+    const auto queued = SteadyClock::now();
     if (!lock.try_lock_for(limit_)) return false;
     const PipeSignalHeld held;
     if (!context_) context_ = std::make_unique<Context>(signIn_, limit_);
@@ -307,7 +315,7 @@ bool SmbClient::inTurn(const std::string& server, const std::function<void(Conte
                          [&](const ServerAddress& a) { return sameHost(a.address, address); }))
             serversReached_.push_back(address);
     // The time spent waiting for another thread's turn is not this call's.
-    const Watchdog watchdog(addresses, start + limit_ + (Clock::now() - queued));
+    const Watchdog watchdog(addresses, start + limit_ + (SteadyClock::now() - queued));
     work(*context_);
     return !watchdog.fired();
 }
@@ -330,7 +338,7 @@ std::optional<bool> SmbClient::folderExists(const std::string& unc) {
 }
 
 std::optional<DriveValues> SmbClient::driveValues(const std::string& unc) {
-    const auto start = Clock::now();
+    const auto start = SteadyClock::now();
     const auto path = parseUnc(unc);
     if (!path) return std::nullopt;
     std::string url = urlOf(*path);
@@ -347,7 +355,7 @@ std::optional<DriveValues> SmbClient::driveValues(const std::string& unc) {
 
     // libsmbclient has no call for the volume; smbclient asks for it.
     const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(start + limit_ - Clock::now());
+        std::chrono::duration_cast<std::chrono::milliseconds>(start + limit_ - SteadyClock::now());
     const std::string smbclient = findProgram("smbclient");
     if (left < 200ms || smbclient.empty()) return values;
     const SambaToolSignIn signIn(signIn_);
@@ -386,6 +394,73 @@ bool SmbClient::writeTextFile(const std::string& unc, const std::string& bytes) 
         written = complete;
     });
     return answered && written;
+}
+
+Reached<FileTail> SmbClient::readFileTail(const std::string& unc, std::uint64_t limit) {
+    const auto path = parseUnc(unc);
+    if (!path || path->rest.empty()) return {};
+    const std::string url = urlOf(*path);
+    std::optional<FileTail> tail;
+    const bool answered = inTurn(path->server, [&](Context& c) {
+        SMBCCTX* context = c.get();
+        SMBCFILE* file = smbc_getFunctionOpen(context)(context, url.c_str(), O_RDONLY, 0);
+        if (!file) return;
+        struct stat st {};
+        if (smbc_getFunctionFstat(context)(context, file, &st) == 0 && S_ISREG(st.st_mode) &&
+            st.st_size >= 0) {
+            FileTail read;
+            read.size = static_cast<std::uint64_t>(st.st_size);
+            const std::uint64_t start = read.size > limit ? read.size - limit : 0;
+            if (smbc_getFunctionLseek(context)(context, file, static_cast<off_t>(start),
+                                               SEEK_SET) >= 0) {
+                read.bytes.resize(static_cast<std::size_t>(read.size - start));
+                std::size_t done = 0;
+                while (done < read.bytes.size()) {
+                    const ssize_t n = smbc_getFunctionRead(context)(
+                        context, file, read.bytes.data() + done, read.bytes.size() - done);
+                    if (n <= 0) break;
+                    done += static_cast<std::size_t>(n);
+                }
+                read.bytes.resize(done);
+                tail = std::move(read);
+            }
+        }
+        smbc_getFunctionClose(context)(context, file);
+    });
+    if (!answered) return {std::nullopt, true};
+    return {std::move(tail), false};
+}
+
+Reached<std::vector<FolderEntry>> SmbClient::listFolder(const std::string& unc) {
+    const auto path = parseUnc(unc);
+    if (!path) return {};
+    const std::string url = urlOf(*path);
+    std::optional<std::vector<FolderEntry>> entries;
+    const bool answered = inTurn(path->server, [&](Context& c) {
+        SMBCCTX* context = c.get();
+        SMBCFILE* folder = smbc_getFunctionOpendir(context)(context, url.c_str());
+        if (!folder) return;
+        std::vector<FolderEntry> found;
+        while (found.size() < kFolderEntryLimit) {
+            const libsmb_file_info* info = smbc_getFunctionReaddirPlus(context)(context, folder);
+            if (!info) break;
+            if (!info->name) continue;
+            const std::string name = info->name;
+            if (name == "." || name == "..") continue;
+            FolderEntry entry;
+            entry.name = name;
+            entry.folder = (info->attrs & 0x10) != 0;  // FILE_ATTRIBUTE_DIRECTORY
+            entry.size = entry.folder ? 0 : info->size;
+            entry.modified = localTimeOf(info->mtime_ts.tv_sec);
+            found.push_back(std::move(entry));
+        }
+        smbc_getFunctionClosedir(context)(context, folder);
+        std::sort(found.begin(), found.end(),
+                  [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+        entries = std::move(found);
+    });
+    if (!answered) return {std::nullopt, true};
+    return {std::move(entries), false};
 }
 
 }  // namespace plenvo::platform

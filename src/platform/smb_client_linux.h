@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/drive_values.h"
+#include "platform/folder_listing.h"
 #include "platform/network_sign_in.h"
 #include "platform/smb_tools_linux.h"
 
@@ -55,6 +56,13 @@ class SmbClient {
     // any failure, the temporary file removed unless the server stopped
     // answering.
     bool writeTextFile(const std::string& unc, const std::string& bytes);
+
+    // The last `limit` bytes of the file; silent when the server could not be
+    // asked, no value when it answered that there is no such file.
+    Reached<FileTail> readFileTail(const std::string& unc, std::uint64_t limit);
+
+    // The folder's entries, sorted by name, at most kFolderEntryLimit.
+    Reached<std::vector<FolderEntry>> listFolder(const std::string& unc);
 
   private:
     class Context;

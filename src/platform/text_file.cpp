@@ -1,6 +1,8 @@
 #include "platform/text_file.h"
 
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 #include "platform/text_file_parts.h"
 
@@ -16,24 +18,45 @@ bool isAscii(std::string_view s) {
     return true;
 }
 
-// A pass opens thousands of files: their buffers go back to a spare list of
-// the thread for the next file rather than to the heap.
-std::vector<std::unique_ptr<char[]>>& spareBuffers() {
-    thread_local std::vector<std::unique_ptr<char[]>> spare;
-    return spare;
+// A pass opens thousands of files: their buffers go back to a spare list for
+// the next file rather than to the heap. One list for the process, never
+// destroyed: a list per thread would be freed by mingw before its destructor
+// runs, and a pass still ending at exit may use it.
+class SpareBuffers {
+  public:
+    std::unique_ptr<char[]> take() {
+        {
+            const std::lock_guard lock(mutex_);
+            if (!spare_.empty()) {
+                auto buffer = std::move(spare_.back());
+                spare_.pop_back();
+                return buffer;
+            }
+        }
+        return std::make_unique_for_overwrite<char[]>(kBufferSize);
+    }
+    void giveBack(std::unique_ptr<char[]> buffer) {
+        const std::lock_guard lock(mutex_);
+        if (buffer && spare_.size() < kKept) spare_.push_back(std::move(buffer));
+    }
+
+  private:
+    static constexpr size_t kKept = 8;
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<char[]>> spare_;
+};
+
+SpareBuffers& spareBuffers() {
+    static auto* const spare = new SpareBuffers;
+    return *spare;
 }
 
 std::unique_ptr<char[]> takeBuffer() {
-    auto& spare = spareBuffers();
-    if (spare.empty()) return std::make_unique_for_overwrite<char[]>(kBufferSize);
-    auto buffer = std::move(spare.back());
-    spare.pop_back();
-    return buffer;
+    return spareBuffers().take();
 }
 
 void giveBack(std::unique_ptr<char[]> buffer) {
-    auto& spare = spareBuffers();
-    if (buffer && spare.size() < 4) spare.push_back(std::move(buffer));
+    spareBuffers().giveBack(std::move(buffer));
 }
 
 }  // namespace text
@@ -93,6 +116,11 @@ void TextWriter::write(std::string_view utf8) {
         return;
     }
     const std::string bytes = encodeCp932(utf8);
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size() && !error_)
+        error_ = errno;
+}
+
+void TextWriter::writeBytes(std::string_view bytes) {
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size() && !error_)
         error_ = errno;
 }

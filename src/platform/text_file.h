@@ -114,6 +114,8 @@ class TextWriter {
 
     void write(std::string_view utf8);
     void writeLine(std::string_view utf8);
+    // The bytes as they stand, for files that are not the system's text (UTF-8 exports).
+    void writeBytes(std::string_view bytes);
     // Flushes and closes; throws std::system_error when the data did not reach the disk.
     // Returns the written file's stamp (all zero when the file system did not tell it).
     FileStamp commit();

@@ -48,6 +48,8 @@ void Setting::layOut() {
         "リムーバブルメディアの監視を行う（未許可のUSBなどを使用した時に警告を出す）", "Frame2"));
     add(platform::designed("ErClear", ControlKind::button, pixels(20, 406, 160, 28),
                            "エラー情報削除", "Frame2"));
+    add(platform::designed("MailSetting", ControlKind::button, pixels(192, 406, 160, 28),
+                           "メール通知設定", "Frame2"));
 }
 
 }  // namespace plenvo::settings

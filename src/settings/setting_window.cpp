@@ -5,6 +5,7 @@
 #include "platform/file_system.h"
 #include "platform/text_file.h"
 #include "removable/allow_list.h"
+#include "settings/mail_setting_window.h"
 #include "settings/pointer_file.h"
 #include "store/mng_database.h"
 
@@ -29,12 +30,13 @@ std::string pickerStart(const std::string& text) {
 
 Setting::Setting(const platform::RunContext& ctx, store::MonitoringFlag& flag,
                  platform::Dialogs& dialogs, std::string serverShareFolder,
-                 platform::SlowWork* slow)
+                 platform::SlowWork* slow, platform::WindowHost* windows)
     : ctx_(ctx),
       flag_(flag),
       dialogs_(dialogs),
       serverShareFolder_(std::move(serverShareFolder)),
-      slow_(slow ? *slow : atOnce_) {
+      slow_(slow ? *slow : atOnce_),
+      windows_(windows) {
     layOut();
 }
 
@@ -45,6 +47,16 @@ void Setting::click(const std::string& controlName) {
         追加_Click();
     else if (controlName == "ErClear")
         ErClear_Click();
+    else if (controlName == "MailSetting")
+        MailSetting_Click();
+}
+
+void Setting::MailSetting_Click() {
+    if (!windows_) return;
+    platform::guarded(ctx_.failures, "MailSetting", [&] {
+        MailSetting window(ctx_, dialogs_, &slow_);
+        windows_->showModal(window);
+    });
 }
 
 void Setting::Form_Load() {

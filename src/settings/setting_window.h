@@ -18,10 +18,11 @@ class Setting final : public platform::Form {
   public:
     // `flag` is the console's monitoring flag, reloaded when the window closes;
     // `serverShareFolder` is what each destination's SRV.ini names; `slow`
-    // writes those files away from the window thread (null: at once).
+    // writes those files away from the window thread (null: at once);
+    // `windows` shows the mail settings window (null: its button does nothing).
     Setting(const platform::RunContext& ctx, store::MonitoringFlag& flag,
             platform::Dialogs& dialogs, std::string serverShareFolder,
-            platform::SlowWork* slow = nullptr);
+            platform::SlowWork* slow = nullptr, platform::WindowHost* windows = nullptr);
 
     std::string caption() const override { return "環境設定"; }
     platform::Geometry clientArea() const override;
@@ -33,6 +34,7 @@ class Setting final : public platform::Form {
     void Command2_Click();
     void 追加_Click();
     void ErClear_Click();
+    void MailSetting_Click();
 
   private:
     void layOut();
@@ -47,6 +49,7 @@ class Setting final : public platform::Form {
     const std::string serverShareFolder_;
     platform::SlowWork atOnce_;
     platform::SlowWork& slow_;
+    platform::WindowHost* windows_;
 };
 
 }  // namespace plenvo::settings

@@ -2,15 +2,15 @@
 
 #include <cstdlib>
 
+#include "platform/ascii_case.h"
 #include "platform/file_system.h"
-#include "store/ascii_case.h"
 #include "store/mng_database.h"
 
 namespace plenvo::store {
 
 bool MonitoringFlag::isOn() const {
-    if (sameIgnoringAsciiCase(text_, "True")) return true;
-    if (text_.empty() || sameIgnoringAsciiCase(text_, "False")) return false;
+    if (platform::sameIgnoringAsciiCase(text_, "True")) return true;
+    if (text_.empty() || platform::sameIgnoringAsciiCase(text_, "False")) return false;
     char* end = nullptr;
     const double value = std::strtod(text_.c_str(), &end);
     return end != text_.c_str() && value != 0;

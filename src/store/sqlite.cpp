@@ -5,8 +5,8 @@
 #include <bit>
 #include <cstring>
 
+#include "platform/ascii_case.h"
 #include "platform/utf8_path.h"
-#include "store/ascii_case.h"
 
 namespace plenvo::store {
 namespace {
@@ -151,7 +151,7 @@ int Statement::columnIndex(std::string_view name) const {
     const int n = sqlite3_column_count(stmt_);
     for (int i = 0; i < n; ++i) {
         const char* col = sqlite3_column_name(stmt_, i);
-        if (col && sameIgnoringAsciiCase(col, name)) return i;
+        if (col && platform::sameIgnoringAsciiCase(col, name)) return i;
     }
     return -1;
 }
@@ -164,6 +164,17 @@ Connection Connection::open(const std::filesystem::path& path, int busyTimeoutMs
     if (rc != SQLITE_OK) fail(db, "open " + platform::utf8Of(path));
     sqlite3_busy_timeout(db, busyTimeoutMs);
     // A file that is not a database is found out here rather than mid-routine.
+    connection.exec("SELECT count(*) FROM sqlite_master");
+    return connection;
+}
+
+Connection Connection::openReadOnly(const std::filesystem::path& path, int busyTimeoutMs) {
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(platform::utf8Of(path).c_str(), &db,
+                                   SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    Connection connection(db);
+    if (rc != SQLITE_OK) fail(db, "open " + platform::utf8Of(path));
+    sqlite3_busy_timeout(db, busyTimeoutMs);
     connection.exec("SELECT count(*) FROM sqlite_master");
     return connection;
 }
@@ -209,7 +220,8 @@ bool Connection::inTransaction() const {
 std::optional<std::uint32_t> Connection::changeCounter() {
     {
         Statement mode = prepare("PRAGMA journal_mode");
-        if (!mode.step() || sameIgnoringAsciiCase(mode.view(0), "wal")) return std::nullopt;
+        if (!mode.step() || platform::sameIgnoringAsciiCase(mode.view(0), "wal"))
+            return std::nullopt;
     }
     sqlite3_file* file = nullptr;
     if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||

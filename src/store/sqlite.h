@@ -71,6 +71,8 @@ class Connection {
     // when it is missing or not a database. Waits up to `busyTimeoutMs` for a
     // lock another program holds.
     static Connection open(const std::filesystem::path& path, int busyTimeoutMs = 3000);
+    // The same without the right to write, for readers beside the console.
+    static Connection openReadOnly(const std::filesystem::path& path, int busyTimeoutMs = 3000);
     // Makes a new database file (installation only).
     static Connection create(const std::filesystem::path& path);
 

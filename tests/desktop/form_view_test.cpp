@@ -55,6 +55,10 @@ class SampleForm final : public platform::Form {
              .kind = ControlKind::button,
              .geometry = {4800, 1500, 1500, 375},
              .caption = "閉じる"});
+        add({.name = "Secret1",
+             .kind = ControlKind::textBox,
+             .geometry = {4800, 2100, 1500, 345},
+             .masked = true});
     }
     std::string caption() const override { return "見本"; }
     platform::Geometry clientArea() const override { return {0, 0, 6600, 3600}; }
@@ -99,6 +103,8 @@ TEST_F(FormViewTest, DrawsEveryControlWhereTheFormPutsIt) {
     EXPECT_EQ(list->count(), 2);
     EXPECT_EQ(list->item(1)->text(), "0002 | SD");
     EXPECT_EQ(list->font().styleHint(), QFont::TypeWriter);
+    EXPECT_EQ(widget<QLineEdit>("Text1")->echoMode(), QLineEdit::Normal);
+    EXPECT_EQ(widget<QLineEdit>("Secret1")->echoMode(), QLineEdit::Password);
 }
 
 TEST_F(FormViewTest, ForwardsTheUsersEventsAndRedrawsFromTheData) {
@@ -108,6 +114,9 @@ TEST_F(FormViewTest, ForwardsTheUsersEventsAndRedrawsFromTheData) {
 
     emit widget<QLineEdit>("Text1")->textEdited("\\\\srv01\\data");
     EXPECT_EQ(form.control("Text1").text, "\\\\srv01\\data");
+    // A password box hides what is typed, not from the form.
+    emit widget<QLineEdit>("Secret1")->textEdited("pa$s");
+    EXPECT_EQ(form.control("Secret1").text, "pa$s");
 
     widget<QCheckBox>("Check1")->click();
     EXPECT_TRUE(form.control("Check1").checked);

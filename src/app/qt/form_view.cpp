@@ -168,8 +168,10 @@ QWidget* FormView::makeWidget(const Control& c, QWidget* parent, QPoint origin) 
         label->setAlignment(c.centred ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignTop);
         if (c.border) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     }
-    if (auto* edit = qobject_cast<QLineEdit*>(widget); edit && c.centred)
-        edit->setAlignment(Qt::AlignCenter);
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        if (c.centred) edit->setAlignment(Qt::AlignCenter);
+        if (c.masked) edit->setEchoMode(QLineEdit::Password);
+    }
     return widget;
 }
 

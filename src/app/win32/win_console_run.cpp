@@ -2,12 +2,14 @@
 #include "app/management.h"
 #include "app/plain_loop.h"
 #include "app/startup.h"
+#include "app/win32/win_tray_console.h"
 #include "platform/stop_request.h"
 
 namespace plenvo::app {
+namespace {
 
-// The Windows console runs headless until its own tray and windows exist.
-int runConsole(const ConsoleRun& run) {
+// Without a tray icon: the timers tick on a plain loop, failures go to standard error.
+int runHeadless(const ConsoleRun& run) {
     HeadlessRun headless(run);
     const platform::RunContext& ctx = headless.ctx;
     PlainLoop loop(std::chrono::milliseconds(run.tickMs), headless.failures);
@@ -19,6 +21,15 @@ int runConsole(const ConsoleRun& run) {
     const int rc = loop.run(management);
     endPasses(worker, headless.ending, ctx, rc);
     return rc;
+}
+
+}  // namespace
+
+int runConsole(const ConsoleRun& run) {
+    if (!run.headless) {
+        if (const auto rc = runTrayConsole(run.base, run.version, run.tickMs)) return *rc;
+    }
+    return runHeadless(run);
 }
 
 }  // namespace plenvo::app

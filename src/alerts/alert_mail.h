@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "alerts/alert_plan.h"
+#include "alerts/mail_settings.h"
+#include "alerts/mail_text.h"
+
+namespace plenvo::alerts {
+
+// What every mail of a pass shares.
+struct MailContext {
+    const MailSettings& settings;
+    const CodeTitles& titles;
+    std::string pagePath;  // the backup list page, as the administrator finds it
+    std::string date;      // of the Date header
+};
+
+// The sender: From= of the settings, else the login name when it is an address.
+std::string senderOf(const MailSettings& settings);
+
+// The mail of one row: to the administrators, and to the row's own address
+// as well when the settings ask for it and the address is a plain one.
+MailText alertMail(const MailContext& context, const DueAlert& alert);
+
+// One mail to the administrators that lists the alerts past the per-pass limit.
+MailText summaryMail(const MailContext& context, const std::vector<DueAlert>& rest);
+
+// The mail the settings window sends to try the settings out.
+MailText testMail(const MailSettings& settings, const std::string& computerName);
+
+}  // namespace plenvo::alerts

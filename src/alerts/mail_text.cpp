@@ -1,0 +1,118 @@
+#include "alerts/mail_text.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace plenvo::alerts {
+namespace {
+
+constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+// "=?UTF-8?B?" and "?=" around at most 60 base64 characters: 72 in all.
+constexpr size_t kBytesPerWord = 45;
+
+std::string base64(std::string_view bytes) {
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        const auto byte = [&](size_t k) -> unsigned {
+            return k < bytes.size() ? static_cast<unsigned char>(bytes[k]) : 0u;
+        };
+        const unsigned triple = byte(i) << 16 | byte(i + 1) << 8 | byte(i + 2);
+        out += kBase64[triple >> 18 & 63];
+        out += kBase64[triple >> 12 & 63];
+        out += i + 1 < bytes.size() ? kBase64[triple >> 6 & 63] : '=';
+        out += i + 2 < bytes.size() ? kBase64[triple & 63] : '=';
+    }
+    return out;
+}
+
+bool continuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+}  // namespace
+
+std::string oneLine(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) c = ' ';
+    }
+    return out;
+}
+
+bool plainAddress(std::string_view address) {
+    if (address.empty() || address.size() > 254) return false;
+    const size_t at = address.find('@');
+    if (at == 0 || at == std::string_view::npos || at + 1 == address.size() ||
+        address.find('@', at + 1) != std::string_view::npos)
+        return false;
+    for (const char c : address) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u >= 0x7F) return false;
+        if (std::string_view("<>()[],;:\\\"").find(c) != std::string_view::npos) return false;
+    }
+    return true;
+}
+
+std::string encodedWords(std::string_view utf8) {
+    std::string out;
+    while (!utf8.empty()) {
+        size_t take = std::min(kBytesPerWord, utf8.size());
+        // Back up to the start of a character, unless one character is all there is.
+        while (take < utf8.size() && take > 0 && continuationByte(utf8[take])) --take;
+        if (take == 0) take = std::min(kBytesPerWord, utf8.size());
+        if (!out.empty()) out += "\r\n ";
+        out += "=?UTF-8?B?" + base64(utf8.substr(0, take)) + "?=";
+        utf8.remove_prefix(take);
+    }
+    return out;
+}
+
+std::string base64Lines(std::string_view bytes) {
+    const std::string all = base64(bytes);
+    std::string out;
+    for (size_t i = 0; i < all.size(); i += 76) out += all.substr(i, 76) + "\r\n";
+    return out;
+}
+
+std::string messageOf(const MailText& mail) {
+    std::string to;
+    for (const std::string& address : mail.to)
+        if (plainAddress(address)) to += (to.empty() ? "" : ",\r\n ") + address;
+    std::string body;
+    for (const std::string& line : mail.bodyLines) body += oneLine(line) + "\r\n";
+
+    std::string message;
+    message += "From: " + (plainAddress(mail.from) ? mail.from : std::string()) + "\r\n";
+    message += "To: " + to + "\r\n";
+    message += "Subject: " + encodedWords(oneLine(mail.subject)) + "\r\n";
+    if (!mail.date.empty()) message += "Date: " + oneLine(mail.date) + "\r\n";
+    message += "MIME-Version: 1.0\r\n";
+    message += "Content-Type: text/plain; charset=UTF-8\r\n";
+    message += "Content-Transfer-Encoding: base64\r\n";
+    message += "\r\n";
+    message += base64Lines(body);
+    return message;
+}
+
+std::string mailDateNow() {
+    using namespace std::chrono;
+    const auto now = floor<seconds>(system_clock::now());
+    const auto day = floor<days>(now);
+    const year_month_day date(day);
+    const hh_mm_ss time(now - day);
+    static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    char text[64];
+    std::snprintf(text, sizeof text, "%s, %02u %s %d %02ld:%02ld:%02ld +0000",
+                  kDays[weekday(day).c_encoding()], static_cast<unsigned>(date.day()),
+                  kMonths[static_cast<unsigned>(date.month()) - 1], static_cast<int>(date.year()),
+                  static_cast<long>(time.hours().count()),
+                  static_cast<long>(time.minutes().count()),
+                  static_cast<long>(time.seconds().count()));
+    return text;
+}
+
+}  // namespace plenvo::alerts

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/clock.h"
+
+namespace plenvo::pages {
+
+// The console's times are local wall-clock times; monitoring tools want them placed.
+
+// Seconds since 1970-01-01 UTC of a local time in this machine's time zone;
+// nullopt for a time the C library cannot place.
+std::optional<std::int64_t> epochSeconds(const platform::LocalTime& t);
+
+// ISO 8601 with the local offset, "2009-10-01T09:05:03+09:00"; nullopt as above.
+std::optional<std::string> isoText(const platform::LocalTime& t);
+
+}  // namespace plenvo::pages

@@ -1,0 +1,162 @@
+#include "pages/metrics_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <initializer_list>
+#include <unordered_set>
+#include <utility>
+
+#include "pages/epoch_time.h"
+#include "pages/utf8_text.h"
+
+namespace plenvo::pages {
+namespace {
+
+using Labels = std::initializer_list<std::pair<const char*, std::string_view>>;
+
+std::string numberText(double value) {
+    char buffer[32];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    return std::string(buffer, end);
+}
+
+// One metric family: its head, then its samples.
+class Family {
+  public:
+    Family(std::string& out, const char* name, const char* help) : out_(out), name_(name) {
+        out_ += std::string("# HELP ") + name + " " + help + "\n";
+        out_ += std::string("# TYPE ") + name + " gauge\n";
+    }
+
+    void sample(Labels labels, const std::optional<double>& value) {
+        if (!value || !std::isfinite(*value)) return;
+        series_ = name_;
+        if (labels.size() != 0) {
+            series_ += '{';
+            bool first = true;
+            for (const auto& [label, text] : labels) {
+                if (!first) series_ += ',';
+                first = false;
+                series_ += label;
+                series_ += "=\"";
+                appendLabelValue(series_, text);
+                series_ += '"';
+            }
+            series_ += '}';
+        }
+        if (!written_.insert(series_).second) return;
+        out_ += series_;
+        out_ += ' ';
+        out_ += numberText(*value);
+        out_ += '\n';
+    }
+
+  private:
+    std::string& out_;
+    const char* name_;
+    std::string series_;  // the one being written, its buffer kept from sample to sample
+    std::unordered_set<std::string> written_;
+};
+
+std::optional<double> secondsOf(const std::optional<platform::LocalTime>& t) {
+    if (!t) return std::nullopt;
+    const auto seconds = epochSeconds(*t);
+    return seconds ? std::optional(static_cast<double>(*seconds)) : std::nullopt;
+}
+
+std::optional<double> ratioOf(const std::optional<double>& percent) {
+    return percent ? std::optional(*percent / 100) : std::nullopt;
+}
+
+}  // namespace
+
+void appendLabelValue(std::string& out, std::string_view text) {
+    for (size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80) {
+            const size_t n = utf8CharacterLength(text.substr(i));
+            if (n == 0) {
+                out += "\xEF\xBF\xBD";
+                ++i;
+            } else {
+                out.append(text.substr(i, n));
+                i += n;
+            }
+            continue;
+        }
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '"')
+            out += "\\\"";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c < 0x20 || c == 0x7F)
+            out += "\xEF\xBF\xBD";
+        else
+            out += static_cast<char>(c);
+        ++i;
+    }
+}
+
+std::string labelValue(std::string_view text) {
+    std::string out;
+    appendLabelValue(out, text);
+    return out;
+}
+
+std::string metricsText(const StatusSnapshot& snapshot) {
+    std::string out;
+    const auto text = [](const std::optional<std::string>& s) {
+        return s ? std::string_view(*s) : std::string_view();
+    };
+
+    Family(out, "plenvo_status_updated_timestamp_seconds",
+           "When the console last wrote this file, in seconds since the epoch.")
+        .sample({}, secondsOf(snapshot.updated));
+
+    Family lastReport(out, "plenvo_agent_last_report_timestamp_seconds",
+                      "Time of the agent's last report, in seconds since the epoch.");
+    for (const AgentStatus& a : snapshot.agents)
+        lastReport.sample({{"host", text(a.host)}, {"user", text(a.userId)}},
+                          secondsOf(a.lastReport));
+
+    Family achievement(out, "plenvo_agent_achievement_ratio",
+                       "Achievement rate of the agent's last backup, 1 for complete.");
+    for (const AgentStatus& a : snapshot.agents)
+        achievement.sample({{"host", text(a.host)}, {"user", text(a.userId)}},
+                           ratioOf(a.achievementRate));
+
+    Family error(out, "plenvo_agent_error",
+                 "1 for each error code the agent's row carries (see status.json for titles).");
+    for (const AgentStatus& a : snapshot.agents)
+        for (const CodeStatus& c : a.codes)
+            error.sample({{"host", text(a.host)}, {"user", text(a.userId)}, {"code", c.code}}, 1.0);
+
+    Family size(out, "plenvo_share_size_bytes", "Total size of the drive behind the share.");
+    for (const ShareStatus& s : snapshot.shares)
+        size.sample({{"server", text(s.server)}, {"share", text(s.share)}}, s.sizeBytes);
+
+    Family free(out, "plenvo_share_free_bytes", "Free space of the drive behind the share.");
+    for (const ShareStatus& s : snapshot.shares)
+        free.sample({{"server", text(s.server)}, {"share", text(s.share)}}, s.freeBytes);
+
+    Family usage(out, "plenvo_share_usage_ratio",
+                 "Used part of the drive behind the share, 1 for full.");
+    for (const ShareStatus& s : snapshot.shares)
+        usage.sample({{"server", text(s.server)}, {"share", text(s.share)}}, ratioOf(s.usageRate));
+
+    Family duration(out, "plenvo_pass_last_duration_seconds",
+                    "How long the last pass of the kind took.");
+    for (const PassFigures& p : snapshot.passes)
+        duration.sample({{"kind", p.kind}}, p.lastDurationSeconds);
+
+    Family success(out, "plenvo_pass_last_success_timestamp_seconds",
+                   "When the last pass of the kind that went through ended, in seconds since "
+                   "the epoch.");
+    for (const PassFigures& p : snapshot.passes)
+        success.sample({{"kind", p.kind}}, secondsOf(p.lastSuccess));
+
+    return out;
+}
+
+}  // namespace plenvo::pages

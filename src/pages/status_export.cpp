@@ -1,0 +1,44 @@
+#include "pages/status_export.h"
+
+#include "pages/metrics_text.h"
+#include "pages/status_json.h"
+#include "pages/status_rows.h"
+#include "platform/file_system.h"
+#include "platform/text_file.h"
+#include "store/mng_database.h"
+
+namespace plenvo::pages {
+namespace {
+
+void writeExport(const platform::RunContext& ctx, const char* tail, const std::string& text) {
+    try {
+        platform::TextWriter file(ctx.base.at(tail), platform::TextWriter::Mode::replace);
+        file.writeBytes(text);
+        file.commit();
+    } catch (const std::exception& e) {
+        ctx.failures.report("StatusExport", e.what());
+    }
+}
+
+}  // namespace
+
+void StatusExport(const platform::RunContext& ctx, std::span<const PassFigures> passes) {
+    StatusSnapshot snapshot;
+    snapshot.updated = ctx.clock.now();
+    snapshot.passes.assign(passes.begin(), passes.end());
+    try {
+        store::Connection db = store::openMng(ctx.base);
+        const ListedFileTimes resultTimes(ctx.base.at("\\OrvShare\\RST"));
+        snapshot.agents = readAgents(db, snapshot.updated, resultTimes, ctx.failures);
+        snapshot.shares = readShares(db);
+    } catch (const std::exception& e) {
+        // Half a picture would read as agents gone: the last whole one stays.
+        ctx.failures.report("StatusExport", e.what());
+        return;
+    }
+    platform::createFolder(ctx.base.at("\\HTM"));
+    writeExport(ctx, "\\HTM\\status.json", statusJson(snapshot));
+    writeExport(ctx, "\\HTM\\metrics.prom", metricsText(snapshot));
+}
+
+}  // namespace plenvo::pages

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "pages/status_snapshot.h"
+#include "platform/failure_log.h"
+#include "platform/text_file.h"
+#include "store/sqlite.h"
+
+namespace plenvo::pages {
+
+// The UserLog rows oldest report first, as the backup list page lists them,
+// with the state, age and codes the page would show. A code whose title cannot
+// be looked up is told to `failures` and listed without one.
+std::vector<AgentStatus> readAgents(store::Connection& db, const platform::LocalTime& now,
+                                    const platform::FileTimes& resultTimes,
+                                    platform::FailureLog& failures);
+
+// The ShareDriveInfo rows in the share drive page's order.
+std::vector<ShareStatus> readShares(store::Connection& db);
+
+// The modification times of the files in one folder, from a single listing, so
+// that thousands of agents cost one pass over the folder. A path elsewhere, or
+// a file the listing did not show, is asked of the file system.
+class ListedFileTimes final : public platform::FileTimes {
+  public:
+    explicit ListedFileTimes(const std::filesystem::path& folder);
+    std::optional<platform::LocalTime> lastModified(const std::string& path) const override;
+    void clear() override { times_.clear(); }
+
+  private:
+    std::string prefix_;  // the folder with a separator after it, as FileNM holds it
+    std::map<std::string, platform::LocalTime, std::less<>> times_;
+};
+
+}  // namespace plenvo::pages

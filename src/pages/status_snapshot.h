@@ -1,0 +1,49 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+
+namespace plenvo::pages {
+
+// What the monitoring exports tell, read once and handed to each writer.
+// An absent value is nullopt: the writers show it as null or leave it out.
+
+struct CodeStatus {
+    std::string code;
+    std::optional<std::string> title;  // MailTextMST's Title
+};
+
+// One UserLog row.
+struct AgentStatus {
+    std::optional<std::string> host, userId, userName, agentVersion, destination;
+    std::optional<platform::LocalTime> lastReport;
+    std::optional<long> daysSince;          // midnights passed since the last report
+    std::optional<double> achievementRate;  // percent, from RSRT
+    std::string state;                      // the backup list page's state word
+    std::vector<CodeStatus> codes;
+};
+
+// One ShareDriveInfo row.
+struct ShareStatus {
+    std::optional<std::string> server, share, localPath;
+    std::optional<double> sizeBytes, freeBytes, usageRate;  // usageRate in percent
+};
+
+// The last pass of one kind, as the pass thread keeps it.
+struct PassFigures {
+    std::string kind;  // "import", "checks"
+    std::optional<double> lastDurationSeconds;
+    std::optional<platform::LocalTime> lastSuccess;
+};
+
+struct StatusSnapshot {
+    platform::LocalTime updated;
+    std::vector<AgentStatus> agents;
+    std::vector<ShareStatus> shares;
+    std::vector<PassFigures> passes;
+};
+
+}  // namespace plenvo::pages

@@ -1,0 +1,36 @@
+#include "store/mail_sent.h"
+
+namespace plenvo::store {
+
+void ensureMailSentTable(Connection& db) {
+    db.exec(
+        "CREATE TABLE IF NOT EXISTS MailSent (ComNM TEXT, UserID TEXT, Codes TEXT, SentAt "
+        "DATETIME);"
+        "CREATE UNIQUE INDEX IF NOT EXISTS MailSent_Key ON MailSent (ComNM, UserID);");
+}
+
+SentCodes loadMailSent(Connection& db) {
+    SentCodes sent;
+    Statement rows = db.prepare("SELECT ComNM, UserID, Codes FROM MailSent");
+    while (rows.step())
+        sent[{rows.text(0).value_or(""), rows.text(1).value_or("")}] = rows.text(2).value_or("");
+    return sent;
+}
+
+void recordMailSent(Connection& db, const std::string& host, const std::string& user,
+                    const std::string& codes, const std::string& sentAt) {
+    Statement update = db.prepare(
+        "UPDATE MailSent SET Codes = ?3, SentAt = COALESCE(?4, SentAt) "
+        "WHERE ComNM = ?1 AND UserID = ?2");
+    update.bind(1, host).bind(2, user).bind(3, codes);
+    update.bind(4, sentAt.empty() ? DbValue{} : DbValue{sentAt});
+    update.run();
+    if (db.changes() > 0) return;
+    Statement insert =
+        db.prepare("INSERT INTO MailSent (ComNM, UserID, Codes, SentAt) VALUES (?1, ?2, ?3, ?4)");
+    insert.bind(1, host).bind(2, user).bind(3, codes);
+    insert.bind(4, sentAt.empty() ? DbValue{} : DbValue{sentAt});
+    insert.run();
+}
+
+}  // namespace plenvo::store

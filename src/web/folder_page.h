@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/folder_listing.h"
+
+namespace plenvo::web {
+
+// A read-only HTML page (UTF-8) listing the entries of `folder`: name, size
+// and time of each, folders first marked with a trailing "\". Every name is
+// HTML-escaped.
+std::string folderPage(const std::string& folder,
+                       const std::vector<platform::FolderEntry>& entries);
+
+}  // namespace plenvo::web

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plenvo::web {
+
+// The segments of a request target's path ("/log/PC01/u1?x" gives "log",
+// "PC01", "u1"), each percent-decoded once. nullopt for anything a name can
+// never hold: a bad escape, a "/" or a control character after decoding,
+// an empty segment, "." or "..". "/" gives no segment.
+std::optional<std::vector<std::string>> pathSegments(std::string_view target);
+
+// A name as one path segment: every byte but A-Z a-z 0-9 - . _ ~ as %XX.
+std::string percentEncoded(std::string_view name);
+
+}  // namespace plenvo::web

@@ -1,0 +1,183 @@
+#include "web/routes.h"
+
+#include <map>
+#include <optional>
+
+#include "app/path_routines.h"
+#include "pages/log_viewer.h"
+#include "platform/file_system.h"
+#include "platform/folder_listing.h"
+#include "platform/folder_reach.h"
+#include "platform/network_sign_in.h"
+#include "platform/share_list.h"
+#include "platform/utf8_path.h"
+#include "platform/ascii_case.h"
+#include "web/folder_page.h"
+#include "web/link_rewrite.h"
+#include "web/log_tail.h"
+#include "web/request_path.h"
+
+namespace plenvo::web {
+namespace {
+
+// Browsers take the label Shift_JIS for the whole of CP932.
+constexpr const char* kPageType = "text/html; charset=Shift_JIS";
+constexpr const char* kHtmlType = "text/html; charset=utf-8";
+constexpr const char* kTextType = "text/plain; charset=utf-8";
+
+constexpr std::size_t kPageLimit = 1024 * 1024 * 1024;  // the list of 100,000 agents fits
+constexpr std::size_t kImageLimit = 16 * 1024 * 1024;
+
+WebResponse plain(int status, const std::string& text) {
+    return {status, kTextType, text + "\n"};
+}
+
+WebResponse notFound() {
+    return plain(404, "not found");
+}
+
+const char* imageType(const std::string& name) {
+    const auto dot = name.rfind('.');
+    const std::string_view ext = dot == std::string::npos ? "" : std::string_view(name).substr(dot);
+    if (platform::sameIgnoringAsciiCase(ext, ".gif")) return "image/gif";
+    if (platform::sameIgnoringAsciiCase(ext, ".bmp")) return "image/bmp";
+    if (platform::sameIgnoringAsciiCase(ext, ".png")) return "image/png";
+    if (platform::sameIgnoringAsciiCase(ext, ".jpg") || platform::sameIgnoringAsciiCase(ext, ".jpeg"))
+        return "image/jpeg";
+    return "application/octet-stream";
+}
+
+// A destination that climbs with ".." is not followed: agents write these paths.
+bool climbs(const std::string& path) {
+    std::size_t start = 0;
+    for (;;) {
+        const auto end = path.find_first_of("\\/", start);
+        if (path.substr(start, end == std::string::npos ? std::string::npos : end - start) == "..")
+            return true;
+        if (end == std::string::npos) return false;
+        start = end + 1;
+    }
+}
+
+std::string withoutTrailingSeparators(std::string path) {
+    while (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+    return path;
+}
+
+// A folder of this machine written in its own form ("/srv/backup/PC01") rather
+// than the system's ("\\FS01\Backup\PC01").
+bool isLocalForm(const std::string& path) {
+    return path.starts_with('/') && !path.starts_with("//");
+}
+
+std::string parentOf(std::string path) {
+    if (!isLocalForm(path)) return app::ParentPathGet(path);
+    path = withoutTrailingSeparators(path);
+    const auto slash = path.rfind('/');
+    return slash == 0 || slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// A whole file the console wrote, read in as long as it is: a limit this
+// large must not be allocated up front.
+std::optional<std::string> wholeFile(const std::filesystem::path& file, std::uint64_t limit) {
+    auto read = platform::readFileTail(file, limit);
+    if (!read || read->size > limit) return std::nullopt;
+    return std::move(read->bytes);
+}
+
+}  // namespace
+
+WebSite::WebSite(platform::BaseFolder base, platform::FailureLog& failures,
+                 std::chrono::milliseconds reachLimit)
+    : base_(base), failures_(failures), reachLimit_(reachLimit), rows_(base) {}
+
+WebResponse WebSite::answer(std::string_view target) const {
+    try {
+        const auto segments = pathSegments(target);
+        if (!segments) return notFound();
+        const auto& s = *segments;
+        if (s.empty() || (s.size() == 1 && s[0] == "Index.htm")) return backupList();
+        if (s.size() == 1 && s[0] == "DiskChk.htm") return htmFile("\\HTM\\DiskChk.htm", kPageType);
+        if (s.size() == 1 && s[0] == "status.json")
+            return htmFile("\\HTM\\status.json", "application/json; charset=utf-8");
+        if (s.size() == 1 && s[0] == "metrics")
+            return htmFile("\\HTM\\metrics.prom", "text/plain; version=0.0.4; charset=utf-8");
+        if (s.size() == 2 && s[0] == "img") return image(s[1]);
+        if (s.size() == 3 && s[0] == "log") return agentLog(s[1], s[2]);
+        if (s.size() == 3 && s[0] == "folder") return agentFolder(s[1], s[2]);
+        return notFound();
+    } catch (const std::exception& e) {
+        failures_.report("web view", e.what());
+        return plain(503, "the console's files cannot be read just now");
+    }
+}
+
+WebResponse WebSite::htmFile(std::string_view tail, const char* contentType) const {
+    auto bytes = wholeFile(base_.at(tail), kPageLimit);
+    if (!bytes) return notFound();
+    return {200, contentType, std::move(*bytes)};
+}
+
+WebResponse WebSite::backupList() const {
+    auto page = htmFile("\\HTM\\Index.htm", kPageType);
+    if (page.status != 200) return page;
+    // Each row's links by the name of its log viewer, as the page was written.
+    std::map<std::string, AgentName, std::less<>> byViewer;
+    rows_.each([&](const AgentRow& row) {
+        byViewer.try_emplace(pages::logViewerFileName(row.comNm, row.userId),
+                             AgentName{row.comNm, row.userId});
+    });
+    page.body = rewrittenBackupList(page.body, [&](std::string_view viewer) {
+        const auto found = byViewer.find(viewer);
+        return found == byViewer.end() ? std::nullopt : std::optional<AgentName>(found->second);
+    });
+    return page;
+}
+
+WebResponse WebSite::image(const std::string& name) const {
+    const auto folder = base_.at("\\HTM\\img");
+    const auto names = platform::listFiles(folder);
+    if (!names) return notFound();
+    // The name as the folder holds it: exactly, else in another letter case.
+    const std::string* found = nullptr;
+    for (const auto& listed : *names)
+        if (listed == name) found = &listed;
+    if (!found)
+        for (const auto& listed : *names)
+            if (!found && platform::sameIgnoringAsciiCase(listed, name)) found = &listed;
+    if (!found) return notFound();
+    auto bytes = wholeFile(folder / platform::pathFromUtf8(*found), kImageLimit);
+    if (!bytes) return notFound();
+    return {200, imageType(*found), std::move(*bytes)};
+}
+
+WebResponse WebSite::agentLog(const std::string& comNm, const std::string& userId) const {
+    const auto row = rows_.find(comNm, userId);
+    if (!row) return notFound();
+    const std::string folder = withoutTrailingSeparators(row->toBkup);
+    if (folder.empty() || climbs(folder)) return plain(404, "no backup destination");
+    const std::string file = folder + (isLocalForm(folder) ? "/" : "\\") + "Log.txt";
+    platform::SilentFailureLog told;  // the checks tell of a bad SmbAuth.conf already
+    platform::ShareLookup lookup(platform::loadNetworkSignIn(base_.at("\\SmbAuth.conf"), told));
+    platform::FolderReach reach(lookup, reachLimit_);
+    const auto tail = reach.readFileTail(file, kLogTailLimit);
+    if (tail.silent) return plain(504, file + ": no answer in time");
+    if (!tail.value) return plain(404, file + ": not found");
+    return {200, kTextType, newestLinesFirst(*tail.value)};
+}
+
+WebResponse WebSite::agentFolder(const std::string& comNm, const std::string& userId) const {
+    const auto row = rows_.find(comNm, userId);
+    if (!row) return notFound();
+    const std::string parent = parentOf(row->toBkup);
+    if (parent.empty() || climbs(parent)) return plain(404, "no restore folder");
+    platform::SilentFailureLog told;
+    platform::ShareLookup lookup(platform::loadNetworkSignIn(base_.at("\\SmbAuth.conf"), told));
+    platform::FolderReach reach(lookup, reachLimit_);
+    const auto entries = reach.listFolder(parent);
+    if (entries.silent) return plain(504, parent + ": no answer in time");
+    if (!entries.value) return plain(404, parent + ": not found");
+    return {200, kHtmlType, folderPage(parent, *entries.value)};
+}
+
+}  // namespace plenvo::web

@@ -1,0 +1,76 @@
+#include "web/web_options.h"
+
+#include <charconv>
+
+#include "platform/password_check.h"
+#include "platform/ascii_case.h"
+
+namespace plenvo::web {
+
+std::optional<std::pair<std::string, int>> parseListenAddress(std::string_view text) {
+    std::string_view host, port;
+    if (!text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos) {
+        host = "127.0.0.1";  // a port alone: this machine only
+        port = text;
+    } else if (text.starts_with('[')) {
+        const auto close = text.find("]:");
+        if (close == std::string_view::npos) return std::nullopt;
+        host = text.substr(1, close - 1);
+        port = text.substr(close + 2);
+    } else {
+        const auto colon = text.rfind(':');
+        if (colon == std::string_view::npos) return std::nullopt;
+        host = text.substr(0, colon);
+        port = text.substr(colon + 1);
+        // An IPv6 address without brackets would leave its port ambiguous.
+        if (host.find(':') != std::string_view::npos) return std::nullopt;
+    }
+    if (host.empty() || port.empty()) return std::nullopt;
+    for (char c : host)
+        if (static_cast<unsigned char>(c) <= ' ' || c == '/' || c == '[' || c == ']')
+            return std::nullopt;
+    int number = 0;
+    const auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), number);
+    if (ec != std::errc() || end != port.data() + port.size() || number < 1 || number > 65535)
+        return std::nullopt;
+    return std::pair{std::string(host), number};
+}
+
+bool isLoopback(std::string_view address) {
+    if (platform::sameIgnoringAsciiCase(address, "localhost") || address == "::1") return true;
+    // 127.a.b.c written in full: other spellings are left to the users file.
+    if (!address.starts_with("127.")) return false;
+    int parts = 0;
+    for (std::string_view rest = address; !rest.empty();) {
+        const auto dot = rest.find('.');
+        const std::string_view part = rest.substr(0, dot);
+        int value = 0;
+        const auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
+        if (part.empty() || ec != std::errc() || end != part.data() + part.size() || value > 255)
+            return false;
+        ++parts;
+        if (dot == std::string_view::npos) break;
+        rest = rest.substr(dot + 1);
+        if (rest.empty()) return false;
+    }
+    return parts == 4;
+}
+
+std::optional<std::string> servingRefusal(const WebOptions& options) {
+    if (options.certFile.has_value() != options.keyFile.has_value())
+        return "--http-cert and --http-key go together";
+#ifndef PLENVO_WEB_TLS
+    if (options.certFile)
+        return "this build serves the web view without TLS: leave out --http-cert";
+#endif
+    if (options.usersFile && !platform::passwordCheckAvailable())
+        return "this build cannot check the password hashes of a users file; "
+               "serve the web view on a loopback address (127.0.0.1) without --http-users";
+    if (!options.usersFile && !isLoopback(options.address))
+        return "--http " + options.address +
+               " can be reached from other machines: give a users file with --http-users FILE "
+               "(lines user:hash, hashes from `openssl passwd -6`), or serve on 127.0.0.1";
+    return std::nullopt;
+}
+
+}  // namespace plenvo::web

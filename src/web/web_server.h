@@ -1,0 +1,43 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <variant>
+
+#include "platform/base_folder.h"
+#include "platform/failure_log.h"
+#include "web/web_options.h"
+
+namespace plenvo::web {
+
+// The web view, served on threads of its own from start() until it is
+// destroyed. Requests only read: the pages and images as the console wrote
+// them, Mng.mdb through a read-only connection per request, and the agents'
+// destinations through the platform's bounded paths.
+class WebServer {
+  public:
+    // Binds the address and starts serving; or says why it cannot (options
+    // this build refuses, a users file or certificate that cannot be read, an
+    // address that cannot be bound).
+    // `reachLimit` bounds each wait on a machine that holds a destination.
+    static std::variant<std::unique_ptr<WebServer>, std::string> start(
+        const WebOptions& options, const platform::BaseFolder& base, platform::FailureLog& failures,
+        std::chrono::milliseconds reachLimit = std::chrono::seconds(5));
+
+    ~WebServer();
+    WebServer(const WebServer&) = delete;
+    WebServer& operator=(const WebServer&) = delete;
+
+    // "http://127.0.0.1:8080" and the like, for the line that says it is served.
+    const std::string& url() const { return url_; }
+
+  private:
+    struct Running;
+    explicit WebServer(std::unique_ptr<Running> running, std::string url);
+
+    std::unique_ptr<Running> running_;
+    std::string url_;
+};
+
+}  // namespace plenvo::web

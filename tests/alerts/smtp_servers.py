@@ -1,0 +1,136 @@
+# SMTP servers on loopback for the Windows mail tests, all in one process:
+#   plain      no TLS, no login; refuses recipients named nobody@...
+#   auth       login with PLAIN or LOGIN on a plain connection
+#   authlogin  login with LOGIN only
+#   starttls   STARTTLS with the certificate given, required before mail
+#   smtps      TLS from the first byte with that certificate
+#   silent     takes connections and never says a word
+#   longline   greets with a line that never ends
+#   endless    answers EHLO with continuation lines that never end
+#   closed     a port nobody listens on
+# Usage: smtp_servers.py FOLDER CERT KEY. Each server's messages land in
+# FOLDER/NAME as smtp_sink.py writes them (NNNN.eml, NNNN.txt); logins in
+# FOLDER/NAME/logins; "ports" (NAME=PORT lines) is written once all listen.
+import asyncio
+import email
+import email.policy
+import os
+import socket
+import ssl
+import sys
+
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+
+folder, cert, key = sys.argv[1:4]
+USER, PASSWORD = b"console", b"pa ss:w\xc3\xb6rd"
+
+
+def put(path, data):
+    with open(path + ".part", "wb") as f:
+        f.write(data)
+    os.rename(path + ".part", path)
+
+
+def append(path, line):
+    with open(path, "a") as f:
+        f.write(line + "\n")
+
+
+class Keeper:
+    def __init__(self, name):
+        self.folder = os.path.join(folder, name)
+        os.makedirs(self.folder, exist_ok=True)
+        self.count = 0
+
+    async def handle_RCPT(self, server, session, envelope, address, options):
+        if address.startswith("nobody@"):
+            return "550 no such user"
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
+    async def handle_DATA(self, server, session, envelope):
+        self.count += 1
+        raw = envelope.original_content
+        name = os.path.join(self.folder, "%04d" % self.count)
+        put(name + ".eml", raw)
+        try:
+            message = email.message_from_bytes(raw, policy=email.policy.default)
+            decoded = "%s\n%s\n\n%s" % (",".join(envelope.rcpt_tos), message["subject"],
+                                         message.get_content())
+        except Exception as e:  # the test sees what could not be read
+            decoded = "%s\nUNREADABLE %r\n\n" % (",".join(envelope.rcpt_tos), e)
+        put(name + ".txt", decoded.encode("utf-8"))
+        return "250 OK"
+
+
+def authenticator(keeper):
+    def check(server, session, envelope, mechanism, data):
+        ok = isinstance(data, LoginPassword) and data.login == USER and data.password == PASSWORD
+        append(os.path.join(keeper.folder, "logins"), "%s %s" % (mechanism, "ok" if ok else "bad"))
+        return AuthResult(success=ok, handled=False)
+    return check
+
+
+def smtp_factory(name, **options):
+    keeper = Keeper(name)
+
+    def make():
+        append(os.path.join(keeper.folder, "connections"), "connection")
+        return SMTP(keeper, **options)
+    return make
+
+
+class LongLine(asyncio.Protocol):
+    def connection_made(self, transport):
+        transport.write(b"220-" + b"x" * 100000)
+
+
+class Endless(asyncio.Protocol):
+    def connection_made(self, transport):
+        self.transport = transport
+        transport.write(b"220 endless ready\r\n")
+
+    def data_received(self, data):
+        if data.upper().startswith(b"EHLO"):
+            for _ in range(5000):
+                self.transport.write(b"250-ENDLESS\r\n")
+
+
+async def main():
+    loop = asyncio.get_running_loop()
+    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    context.load_cert_chain(cert, key)
+    ports = {}
+
+    async def serve(name, factory, **options):
+        server = await loop.create_server(factory, "127.0.0.1", 0, **options)
+        ports[name] = server.sockets[0].getsockname()[1]
+        return server
+
+    servers = [
+        await serve("plain", smtp_factory("plain")),
+        await serve("auth", smtp_factory("auth", auth_require_tls=False,
+                                         authenticator=authenticator(Keeper("auth")))),
+        await serve("authlogin", smtp_factory("authlogin", auth_require_tls=False,
+                                              auth_exclude_mechanism=["PLAIN"],
+                                              authenticator=authenticator(Keeper("authlogin")))),
+        await serve("starttls", smtp_factory("starttls", tls_context=context,
+                                             require_starttls=True)),
+        await serve("smtps", smtp_factory("smtps"), ssl=context),
+        await serve("longline", LongLine),
+        await serve("endless", Endless),
+    ]
+    silent = socket.socket()
+    silent.bind(("127.0.0.1", 0))
+    silent.listen(16)
+    ports["silent"] = silent.getsockname()[1]
+    closed = socket.socket()
+    closed.bind(("127.0.0.1", 0))
+    ports["closed"] = closed.getsockname()[1]
+    closed.close()
+    put(os.path.join(folder, "ports"),
+        "".join("%s=%d\n" % item for item in ports.items()).encode())
+    await asyncio.gather(*(server.serve_forever() for server in servers))
+
+
+asyncio.run(main())

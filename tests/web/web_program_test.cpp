@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "free_port.h"
+#include "platform/detached_command.h"
+#include "platform/text_file.h"
+#include "store/sqlite.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using plenvo::platform::runBounded;
+
+// The built program, headless with its web view, as an administrator runs it.
+class WebProgram : public ::testing::Test {
+  protected:
+    WebProgram() {
+        ::setenv("XDG_CONFIG_HOME", (home.path() / "config").c_str(), 1);
+        // Samba's tools keep the console's share in a folder of the test.
+        std::filesystem::create_directories(home.path() / "usershares");
+        plenvo::test::writeBytes(
+            home.path() / "smb.conf",
+            "[global]\nusershare path = " + (home.path() / "usershares").string() +
+                "\nusershare max shares = 10\n");
+        ::setenv("SMB_CONF_PATH", (home.path() / "smb.conf").c_str(), 1);
+        port = plenvo::test::freePort();
+    }
+    ~WebProgram() override {
+        if (console <= 0) return;
+        ::kill(console, SIGTERM);
+        int status = 0;
+        ::waitpid(console, &status, 0);
+    }
+    // The program's run, what it tells on standard error in `output`.
+    std::optional<plenvo::platform::CommandResult> run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"/bin/sh", "-c", "exec \"$@\" 2>&1", "sh", program});
+        return runBounded(args, 30s);
+    }
+    // An installation with one agent whose destination holds a log and a neighbour.
+    void install() {
+        ASSERT_EQ(run({"--install", inst.string()})->exitCode, 0);
+        const auto backup = dir.path() / "backup";
+        std::filesystem::create_directories(backup / "PC01");
+        std::filesystem::create_directories(backup / "PC02");
+        plenvo::test::writeCp932Lines(backup / "PC01" / "Log.txt",
+                                      {"2009/10/01 9:00 開始", "2009/10/01 9:05 終了"});
+        std::filesystem::create_directories(inst / "OrvShare" / "RST");
+        plenvo::test::writeCp932Lines(inst / "OrvShare" / "RST" / "pc01.txt",
+                                      {"ComNM=PC01", "UserID=tanaka", "UserName=田中",
+                                       "Status=Idol", "ToBkup=" + (backup / "PC01").string()});
+    }
+    void startConsole(const std::string& address) {
+        console = ::fork();
+        if (console == 0) {
+            const std::string listen = address + ":" + std::to_string(port);
+            ::execl(program.c_str(), program.c_str(), "--base", inst.c_str(), "--headless",
+                    "--http", listen.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    // The answer once the start-up pass has written the page.
+    httplib::Result waitForPage() {
+        httplib::Client c("127.0.0.1", port);
+        for (int i = 0; i < 200; ++i) {
+            if (auto page = c.Get("/"); page && page->status == 200) return page;
+            std::this_thread::sleep_for(50ms);
+        }
+        return c.Get("/");
+    }
+
+    plenvo::test::TempDir dir, home;
+    const std::filesystem::path inst = dir.path() / "inst";
+    const std::string program = PLENVO_PROGRAM;
+    int port = 0;
+    pid_t console = 0;
+};
+
+TEST_F(WebProgram, TheHeadlessConsoleServesItsPagesWithTheirLinks) {
+    install();
+    startConsole("127.0.0.1");
+    const auto page = waitForPage();
+    ASSERT_TRUE(page);
+    ASSERT_EQ(page->status, 200);
+    EXPECT_EQ(page->get_header_value("Content-Type"), "text/html; charset=Shift_JIS");
+    const std::string text = plenvo::platform::decodeCp932(page->body);
+    EXPECT_NE(text.find("<TITLE>バックアップ一覧</TITLE>"), std::string::npos);
+    EXPECT_NE(text.find("href='/log/PC01/tanaka'"), std::string::npos) << text;
+
+    httplib::Client c("127.0.0.1", port);
+    c.set_url_encode(false);
+    const auto log = c.Get("/log/PC01/tanaka");
+    ASSERT_TRUE(log);
+    EXPECT_EQ(log->get_header_value("Content-Type"), "text/plain; charset=utf-8");
+    EXPECT_EQ(log->body, "2009/10/01 9:05 終了\n2009/10/01 9:00 開始\n");
+    const auto folder = c.Get("/folder/PC01/tanaka");
+    ASSERT_TRUE(folder);
+    EXPECT_NE(folder->body.find("<td>PC02\\</td>"), std::string::npos) << folder->body;
+    EXPECT_EQ(c.Get("/img/Rest.gif")->get_header_value("Content-Type"), "image/gif");
+    for (const char* target : {"/log/PC09/tanaka", "/log/..%2F..%2Fetc/passwd", "/Mng.mdb"})
+        EXPECT_EQ(c.Get(target)->status, 404) << target;
+
+    // A browser shows the page and follows its state link to the log.
+    if (::access("/usr/bin/chromium", X_OK) != 0) GTEST_SKIP() << "no chromium here";
+    const std::string url = "http://127.0.0.1:" + std::to_string(port);
+    const auto browser = [&](const std::string& target) {
+        const auto shown =
+            runBounded({"/usr/bin/chromium", "--headless", "--no-sandbox", "--disable-gpu",
+                        "--user-data-dir=" + home.path().string(), "--dump-dom", url + target},
+                       60s);
+        return shown ? shown->output : std::string();
+    };
+    const std::string dom = browser("/");
+    EXPECT_NE(dom.find("バックアップ一覧"), std::string::npos) << "the charset was taken";
+    EXPECT_NE(dom.find("href=\"/log/PC01/tanaka\""), std::string::npos);
+    EXPECT_NE(dom.find("href=\"/folder/PC01/tanaka\""), std::string::npos);
+    EXPECT_NE(browser("/log/PC01/tanaka").find("9:05 終了\n2009/10/01 9:00 開始"),
+              std::string::npos);
+}
+
+TEST_F(WebProgram, AnAddressOthersReachWithoutUsersOrABusyPortEndsWithTwo) {
+    install();
+    const auto open =
+        run({"--base", inst.string(), "--headless", "--http", "0.0.0.0:" + std::to_string(port)});
+    ASSERT_TRUE(open);
+    EXPECT_EQ(open->exitCode, 2);
+    EXPECT_NE(open->output.find("--http-users"), std::string::npos) << open->output;
+
+    startConsole("127.0.0.1");
+    ASSERT_TRUE(waitForPage());
+    // A second console for another folder on the same port.
+    const auto busy = run({"--base", (dir.path() / "other").string(), "--headless", "--http",
+                           "127.0.0.1:" + std::to_string(port)});
+    ASSERT_TRUE(busy);
+    EXPECT_EQ(busy->exitCode, 2);
+    EXPECT_NE(busy->output.find("cannot listen"), std::string::npos) << busy->output;
+
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"--http", "localhost"},
+                                               {"--http-users", "users"},
+                                               {"--once", "--http", "127.0.0.1:1"}})
+        EXPECT_EQ(run(args)->exitCode, 2) << args[0];
+}
+
+}  // namespace

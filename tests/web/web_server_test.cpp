@@ -1,0 +1,161 @@
+#include "web/web_server.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <chrono>
+
+#include "free_port.h"
+#include "pages/backup_list_page.h"
+#include "platform/detached_command.h"
+#include "platform/text_file.h"
+#include "store/mng_database.h"
+#include "support/fake_clock.h"
+#include "support/silent_server.h"
+#include "support/temp_dir.h"
+
+namespace plenvo::web {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string command(const std::vector<std::string>& argv) {
+    const auto result = platform::runBounded(argv, 30s);
+    EXPECT_TRUE(result && result->exitCode == 0) << argv[0] << " " << argv[1];
+    return result ? result->output : "";
+}
+
+// A console's base folder with one agent, its page written.
+class Served : public ::testing::Test {
+  protected:
+    Served() {
+        store::installMngDatabase(dir.path() / "Mng.mdb");
+        std::filesystem::create_directories(dir.path() / "backup" / "PC01");
+        test::writeCp932Lines(dir.path() / "backup" / "PC01" / "Log.txt", {"old", "new"});
+        addRow("PC01", (dir.path() / "backup" / "PC01").string());
+        pages::MK_HTML(ctx);
+        options.port = test::freePort();
+    }
+    void addRow(const std::string& host, const std::string& destination) {
+        auto st = store::openMng(ctx.base).prepare(
+            "INSERT INTO UserLog (ComNM, UserID, ToBkup, UPDT) VALUES (?1, 'u1', ?2, "
+            "'2009-10-01 09:00:00')");
+        st.bind(1, host).bind(2, destination).run();
+    }
+    std::unique_ptr<WebServer> start(std::chrono::milliseconds reachLimit = 5s) {
+        auto started = WebServer::start(options, ctx.base, failures, reachLimit);
+        if (auto* why = std::get_if<std::string>(&started)) ADD_FAILURE() << *why;
+        return started.index() == 0 ? std::move(std::get<0>(started)) : nullptr;
+    }
+    std::string refusal() {
+        auto started = WebServer::start(options, ctx.base, failures);
+        return started.index() == 1 ? std::get<1>(started) : std::string();
+    }
+    httplib::Client client() {
+        httplib::Client c("127.0.0.1", options.port);
+        c.set_url_encode(false);  // the targets go out byte for byte
+        return c;
+    }
+
+    test::TempDir dir;
+    test::FakeClock clock;
+    test::RecordingFailureLog failures;
+    const platform::RunContext ctx{platform::BaseFolder(dir.path()), clock, failures};
+    WebOptions options{.address = "127.0.0.1"};
+};
+
+TEST_F(Served, PagesAndLogsOverTheWireAndTricksFindNothing) {
+    const auto server = start();
+    ASSERT_TRUE(server);
+    EXPECT_EQ(server->url(), "http://127.0.0.1:" + std::to_string(options.port));
+    auto c = client();
+    const auto page = c.Get("/");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    EXPECT_EQ(page->get_header_value("Content-Type"), "text/html; charset=Shift_JIS");
+    EXPECT_EQ(page->get_header_value("X-Content-Type-Options"), "nosniff");
+    EXPECT_NE(page->body.find("href='/log/PC01/u1'"), std::string::npos);
+    const auto log = c.Get("/log/PC01/u1");
+    ASSERT_TRUE(log);
+    EXPECT_EQ(log->body, "new\nold\n");
+    for (const char* target : {"/log/PC01/../PC01/u1", "/log/%2e%2e/%2e%2e/u1", "/log/PC01%2Fu1/x",
+                               "/log/PC01%2fu1", "/%2e%2e/%2e%2e/etc/passwd", "/log/%252e%252e/u1",
+                               "/log/PC01/u1%00", "/img/..%5CMng.mdb", "/..%2FMng.mdb"}) {
+        const auto answer = c.Get(target);
+        ASSERT_TRUE(answer) << target;
+        EXPECT_EQ(answer->status, 404) << target;
+    }
+}
+
+TEST_F(Served, AUsersFileAsksEveryRequestToSignIn) {
+    const std::string hash = command({"openssl", "passwd", "-6", "-salt", "testsalt", "s3cret"});
+    test::writeBytes(dir.path() / "users", "admin:" + hash);
+    options.usersFile = dir.path() / "users";
+    options.address = "0.0.0.0";  // a public address takes a users file
+    const auto server = start();
+    ASSERT_TRUE(server);
+    auto c = client();
+    const auto anonymous = c.Get("/log/PC01/u1");
+    ASSERT_TRUE(anonymous);
+    EXPECT_EQ(anonymous->status, 401);
+    EXPECT_NE(anonymous->get_header_value("WWW-Authenticate").find("Basic"), std::string::npos);
+    c.set_basic_auth("admin", "wrong");
+    EXPECT_EQ(c.Get("/")->status, 401);
+    c.set_basic_auth("nobody", "s3cret");
+    EXPECT_EQ(c.Get("/")->status, 401);
+    c.set_basic_auth("admin", "s3cret");
+    EXPECT_EQ(c.Get("/")->status, 200);
+    EXPECT_EQ(c.Get("/log/PC01/u1")->body, "new\nold\n");
+}
+
+TEST_F(Served, TlsWithACertificateAndItsKey) {
+    const auto cert = dir.path() / "cert.pem", key = dir.path() / "key.pem";
+    command({"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1",
+             "-days", "1", "-keyout", key.string(), "-out", cert.string()});
+    options.certFile = cert;
+    options.keyFile = dir.path() / "missing.pem";
+    EXPECT_NE(refusal().find("cannot use the certificate"), std::string::npos);
+    options.keyFile = key;
+    const auto server = start();
+    ASSERT_TRUE(server);
+    EXPECT_TRUE(server->url().starts_with("https://"));
+    httplib::SSLClient c("127.0.0.1", options.port);
+    c.enable_server_certificate_verification(false);
+    const auto page = c.Get("/log/PC01/u1");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->body, "new\nold\n");
+    httplib::Client plain("127.0.0.1", options.port);
+    const auto unencrypted = plain.Get("/");
+    EXPECT_TRUE(!unencrypted || unencrypted->status != 200);
+}
+
+TEST_F(Served, WhatCannotBeServedIsRefusedWithItsReason) {
+    options.address = "0.0.0.0";
+    EXPECT_NE(refusal().find("--http-users"), std::string::npos);
+    options.usersFile = dir.path() / "no-such-file";
+    EXPECT_NE(refusal().find("cannot read the users file"), std::string::npos);
+    options = WebOptions{.address = "127.0.0.1", .port = options.port};
+    const auto first = start();
+    ASSERT_TRUE(first);
+    EXPECT_NE(refusal().find("cannot listen on 127.0.0.1:"), std::string::npos);
+}
+
+TEST_F(Served, ASilentServerCostsOneWaitNotTheRequest) {
+    test::SilentServer silent("127.0.0.12");
+    if (!silent.listening()) GTEST_SKIP() << "a listener on 127.0.0.12:445 needs root";
+    addRow("PC02", "\\\\127.0.0.12\\Backup\\PC02");
+    const auto server = start(1s);
+    ASSERT_TRUE(server);
+    auto c = client();
+    c.set_read_timeout(10, 0);
+    const auto began = std::chrono::steady_clock::now();
+    const auto log = c.Get("/log/PC02/u1");
+    ASSERT_TRUE(log);
+    EXPECT_EQ(log->status, 504);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, 4s);
+    // Meanwhile and afterwards the other pages are served.
+    EXPECT_EQ(client().Get("/log/PC01/u1")->status, 200);
+}
+
+}  // namespace
+}  // namespace plenvo::web
