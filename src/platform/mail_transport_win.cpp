@@ -359,7 +359,8 @@ MailSendResult MailSession::send(const MailEnvelope& envelope, std::string_view 
     if (!plainAddress(envelope.from) ||
         !std::all_of(envelope.to.begin(), envelope.to.end(), plainAddress))
         return {false, "a mail address is not valid"};
-    if (Steady::now() >= c.deadline) return {false, "no time left for the mail server in this pass"};
+    if (Steady::now() >= c.deadline)
+        return {false, "no time left for the mail server in this pass"};
 
     if (!c.link) {
         auto link = std::make_unique<Link>(c.deadline);

@@ -101,16 +101,23 @@ std::string folderKey(const std::filesystem::path& baseFolder) {
 
 enum class Outcome { locked, heldElsewhere, unusable };
 
-// Takes the lock file `name` in `folder`; only a plain file of ours, never through a link.
-Outcome lockIn(Descriptor& folder, const std::string& name,
+// Who may have made a lock file that is taken: only ourselves in a private
+// folder; anyone in the base folder, where every console for it must meet.
+enum class Owner { self, anyone };
+
+// Takes the lock file `name` in `folder`; only a plain file, never through a link.
+Outcome lockIn(Descriptor& folder, const std::string& name, Owner owner,
                std::unique_ptr<SingleInstanceGuard>& guard) {
+    // Readable by all: a console of another user must be able to open it to wait its turn.
+    const mode_t mode = owner == Owner::self ? 0600 : 0644;
     // A holder that ends removes the file: lock the file that then takes its place.
     for (int attempt = 0; attempt < 8; ++attempt) {
         Descriptor file(::openat(folder.get(), name.c_str(),
-                                 O_RDONLY | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600));
+                                 O_RDONLY | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, mode));
         struct stat st {};
         if (!file || ::fstat(file.get(), &st) != 0) return Outcome::unusable;
-        if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) return Outcome::unusable;
+        if (!S_ISREG(st.st_mode)) return Outcome::unusable;
+        if (owner == Owner::self && st.st_uid != ::geteuid()) return Outcome::unusable;
         if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0)
             return errno == EWOULDBLOCK ? Outcome::heldElsewhere : Outcome::unusable;
         if (!sameFile(folder.get(), name, file.get())) continue;
@@ -120,27 +127,40 @@ Outcome lockIn(Descriptor& folder, const std::string& name,
     return Outcome::unusable;
 }
 
+// The private lock and the base folder's, held together.
+class BothGuards final : public SingleInstanceGuard {
+  public:
+    BothGuards(std::unique_ptr<SingleInstanceGuard> own,
+               std::unique_ptr<SingleInstanceGuard> shared)
+        : own_(std::move(own)), shared_(std::move(shared)) {}
+
+  private:
+    std::unique_ptr<SingleInstanceGuard> own_;
+    std::unique_ptr<SingleInstanceGuard> shared_;
+};
+
 }  // namespace
 
 std::unique_ptr<SingleInstanceGuard> acquireSingleInstance(
     const std::filesystem::path& baseFolder) {
     const std::string keyed = "PlenvoBackupMng-" + folderKey(baseFolder) + ".lock";
-    // The first place that can hold the lock decides; a lock held there ends the search.
-    for (int place = 0; place < 3; ++place) {
-        Descriptor folder;
-        std::string name = keyed;
-        if (place == 0) folder = runtimeFolder();
-        if (place == 1) folder = rootLockFolder();
-        if (place == 2) {
-            folder = Descriptor(::open(baseFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            name = ".PlenvoBackupMng.lock";
-        }
+    // Each user's own lock cannot be taken first by another user; the base folder's
+    // is where consoles of different users (root by hand, the service's user) meet.
+    std::unique_ptr<SingleInstanceGuard> own;
+    for (int place = 0; place < 2 && !own; ++place) {
+        Descriptor folder = place == 0 ? runtimeFolder() : rootLockFolder();
         if (!folder) continue;
-        std::unique_ptr<SingleInstanceGuard> guard;
-        const Outcome outcome = lockIn(folder, name, guard);
-        if (outcome == Outcome::locked) return guard;
+        const Outcome outcome = lockIn(folder, keyed, Owner::self, own);
         if (outcome == Outcome::heldElsewhere) return nullptr;
     }
+    std::unique_ptr<SingleInstanceGuard> shared;
+    Descriptor base(::open(baseFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (base &&
+        lockIn(base, ".PlenvoBackupMng.lock", Owner::anyone, shared) == Outcome::heldElsewhere)
+        return nullptr;
+    if (own && shared) return std::make_unique<BothGuards>(std::move(own), std::move(shared));
+    if (own) return own;
+    if (shared) return shared;
     return std::make_unique<SingleInstanceGuard>();  // no lock to be had: run unguarded
 }
 

@@ -4,7 +4,10 @@
 #include <ws2tcpip.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <memory>
 #include <mutex>
+#include <thread>
 
 #include "platform/win32_win.h"
 
@@ -74,6 +77,49 @@ std::string connectOne(SOCKET s, const addrinfo& address, Clock::time_point dead
     return {};
 }
 
+// getaddrinfo has no timeout of its own: it runs on a thread of its own that
+// is left to finish alone when the deadline comes first.
+struct Lookup {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false, abandoned = false;
+    int error = 0;
+    addrinfo* found = nullptr;
+};
+
+int lookUp(const std::string& host, const std::string& service, Clock::time_point deadline,
+           addrinfo*& found) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    auto lookup = std::make_shared<Lookup>();
+    try {
+        std::thread([lookup, host, service, hints] {
+            addrinfo* result = nullptr;
+            const int error = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &result);
+            const std::lock_guard lock(lookup->mutex);
+            if (lookup->abandoned) {
+                if (result) ::freeaddrinfo(result);
+                return;
+            }
+            lookup->error = error;
+            lookup->found = result;
+            lookup->finished = true;
+            lookup->done.notify_one();
+        }).detach();
+    } catch (const std::system_error&) {
+        return ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
+    }
+    std::unique_lock lock(lookup->mutex);
+    if (!lookup->done.wait_until(lock, deadline, [&] { return lookup->finished; })) {
+        lookup->abandoned = true;
+        return WSAETIMEDOUT;
+    }
+    found = lookup->found;
+    return lookup->error;
+}
+
 }  // namespace
 
 Socket::~Socket() {
@@ -92,14 +138,11 @@ void Socket::close() {
 std::string Socket::connect(const std::string& host, int port, Clock::time_point deadline) {
     close();
     if (std::string why = winsockStarted(); !why.empty()) return why;
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
     addrinfo* found = nullptr;
-    const std::string service = std::to_string(port);
-    if (const int error = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found); error != 0)
-        return socketError(("cannot find the mail server " + host).c_str(), error);
+    const int error = lookUp(host, std::to_string(port), deadline, found);
+    if (error == WSAETIMEDOUT && Clock::now() >= deadline)
+        return "the mail server's name was not found in time";
+    if (error != 0) return socketError(("cannot find the mail server " + host).c_str(), error);
     std::string why = "cannot find the mail server " + host;
     // Each address in turn (IPv6 and IPv4 alike), all within the one deadline.
     for (const addrinfo* a = found; a; a = a->ai_next) {

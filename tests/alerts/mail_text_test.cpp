@@ -33,8 +33,12 @@ TEST(MailMessage, ValuesFromAgentsNeverMakeHeadersOfTheirOwn) {
     EXPECT_NE(headers.find("admin@example.jp"), std::string::npos);
     // No bare CR or LF anywhere: every line of the message ends CR LF.
     for (size_t i = 0; i < message.size(); ++i) {
-        if (message[i] == '\n') EXPECT_EQ(message[i - 1], '\r');
-        if (message[i] == '\r') EXPECT_EQ(message[i + 1], '\n');
+        if (message[i] == '\n') {
+            EXPECT_EQ(message[i - 1], '\r');
+        }
+        if (message[i] == '\r') {
+            EXPECT_EQ(message[i + 1], '\n');
+        }
     }
 }
 

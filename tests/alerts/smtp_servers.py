@@ -7,6 +7,7 @@
 #   silent     takes connections and never says a word
 #   longline   greets with a line that never ends
 #   endless    answers EHLO with continuation lines that never end
+#   injecting  sends a reply of its own after STARTTLS's, before any TLS
 #   closed     a port nobody listens on
 # Usage: smtp_servers.py FOLDER CERT KEY. Each server's messages land in
 # FOLDER/NAME as smtp_sink.py writes them (NNNN.eml, NNNN.txt); logins in
@@ -96,6 +97,18 @@ class Endless(asyncio.Protocol):
                 self.transport.write(b"250-ENDLESS\r\n")
 
 
+class Injecting(asyncio.Protocol):
+    def connection_made(self, transport):
+        self.transport = transport
+        transport.write(b"220 injecting ready\r\n")
+
+    def data_received(self, data):
+        if data.upper().startswith(b"EHLO"):
+            self.transport.write(b"250-injecting\r\n250 STARTTLS\r\n")
+        elif data.upper().startswith(b"STARTTLS"):
+            self.transport.write(b"220 go ahead\r\n250 injected\r\n")
+
+
 async def main():
     loop = asyncio.get_running_loop()
     context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
@@ -119,6 +132,7 @@ async def main():
         await serve("smtps", smtp_factory("smtps"), ssl=context),
         await serve("longline", LongLine),
         await serve("endless", Endless),
+        await serve("injecting", Injecting),
     ]
     silent = socket.socket()
     silent.bind(("127.0.0.1", 0))

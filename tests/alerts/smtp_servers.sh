@@ -2,7 +2,9 @@
 # Starts or stops tests/alerts/smtp_servers.py for the Windows mail tests:
 #   smtp_servers.sh start FOLDER   a fresh folder, a self-signed certificate
 #                                  for localhost and 127.0.0.1, the servers;
-#                                  their process id in FOLDER/pid
+#                                  their process id in FOLDER/pid (or, when
+#                                  they cannot run here, why in
+#                                  FOLDER/unavailable)
 #   smtp_servers.sh stop FOLDER
 set -eu
 action=$1
@@ -22,6 +24,15 @@ start)
     stop
     rm -rf "$folder"
     mkdir -p "$folder"
+    # Without the tools the tests skip, as the Linux mail tests do.
+    if ! /usr/bin/python3 -c 'import aiosmtpd' >/dev/null 2>&1; then
+        echo "python3-aiosmtpd is not installed" >"$folder/unavailable"
+        exit 0
+    fi
+    if ! command -v openssl >/dev/null; then
+        echo "openssl is not installed" >"$folder/unavailable"
+        exit 0
+    fi
     openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj /CN=localhost \
         -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" \
         -keyout "$folder/key.pem" -out "$folder/cert.pem" 2>/dev/null

@@ -99,7 +99,9 @@ TEST_F(InstalledChecks, OnceGivesEachDestinationItsCodesAndThePageItsDrives) {
     const std::string page = platform::decodeCp932(test::readBytes(inst / "HTM" / "DiskChk.htm"));
     EXPECT_NE(page.find("\\\\PLENVOTEST\\Ok"), std::string::npos);
     EXPECT_NE(page.find("\\\\plenvotest\\full"), std::string::npos);
-    if (mounted) EXPECT_NE(page.find("tmpfs"), std::string::npos);
+    if (mounted) {
+        EXPECT_NE(page.find("tmpfs"), std::string::npos);
+    }
     if (!mounted)
         std::cout
             << "[ note ] no small drive could be mounted: the full-drive code was not exercised\n";

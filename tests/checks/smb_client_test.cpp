@@ -176,7 +176,8 @@ class SmbClientTest : public ::testing::Test {
         share = dir.path() / "share";
         std::filesystem::create_directories(share / kJapanese);
         for (const auto& folder : {share, share / kJapanese})
-            ::chown(folder.c_str(), account->entry()->pw_uid, account->entry()->pw_gid);
+            ASSERT_EQ(::chown(folder.c_str(), account->entry()->pw_uid, account->entry()->pw_gid),
+                      0);
         // Anonymous users may not list shares, so a listing shows the sign-in was used.
         server.emplace(dir.path() / "samba",
                        "[global]\nrestrict anonymous = 2\n[Backup]\npath = " + share.string() +

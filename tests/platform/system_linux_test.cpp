@@ -1,5 +1,8 @@
 // The lock of a single console, commands and the start-up entry as Linux has them.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -58,9 +61,11 @@ TEST_F(SingleInstance, LockLiesInThePrivateRuntimeFolderAndGoesWithTheGuard) {
     ASSERT_TRUE(guard);
     EXPECT_EQ(lockFiles(runtime.path()).size(), 1u);
     EXPECT_EQ(lockFiles(std::filesystem::temp_directory_path()).size(), inTmp);
-    EXPECT_TRUE(lockFiles(base.path()).empty());
+    // Beside it, the base folder's own, where consoles of other users meet.
+    EXPECT_EQ(lockFiles(base.path()), std::vector<std::string>{".PlenvoBackupMng.lock"});
     guard.reset();
     EXPECT_TRUE(lockFiles(runtime.path()).empty());
+    EXPECT_TRUE(lockFiles(base.path()).empty());
 
     // A runtime folder others may enter is not used, and the guard still holds.
     std::filesystem::permissions(runtime.path(), std::filesystem::perms::group_exec,
@@ -85,6 +90,21 @@ TEST_F(SingleInstance, APlantedLinkIsNeverFollowed) {
     EXPECT_FALSE(std::filesystem::exists(elsewhere.path() / "victim"));
     EXPECT_TRUE(std::filesystem::is_symlink(runtime.path() / name));
     EXPECT_FALSE(acquireSingleInstance(base.path())) << "still one console";
+}
+
+TEST_F(SingleInstance, AConsoleOfAnotherUserForTheSameFolderIsSeen) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to be another user";
+    // The service's user holds the base folder's lock; root's own runtime folder is free.
+    const auto shared = base.path() / ".PlenvoBackupMng.lock";
+    const int held = ::open(shared.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::fchown(held, 65534, 65534), 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    EXPECT_FALSE(acquireSingleInstance(base.path()));
+    EXPECT_TRUE(lockFiles(runtime.path()).empty()) << "its own lock went with the refusal";
+    ::close(held);
+    auto guard = acquireSingleInstance(base.path());
+    EXPECT_TRUE(guard) << "a file another user left behind is taken once nobody holds it";
 }
 
 TEST(Commands, BoundedRunReturnsOutputAndStopsAHungProgram) {

@@ -231,8 +231,9 @@ TEST_F(SettingWindow, UnloadWithMonitoringOnSavesTheSwitchAndMakesTheAllowList) 
     EXPECT_TRUE(flag.isOn());
     ASSERT_TRUE(fs::exists(allowList()));
     EXPECT_EQ(test::readBytes(allowList()), "");
-    if (const auto attrs = platform::attributes(allowList()))
+    if (const auto attrs = platform::attributes(allowList())) {
         EXPECT_EQ(*attrs, platform::kHidden | platform::kSystem);
+    }
 }
 
 TEST_F(SettingWindow, UnloadLeavesAnExistingAllowListAlone) {
