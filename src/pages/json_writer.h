@@ -30,6 +30,8 @@ class JsonWriter {
 
     // The text so far, ended by a line break once everything is closed.
     const std::string& text() const { return out_; }
+    // The text not yet taken away: a writer may hand it on and clear it at any point.
+    std::string& pending() { return out_; }
 
   private:
     void open(char bracket);

@@ -104,59 +104,88 @@ std::string labelValue(std::string_view text) {
     return out;
 }
 
-std::string metricsText(const StatusSnapshot& snapshot) {
+void writeMetricsText(const StatusSnapshot& snapshot, const TextSpill& spill) {
     std::string out;
+    const auto spillFull = [&] {
+        if (out.size() >= kSpillSize) spill(out);
+    };
     const auto text = [](const std::optional<std::string>& s) {
         return s ? std::string_view(*s) : std::string_view();
     };
+    // Each family in a scope of its own: the series it has seen go with it.
+    {
+        Family(out, "plenvo_status_updated_timestamp_seconds",
+               "When the console last wrote this file, in seconds since the epoch.")
+            .sample({}, secondsOf(snapshot.updated));
+    }
+    {
+        Family lastReport(out, "plenvo_agent_last_report_timestamp_seconds",
+                          "Time of the agent's last report, in seconds since the epoch.");
+        for (const AgentStatus& a : snapshot.agents) {
+            lastReport.sample({{"host", text(a.host)}, {"user", text(a.userId)}},
+                              secondsOf(a.lastReport));
+            spillFull();
+        }
+    }
+    {
+        Family achievement(out, "plenvo_agent_achievement_ratio",
+                           "Achievement rate of the agent's last backup, 1 for complete.");
+        for (const AgentStatus& a : snapshot.agents) {
+            achievement.sample({{"host", text(a.host)}, {"user", text(a.userId)}},
+                               ratioOf(a.achievementRate));
+            spillFull();
+        }
+    }
+    {
+        Family error(out, "plenvo_agent_error",
+                     "1 for each error code the agent's row carries (see status.json for titles).");
+        for (const AgentStatus& a : snapshot.agents) {
+            for (const CodeStatus& c : a.codes)
+                error.sample({{"host", text(a.host)}, {"user", text(a.userId)}, {"code", c.code}},
+                             1.0);
+            spillFull();
+        }
+    }
+    {
+        Family size(out, "plenvo_share_size_bytes", "Total size of the drive behind the share.");
+        for (const ShareStatus& s : snapshot.shares)
+            size.sample({{"server", text(s.server)}, {"share", text(s.share)}}, s.sizeBytes);
+    }
+    {
+        Family free(out, "plenvo_share_free_bytes", "Free space of the drive behind the share.");
+        for (const ShareStatus& s : snapshot.shares)
+            free.sample({{"server", text(s.server)}, {"share", text(s.share)}}, s.freeBytes);
+    }
+    {
+        Family usage(out, "plenvo_share_usage_ratio",
+                     "Used part of the drive behind the share, 1 for full.");
+        for (const ShareStatus& s : snapshot.shares)
+            usage.sample({{"server", text(s.server)}, {"share", text(s.share)}},
+                         ratioOf(s.usageRate));
+    }
+    {
+        Family duration(out, "plenvo_pass_last_duration_seconds",
+                        "How long the last pass of the kind took.");
+        for (const PassFigures& p : snapshot.passes)
+            duration.sample({{"kind", p.kind}}, p.lastDurationSeconds);
+    }
+    {
+        Family success(out, "plenvo_pass_last_success_timestamp_seconds",
+                       "When the last pass of the kind that went through ended, in seconds since "
+                       "the epoch.");
+        for (const PassFigures& p : snapshot.passes)
+            success.sample({{"kind", p.kind}}, secondsOf(p.lastSuccess));
+    }
+    spill(out);
+}
 
-    Family(out, "plenvo_status_updated_timestamp_seconds",
-           "When the console last wrote this file, in seconds since the epoch.")
-        .sample({}, secondsOf(snapshot.updated));
-
-    Family lastReport(out, "plenvo_agent_last_report_timestamp_seconds",
-                      "Time of the agent's last report, in seconds since the epoch.");
-    for (const AgentStatus& a : snapshot.agents)
-        lastReport.sample({{"host", text(a.host)}, {"user", text(a.userId)}},
-                          secondsOf(a.lastReport));
-
-    Family achievement(out, "plenvo_agent_achievement_ratio",
-                       "Achievement rate of the agent's last backup, 1 for complete.");
-    for (const AgentStatus& a : snapshot.agents)
-        achievement.sample({{"host", text(a.host)}, {"user", text(a.userId)}},
-                           ratioOf(a.achievementRate));
-
-    Family error(out, "plenvo_agent_error",
-                 "1 for each error code the agent's row carries (see status.json for titles).");
-    for (const AgentStatus& a : snapshot.agents)
-        for (const CodeStatus& c : a.codes)
-            error.sample({{"host", text(a.host)}, {"user", text(a.userId)}, {"code", c.code}}, 1.0);
-
-    Family size(out, "plenvo_share_size_bytes", "Total size of the drive behind the share.");
-    for (const ShareStatus& s : snapshot.shares)
-        size.sample({{"server", text(s.server)}, {"share", text(s.share)}}, s.sizeBytes);
-
-    Family free(out, "plenvo_share_free_bytes", "Free space of the drive behind the share.");
-    for (const ShareStatus& s : snapshot.shares)
-        free.sample({{"server", text(s.server)}, {"share", text(s.share)}}, s.freeBytes);
-
-    Family usage(out, "plenvo_share_usage_ratio",
-                 "Used part of the drive behind the share, 1 for full.");
-    for (const ShareStatus& s : snapshot.shares)
-        usage.sample({{"server", text(s.server)}, {"share", text(s.share)}}, ratioOf(s.usageRate));
-
-    Family duration(out, "plenvo_pass_last_duration_seconds",
-                    "How long the last pass of the kind took.");
-    for (const PassFigures& p : snapshot.passes)
-        duration.sample({{"kind", p.kind}}, p.lastDurationSeconds);
-
-    Family success(out, "plenvo_pass_last_success_timestamp_seconds",
-                   "When the last pass of the kind that went through ended, in seconds since "
-                   "the epoch.");
-    for (const PassFigures& p : snapshot.passes)
-        success.sample({{"kind", p.kind}}, secondsOf(p.lastSuccess));
-
-    return out;
+std::string metricsText(const StatusSnapshot& snapshot) {
+    std::string text;
+    writeMetricsText(snapshot, [&text](std::string& piece) {
+        text += piece;
+        piece.clear();
+    });
+    return text;
 }
 
 }  // namespace plenvo::pages

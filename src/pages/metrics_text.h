@@ -13,6 +13,8 @@ namespace plenvo::pages {
 // A value that is absent leaves its sample out; a series whose labels came out
 // like an earlier one's is left out, so no series is given twice.
 std::string metricsText(const StatusSnapshot& snapshot);
+// The same text, handed over in pieces.
+void writeMetricsText(const StatusSnapshot& snapshot, const TextSpill& spill);
 
 // A label value as the format wants it: UTF-8, with backslash, double quote and
 // line feed escaped; other control characters, which no reader should have to

@@ -1,5 +1,7 @@
 #include "pages/status_export.h"
 
+#include <functional>
+
 #include "pages/metrics_text.h"
 #include "pages/status_json.h"
 #include "pages/status_rows.h"
@@ -10,10 +12,15 @@
 namespace plenvo::pages {
 namespace {
 
-void writeExport(const platform::RunContext& ctx, const char* tail, const std::string& text) {
+// Each file is written as its writer hands the text over, beside the old one.
+void writeExport(const platform::RunContext& ctx, const char* tail,
+                 const std::function<void(const TextSpill&)>& write) {
     try {
         platform::TextWriter file(ctx.base.at(tail), platform::TextWriter::Mode::replace);
-        file.writeBytes(text);
+        write([&file](std::string& piece) {
+            file.writeBytes(piece);
+            piece.clear();
+        });
         file.commit();
     } catch (const std::exception& e) {
         ctx.failures.report("StatusExport", e.what());
@@ -37,8 +44,10 @@ void StatusExport(const platform::RunContext& ctx, std::span<const PassFigures> 
         return;
     }
     platform::createFolder(ctx.base.at("\\HTM"));
-    writeExport(ctx, "\\HTM\\status.json", statusJson(snapshot));
-    writeExport(ctx, "\\HTM\\metrics.prom", metricsText(snapshot));
+    writeExport(ctx, "\\HTM\\status.json",
+                [&](const TextSpill& spill) { writeStatusJson(snapshot, spill); });
+    writeExport(ctx, "\\HTM\\metrics.prom",
+                [&](const TextSpill& spill) { writeMetricsText(snapshot, spill); });
 }
 
 }  // namespace plenvo::pages

@@ -74,14 +74,20 @@ void pass(JsonWriter& json, const PassFigures& p) {
 
 }  // namespace
 
-std::string statusJson(const StatusSnapshot& snapshot) {
+void writeStatusJson(const StatusSnapshot& snapshot, const TextSpill& spill) {
     JsonWriter json;
+    const auto spillFull = [&] {
+        if (json.pending().size() >= kSpillSize) spill(json.pending());
+    };
     json.beginObject();
     json.key("updated");
     time(json, snapshot.updated);
     json.key("agents");
     json.beginArray();
-    for (const AgentStatus& a : snapshot.agents) agent(json, a);
+    for (const AgentStatus& a : snapshot.agents) {
+        agent(json, a);
+        spillFull();
+    }
     json.endArray();
     json.key("shares");
     json.beginArray();
@@ -92,7 +98,16 @@ std::string statusJson(const StatusSnapshot& snapshot) {
     for (const PassFigures& p : snapshot.passes) pass(json, p);
     json.endArray();
     json.endObject();
-    return json.text();
+    spill(json.pending());
+}
+
+std::string statusJson(const StatusSnapshot& snapshot) {
+    std::string text;
+    writeStatusJson(snapshot, [&text](std::string& piece) {
+        text += piece;
+        piece.clear();
+    });
+    return text;
 }
 
 }  // namespace plenvo::pages

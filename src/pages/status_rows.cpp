@@ -59,6 +59,9 @@ std::vector<AgentStatus> readAgents(store::Connection& db, const platform::Local
               fileNm = st.columnIndex("FileNM"), erNo = st.columnIndex("ErNo");
     CodeTitles titles(db);
     std::vector<AgentStatus> agents;
+    // Room for every row at once: growing by doubling would hold two copies at its peak.
+    Statement count = db.prepare("SELECT COUNT(*) FROM UserLog");
+    if (count.step()) agents.reserve(static_cast<size_t>(count.integer(0).value_or(0)));
     while (st.step()) {
         AgentStatus& agent = agents.emplace_back();
         agent.host = textAt(st, comNm);

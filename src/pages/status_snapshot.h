@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,6 +39,11 @@ struct PassFigures {
     std::optional<double> lastDurationSeconds;
     std::optional<platform::LocalTime> lastSuccess;
 };
+
+// Takes the text written so far and leaves the string empty: the writers hand
+// over their text in pieces, so 100,000 agents never sit in memory as one text.
+using TextSpill = std::function<void(std::string&)>;
+inline constexpr size_t kSpillSize = 256 * 1024;
 
 struct StatusSnapshot {
     platform::LocalTime updated;
