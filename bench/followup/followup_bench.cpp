@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -74,15 +75,9 @@ int main(int argc, char** argv) {
     fs::create_directories(base / "OrvShare" / "RST");
     store::installMngDatabase(base / "Mng.mdb");
     fillUserLog(base, agents);
-    {
-        std::FILE* ini = std::fopen((base / "Mail.ini").c_str(), "wb");
-        std::fputs(
-            "[Mail]\r\nServer=127.0.0.1\r\nPort=9\r\nSecurity=none\r\n"
-            "From=console@example.jp\r\nTo=admin@example.jp\r\n",
-            ini);
-        std::fclose(ini);
-    }
-
+    std::ofstream(base / "Mail.ini", std::ios::binary)
+        << "[Mail]\r\nServer=127.0.0.1\r\nPort=9\r\nSecurity=none\r\n"
+           "From=console@example.jp\r\nTo=admin@example.jp\r\n";
     const double filledMiB = platform::peakMemoryBytes() / (1024.0 * 1024.0);
     Clock clock;
     CountingLog failures;
