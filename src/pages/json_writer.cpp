@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "pages/utf8_text.h"
+#include "platform/utf8_text.h"
 
 namespace plenvo::pages {
 
@@ -20,7 +20,7 @@ void appendJsonString(std::string& out, std::string_view text) {
             continue;
         }
         if (c >= 0x80) {
-            const size_t n = utf8CharacterLength(text.substr(i));
+            const size_t n = platform::utf8CharacterLength(text.substr(i));
             // U+2028 and U+2029 end a line in JavaScript, which reads JSON too.
             const bool lineEnd = n == 3 && c == 0xE2 && text[i + 1] == '\x80' &&
                                  (text[i + 2] == '\xA8' || text[i + 2] == '\xA9');

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "pages/epoch_time.h"
-#include "pages/utf8_text.h"
+#include "platform/utf8_text.h"
 
 namespace plenvo::pages {
 namespace {
@@ -74,7 +74,7 @@ void appendLabelValue(std::string& out, std::string_view text) {
     for (size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c >= 0x80) {
-            const size_t n = utf8CharacterLength(text.substr(i));
+            const size_t n = platform::utf8CharacterLength(text.substr(i));
             if (n == 0) {
                 out += "\xEF\xBF\xBD";
                 ++i;

@@ -1,5 +1,6 @@
 #include "platform/text_file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -57,6 +58,27 @@ std::unique_ptr<char[]> takeBuffer() {
 
 void giveBack(std::unique_ptr<char[]> buffer) {
     spareBuffers().giveBack(std::move(buffer));
+}
+
+std::optional<std::string> readWithin(size_t limit, std::uint64_t openedSize,
+                                      const std::function<size_t(char*, size_t)>& readSome) {
+    // One byte past the limit tells a file that is too long.
+    const size_t most = limit + 1;
+    std::string bytes(static_cast<size_t>(std::min<std::uint64_t>(openedSize + 1, most)), '\0');
+    size_t n = 0;
+    for (;;) {
+        if (n == bytes.size()) {
+            if (bytes.size() == most) break;
+            // It grew since it was opened.
+            bytes.resize(std::min(most, bytes.size() * 2));
+        }
+        const size_t got = readSome(bytes.data() + n, bytes.size() - n);
+        if (got == 0) break;
+        n += got;
+    }
+    if (n > limit) return std::nullopt;
+    bytes.resize(n);
+    return bytes;
 }
 
 }  // namespace text

@@ -297,17 +297,14 @@ std::optional<std::string> readPlainFile(const std::filesystem::path& path, size
         return std::nullopt;
     }
     stamp = stampOf(st);
-    std::string bytes(limit + 1, '\0');
-    size_t n = 0;
-    while (n < bytes.size()) {
-        const ssize_t got = ::read(fd, bytes.data() + n, bytes.size() - n);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        n += static_cast<size_t>(got);
-    }
+    auto bytes = text::readWithin(limit, stamp.size, [fd](char* into, size_t length) -> size_t {
+        for (;;) {
+            const ssize_t got = ::read(fd, into, length);
+            if (got < 0 && errno == EINTR) continue;
+            return got > 0 ? static_cast<size_t>(got) : 0;
+        }
+    });
     ::close(fd);
-    if (n > limit) return std::nullopt;
-    bytes.resize(n);
     return bytes;
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +18,12 @@ bool isAscii(std::string_view s);
 // A buffer of kBufferSize bytes, and back when the file is done with it.
 std::unique_ptr<char[]> takeBuffer();
 void giveBack(std::unique_ptr<char[]> buffer);
+
+// A whole file of at most `limit` bytes through `readSome` (bytes read, 0 at
+// the end); nullopt when there are more. Room grows with what is read, from the
+// size the file had when opened, so a large limit costs nothing up front.
+std::optional<std::string> readWithin(size_t limit, std::uint64_t openedSize,
+                                      const std::function<size_t(char*, size_t)>& readSome);
 
 // CP932 bytes into UTF-8, a bad byte as U+FFFD; each system's own.
 void decodeInto(std::string_view bytes, std::string& out);

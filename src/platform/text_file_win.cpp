@@ -390,17 +390,12 @@ std::optional<std::string> readPlainFile(const std::filesystem::path& path, size
     const auto opened = stampOfHandle(file.get());
     if (!opened) return std::nullopt;
     stamp = *opened;
-    std::string bytes(limit + 1, '\0');
-    size_t n = 0;
-    while (n < bytes.size()) {
-        const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - n, 1u << 30));
+    return text::readWithin(limit, stamp.size, [&file](char* into, size_t length) -> size_t {
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(length, 1u << 30));
         DWORD got = 0;
-        if (!::ReadFile(file.get(), bytes.data() + n, want, &got, nullptr) || got == 0) break;
-        n += got;
-    }
-    if (n > limit) return std::nullopt;
-    bytes.resize(n);
-    return bytes;
+        if (!::ReadFile(file.get(), into, want, &got, nullptr)) return 0;
+        return got;
+    });
 }
 
 namespace {

@@ -5,13 +5,14 @@
 
 #include "app/path_routines.h"
 #include "pages/log_viewer.h"
+#include "platform/ascii_case.h"
 #include "platform/file_system.h"
 #include "platform/folder_listing.h"
 #include "platform/folder_reach.h"
 #include "platform/network_sign_in.h"
 #include "platform/share_list.h"
+#include "platform/text_file.h"
 #include "platform/utf8_path.h"
-#include "platform/ascii_case.h"
 #include "web/folder_page.h"
 #include "web/link_rewrite.h"
 #include "web/log_tail.h"
@@ -42,7 +43,8 @@ const char* imageType(const std::string& name) {
     if (platform::sameIgnoringAsciiCase(ext, ".gif")) return "image/gif";
     if (platform::sameIgnoringAsciiCase(ext, ".bmp")) return "image/bmp";
     if (platform::sameIgnoringAsciiCase(ext, ".png")) return "image/png";
-    if (platform::sameIgnoringAsciiCase(ext, ".jpg") || platform::sameIgnoringAsciiCase(ext, ".jpeg"))
+    if (platform::sameIgnoringAsciiCase(ext, ".jpg") ||
+        platform::sameIgnoringAsciiCase(ext, ".jpeg"))
         return "image/jpeg";
     return "application/octet-stream";
 }
@@ -79,11 +81,6 @@ std::string parentOf(std::string path) {
 
 // A whole file the console wrote, read in as long as it is: a limit this
 // large must not be allocated up front.
-std::optional<std::string> wholeFile(const std::filesystem::path& file, std::uint64_t limit) {
-    auto read = platform::readFileTail(file, limit);
-    if (!read || read->size > limit) return std::nullopt;
-    return std::move(read->bytes);
-}
 
 }  // namespace
 
@@ -113,7 +110,7 @@ WebResponse WebSite::answer(std::string_view target) const {
 }
 
 WebResponse WebSite::htmFile(std::string_view tail, const char* contentType) const {
-    auto bytes = wholeFile(base_.at(tail), kPageLimit);
+    auto bytes = platform::readPlainFile(base_.at(tail), kPageLimit);
     if (!bytes) return notFound();
     return {200, contentType, std::move(*bytes)};
 }
@@ -146,7 +143,7 @@ WebResponse WebSite::image(const std::string& name) const {
         for (const auto& listed : *names)
             if (!found && platform::sameIgnoringAsciiCase(listed, name)) found = &listed;
     if (!found) return notFound();
-    auto bytes = wholeFile(folder / platform::pathFromUtf8(*found), kImageLimit);
+    auto bytes = platform::readPlainFile(folder / platform::pathFromUtf8(*found), kImageLimit);
     if (!bytes) return notFound();
     return {200, imageType(*found), std::move(*bytes)};
 }

@@ -9,8 +9,8 @@
 
 #include "pages/export_checks.h"
 #include "pages/json_writer.h"
-#include "pages/utf8_text.h"
 #include "platform/utf8_path.h"
+#include "platform/utf8_text.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
@@ -235,10 +235,10 @@ TEST_F(StatusExportFiles, AFailureLeavesTheOtherFileOrTheOldOnes) {
 
 TEST(StatusExportText, BytesNoFormatCanCarryAreReplacedOrEscaped) {
     // Overlong, surrogate, past U+10FFFF, cut short, stray continuation.
-    EXPECT_EQ(validUtf8("\xC0\xAF|\xED\xA0\x80|\xF4\x90\x80\x80|\xE5\xB1|\x80"),
+    EXPECT_EQ(platform::validUtf8("\xC0\xAF|\xED\xA0\x80|\xF4\x90\x80\x80|\xE5\xB1|\x80"),
               std::string(kFfd) + kFfd + "|" + kFfd + kFfd + kFfd + "|" + kFfd + kFfd + kFfd +
                   kFfd + "|" + kFfd + kFfd + "|" + kFfd);
-    EXPECT_EQ(validUtf8("\u5C71\U0001F600\u00E9"), "\u5C71\U0001F600\u00E9");
+    EXPECT_EQ(platform::validUtf8("\u5C71\U0001F600\u00E9"), "\u5C71\U0001F600\u00E9");
     EXPECT_EQ(jsonString(std::string("a\0b\x1F\"\\/", 7)), R"("a\u0000b\u001F\"\\/")");
 
     JsonWriter json;

@@ -1,6 +1,6 @@
-#include "pages/utf8_text.h"
+#include "platform/utf8_text.h"
 
-namespace plenvo::pages {
+namespace plenvo::platform {
 
 size_t utf8CharacterLength(std::string_view bytes) {
     if (bytes.empty()) return 0;
@@ -46,4 +46,4 @@ std::string validUtf8(std::string_view bytes) {
     return out;
 }
 
-}  // namespace plenvo::pages
+}  // namespace plenvo::platform
