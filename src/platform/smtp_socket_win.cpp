@@ -93,6 +93,11 @@ int lookUp(const std::string& host, const std::string& service, Clock::time_poin
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
+    // An address written as numbers needs no lookup, nor its thread.
+    addrinfo numeric = hints;
+    numeric.ai_flags = AI_NUMERICHOST;
+    if (::getaddrinfo(host.c_str(), service.c_str(), &numeric, &found) == 0) return 0;
+    found = nullptr;
     auto lookup = std::make_shared<Lookup>();
     try {
         std::thread([lookup, host, service, hints] {

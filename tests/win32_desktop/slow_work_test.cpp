@@ -41,7 +41,8 @@ TEST(Win32SlowWork, RunsAwayWhileTheWindowThreadAnswersAndItsWindowWaits) {
 TEST(Win32SlowWork, HandsTheWorksFailureAndAQuitOnOnceItIsDone) {
     const DWORD windowThread = ::GetCurrentThreadId();
     EXPECT_THROW(Win32SlowWork().run([&] {
-        ::PostThreadMessageW(windowThread, WM_QUIT, 7, 0);
+        if (!::PostThreadMessageW(windowThread, WM_QUIT, 7, 0))
+            throw std::logic_error("the window thread has no queue");
         ::Sleep(100);
         throw std::runtime_error("the server went away");
     }),

@@ -151,6 +151,36 @@ TEST_F(Win32FormViewTest, TheProgramEndingEndsTheWindowWithoutItsUnload) {
     EXPECT_EQ(quit.wParam, 3u);
 }
 
+TEST_F(Win32FormViewTest, MovedToAMonitorOfOtherDpiItIsSizedAgainFromTheTwips) {
+    const auto fontHeight = [&](const std::string& name) {
+        LOGFONTW font{};
+        ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(at(name), WM_GETFONT, 0, 0)),
+                     sizeof font, &font);
+        return font.lfHeight;
+    };
+    const int dpiBefore = view.dpi();
+    const LONG heightBefore = fontHeight("Label1");
+    const int dpi = dpiBefore * 3 / 2;
+    // As Windows suggests it: the same client area in the new dots per inch.
+    RECT suggested{40, 30, 40 + 6600 * dpi / 1440, 30 + 3600 * dpi / 1440};
+    ::AdjustWindowRectEx(&suggested, ::GetWindowLongW(view.handle(), GWL_STYLE), FALSE,
+                         ::GetWindowLongW(view.handle(), GWL_EXSTYLE));
+    ::SendMessageW(view.handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                   reinterpret_cast<LPARAM>(&suggested));
+
+    EXPECT_EQ(view.dpi(), dpi);
+    test::expectDrawnFromModel(view, form);
+    // Inside the frame too: the label keeps its place relative to the window.
+    EXPECT_EQ(test::placeIn(view.handle(), at("Label1")).left, 450 * dpi / 1440);
+    EXPECT_EQ(fontHeight("Label1") * dpiBefore, heightBefore * dpi);
+    RECT window;
+    ::GetWindowRect(view.handle(), &window);
+    EXPECT_EQ(window.left, suggested.left);
+    EXPECT_EQ(window.right - window.left, suggested.right - suggested.left);
+    // The list box still shows its lines, measured again.
+    EXPECT_EQ(test::listLines(at("List1")), form.control("List1").lines);
+}
+
 // A window of the console's that owns the view, as the check window owns the
 // registered media window.
 class OwnedView : public ::testing::Test {

@@ -8,27 +8,39 @@ program=$1 wine_run=$2 prefix=$3
 
 work=$(mktemp -d)
 console=
-finish() {
-    if [ -n "$console" ]; then
-        "$wine_run" "$prefix" taskkill /f /im PlenvoBackupMng.exe >/dev/null 2>&1 || true
-        for _ in $(seq 50); do kill -0 "$console" 2>/dev/null || break; sleep 0.1; done
-        kill "$console" 2>/dev/null || true
-    fi
-    rm -rf "$work"
+stopConsole() {
+    [ -n "$console" ] || return 0
+    "$wine_run" "$prefix" taskkill /f /im PlenvoBackupMng.exe >/dev/null 2>&1 || true
+    for _ in $(seq 50); do kill -0 "$console" 2>/dev/null || break; sleep 0.1; done
+    kill "$console" 2>/dev/null || true
+    console=
 }
-trap finish EXIT
+trap 'stopConsole; rm -rf "$work"' EXIT
 inst="$work/inst 日本"
 winInst="Z:${inst//\//\\}"
 fail() { echo "$*"; cat "$work/err" 2>/dev/null; exit 1; }
-waitFor() {
+waitQuietly() {
     for _ in $(seq 300); do eval "$1" && return 0; sleep 0.1; done
-    fail "waited in vain for: $1"
+    return 1
+}
+waitFor() { waitQuietly "$1" || fail "waited in vain for: $1"; }
+startConsole() {
+    "$wine_run" "$prefix" "$inst/PlenvoBackupMng.exe" --headless --tick-ms 100 >/dev/null \
+        2>"$work/err" &
+    console=$!
 }
 
 "$wine_run" "$prefix" "$program" --install "$winInst" >/dev/null 2>&1 || fail "install failed"
-"$wine_run" "$prefix" "$inst/PlenvoBackupMng.exe" --headless --tick-ms 100 >/dev/null 2>"$work/err" &
-console=$!
-waitFor '[ -d "$inst/OrvShare/RST" ]'
+startConsole
+# Now and then Wine does not start a program at all, and says nothing. A
+# console that said nothing either gets one more start; a second silence fails.
+if ! waitQuietly '[ -d "$inst/OrvShare/RST" ]'; then
+    [ ! -s "$work/err" ] || fail "the console did not make its folders"
+    echo "the console did not start in 30 s: starting it again"
+    stopConsole
+    startConsole
+    waitFor '[ -d "$inst/OrvShare/RST" ]'
+fi
 
 printf 'ComNM=PC01\r\nUserID=u01\r\nUserName=%s\r\nStatus=Idol\r\nUPDT=2026/12/07 9:05:03\r\n' \
     "$(printf '山田' | iconv -f UTF-8 -t CP932)" > "$inst/OrvShare/RST/PC01.txt"

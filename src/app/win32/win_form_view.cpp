@@ -136,8 +136,7 @@ int widestLine(HWND list, HFONT font, const std::vector<std::string>& lines) {
 
 Win32FormView::Win32FormView(platform::Form& form, HWND owner)
     : form_(form), owner_(owner), dpi_(dpiNear(owner)) {
-    textFont_ = makeFont(dpi_, L"MS UI Gothic", DEFAULT_PITCH | FF_DONTCARE);
-    fixedFont_ = makeFont(dpi_, L"MS Gothic", FIXED_PITCH | FF_MODERN);
+    makeFonts();
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     registerWindowClass(instance, windowProc);
 
@@ -161,6 +160,42 @@ Win32FormView::~Win32FormView() {
     }
     if (textFont_) ::DeleteObject(textFont_);
     if (fixedFont_) ::DeleteObject(fixedFont_);
+}
+
+void Win32FormView::makeFonts() {
+    textFont_ = makeFont(dpi_, L"MS UI Gothic", DEFAULT_PITCH | FF_DONTCARE);
+    fixedFont_ = makeFont(dpi_, L"MS Gothic", FIXED_PITCH | FF_MODERN);
+}
+
+void Win32FormView::rescale(int dpi, const RECT& suggested) {
+    if (dpi <= 0) return;
+    const HFONT oldText = textFont_, oldFixed = fixedFont_;
+    dpi_ = dpi;
+    makeFonts();
+    for (Drawn& d : drawn_) {
+        try {
+            const Control& c = form_.control(d.name);
+            RECT r = pixelsOf(c.geometry);
+            if (!d.frame.empty()) {
+                const RECT frame = pixelsOf(form_.control(d.frame).geometry);
+                ::OffsetRect(&r, -frame.left, -frame.top);
+            }
+            ::SetWindowPos(d.window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
+            ::SendMessageW(d.window, WM_SETFONT,
+                           reinterpret_cast<WPARAM>(c.fixedPitch ? fixedFont_ : textFont_), TRUE);
+        } catch (...) {
+            // A control the form no longer has keeps its place.
+        }
+        d.lines.clear();  // a list box measures its lines again with the new font
+    }
+    ::SetWindowPos(window_, nullptr, suggested.left, suggested.top,
+                   suggested.right - suggested.left, suggested.bottom - suggested.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    if (oldText) ::DeleteObject(oldText);
+    if (oldFixed) ::DeleteObject(oldFixed);
+    refresh();
+    ::InvalidateRect(window_, nullptr, TRUE);
 }
 
 HWND Win32FormView::innermostRunning() {
@@ -194,8 +229,12 @@ void Win32FormView::build() {
     const auto make = [&](size_t i, HWND parent, POINT origin) {
         made[i] = makeControl(controls[i], parent, origin, kFirstControlId + static_cast<int>(i));
         if (made[i])
-            drawn_.push_back(
-                {controls[i].name, controls[i].kind, made[i], controls[i].redText, {}});
+            drawn_.push_back({controls[i].name,
+                              controls[i].kind,
+                              made[i],
+                              controls[i].redText,
+                              {},
+                              parent == window_ ? std::string() : controls[i].frame});
     };
     for (size_t i = 0; i < controls.size(); ++i) {
         if (made[i]) continue;
@@ -532,6 +571,9 @@ LRESULT Win32FormView::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_CLOSE:
             close(0);
+            return 0;
+        case WM_DPICHANGED:
+            rescale(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLOREDIT:

@@ -46,6 +46,7 @@ class Win32FormView {
         HWND window = nullptr;
         bool redText = false;
         std::vector<std::string> lines;  // what a list box shows
+        std::string frame;               // the frame it sits in, if any
     };
 
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -63,6 +64,10 @@ class Win32FormView {
     void unloadOnce();
     Drawn* drawnOf(HWND control);
     RECT pixelsOf(const platform::Geometry& g) const;
+    // The window moved to a monitor of other dots per inch: every control and
+    // font is sized again from the twips, the window set where Windows suggests.
+    void rescale(int dpi, const RECT& suggested);
+    void makeFonts();
 
     platform::Form& form_;
     HWND owner_;

@@ -44,6 +44,10 @@ void Win32SlowWork::run(const std::function<void()>& work) {
     if (!done)
         throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(),
                                 "CreateEventW");
+    // The work may post to this thread (a quit, say): its queue must exist
+    // before the work starts, or the post is lost.
+    MSG none;
+    ::PeekMessageW(&none, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
     const HeldWindow held;
     std::exception_ptr failure;
     std::thread away([&] {
