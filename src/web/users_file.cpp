@@ -2,10 +2,10 @@
 
 #include <optional>
 
+#include "platform/ascii_case.h"
 #include "platform/password_check.h"
 #include "platform/text_file.h"
 #include "platform/utf8_path.h"
-#include "platform/ascii_case.h"
 
 namespace plenvo::web {
 namespace {
@@ -88,8 +88,12 @@ std::variant<UsersFile, std::string> UsersFile::parse(std::string_view text) {
     return users;
 }
 
-std::variant<UsersFile, std::string> UsersFile::load(const std::filesystem::path& file) {
-    const auto text = platform::readPlainFile(file, kUsersFileLimit);
+std::optional<std::string> UsersFile::read(const std::filesystem::path& file) {
+    return platform::readPlainFile(file, kUsersFileLimit);
+}
+
+std::variant<UsersFile, std::string> UsersFile::fromText(const std::filesystem::path& file,
+                                                         const std::optional<std::string>& text) {
     if (!text) return "cannot read the users file " + platform::utf8Of(file);
     auto parsed = parse(*text);
     if (auto* why = std::get_if<std::string>(&parsed))

@@ -13,10 +13,15 @@ namespace plenvo::web {
 // `openssl passwd -6`. Empty lines and lines starting with "#" are passed over.
 class UsersFile {
   public:
-    // The users of the file, or why it cannot be used (unreadable, a line
-    // that is no "user:hash", no user at all).
-    static std::variant<UsersFile, std::string> load(const std::filesystem::path& file);
+    // The users of a text, or why they cannot be used (a line that is no
+    // "user:hash", no user at all).
     static std::variant<UsersFile, std::string> parse(std::string_view text);
+    // The file's text, or none when it cannot be read.
+    static std::optional<std::string> read(const std::filesystem::path& file);
+    // The users of a text read from `file` (none: unreadable), or why they
+    // cannot be used.
+    static std::variant<UsersFile, std::string> fromText(const std::filesystem::path& file,
+                                                         const std::optional<std::string>& text);
 
     // Whether an Authorization header's Basic credentials name a user whose
     // password gives the stored hash.

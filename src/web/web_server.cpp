@@ -10,7 +10,7 @@
 #include "platform/listening_socket.h"
 #include "platform/utf8_path.h"
 #include "web/routes.h"
-#include "web/users_file.h"
+#include "web/users_watch.h"
 
 namespace plenvo::web {
 namespace {
@@ -29,7 +29,8 @@ const httplib::Headers kCommonHeaders = {
 }  // namespace
 
 struct WebServer::Running {
-    Running(WebSite siteIn, std::optional<UsersFile> usersIn, std::unique_ptr<httplib::Server> in)
+    Running(WebSite siteIn, std::unique_ptr<UsersWatch> usersIn,
+            std::unique_ptr<httplib::Server> in)
         : site(std::move(siteIn)), users(std::move(usersIn)), server(std::move(in)) {}
     ~Running() {
         // stop() reaches a server only once it listens.
@@ -39,7 +40,7 @@ struct WebServer::Running {
         if (thread.joinable()) thread.join();
     }
     const WebSite site;
-    const std::optional<UsersFile> users;
+    const std::unique_ptr<UsersWatch> users;
     std::unique_ptr<httplib::Server> server;
     std::atomic<bool> finished{false};
     std::thread thread;  // last: it serves with the members above
@@ -50,11 +51,11 @@ std::variant<std::unique_ptr<WebServer>, std::string> WebServer::start(
     std::chrono::milliseconds reachLimit) {
     if (const auto refusal = servingRefusal(options)) return *refusal;
 
-    std::optional<UsersFile> users;
+    std::unique_ptr<UsersWatch> users;
     if (options.usersFile) {
-        auto loaded = UsersFile::load(*options.usersFile);
-        if (auto* why = std::get_if<std::string>(&loaded)) return *why;
-        users.emplace(std::move(std::get<UsersFile>(loaded)));
+        auto opened = UsersWatch::open(*options.usersFile, failures);
+        if (auto* why = std::get_if<std::string>(&opened)) return *why;
+        users = std::move(std::get<std::unique_ptr<UsersWatch>>(opened));
     }
 
     std::unique_ptr<httplib::Server> server;

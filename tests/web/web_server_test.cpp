@@ -108,6 +108,38 @@ TEST_F(Served, AUsersFileAsksEveryRequestToSignIn) {
     EXPECT_EQ(c.Get("/log/PC01/u1")->body, "new\nold\n");
 }
 
+TEST_F(Served, UsersAddedOrTakenOutCountFromTheNextRequestAndABrokenFileAdmitsNoOne) {
+    const std::string adminHash =
+        command({"openssl", "passwd", "-6", "-salt", "testsalt", "s3cret"});
+    const std::string opsHash = command({"openssl", "passwd", "-6", "-salt", "opssalt", "0ps"});
+    const auto users = dir.path() / "users";
+    test::writeBytes(users, "admin:" + adminHash);
+    options.usersFile = users;
+    const auto server = start();
+    ASSERT_TRUE(server);
+    const auto status = [&](const char* user, const char* password) {
+        auto c = client();
+        c.set_basic_auth(user, password);
+        const auto answer = c.Get("/");
+        return answer ? answer->status : 0;
+    };
+    EXPECT_EQ(status("ops", "0ps"), 401);
+
+    test::writeBytes(users, "ops:" + opsHash);
+    EXPECT_EQ(status("ops", "0ps"), 200);
+    EXPECT_EQ(status("admin", "s3cret"), 401) << "a user taken out is out";
+
+    test::writeBytes(users, "ops " + opsHash);
+    EXPECT_EQ(status("ops", "0ps"), 401);
+    std::filesystem::remove(users);
+    EXPECT_EQ(status("ops", "0ps"), 401);
+    EXPECT_EQ(failures.lines.size(), 2u) << "one line each time the file breaks";
+
+    test::writeBytes(users, "admin:" + adminHash + "\nops:" + opsHash);
+    EXPECT_EQ(status("admin", "s3cret"), 200);
+    EXPECT_EQ(status("ops", "0ps"), 200);
+}
+
 TEST_F(Served, TlsWithACertificateAndItsKey) {
     const auto cert = dir.path() / "cert.pem", key = dir.path() / "key.pem";
     command({"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1",

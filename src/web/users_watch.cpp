@@ -1,0 +1,44 @@
+#include "web/users_watch.h"
+
+#include <utility>
+
+namespace plenvo::web {
+
+std::variant<std::unique_ptr<UsersWatch>, std::string> UsersWatch::open(
+    const std::filesystem::path& file, platform::FailureLog& failures) {
+    auto text = UsersFile::read(file);
+    auto users = UsersFile::fromText(file, text);
+    if (auto* why = std::get_if<std::string>(&users)) return *why;
+    return std::unique_ptr<UsersWatch>(
+        new UsersWatch(file, std::move(text), std::move(std::get<UsersFile>(users)), failures));
+}
+
+UsersWatch::UsersWatch(std::filesystem::path file, std::optional<std::string> text, UsersFile users,
+                       platform::FailureLog& failures)
+    : file_(std::move(file)),
+      failures_(failures),
+      text_(std::move(text)),
+      users_(std::make_shared<const UsersFile>(std::move(users))) {}
+
+std::shared_ptr<const UsersFile> UsersWatch::current() {
+    auto text = UsersFile::read(file_);
+    const std::lock_guard lock(mutex_);
+    if (text == text_) return users_;
+    auto users = UsersFile::fromText(file_, text);
+    text_ = std::move(text);
+    if (auto* why = std::get_if<std::string>(&users)) {
+        users_.reset();
+        failures_.report("web view", *why + "; no one is admitted until it is mended");
+    } else {
+        users_ = std::make_shared<const UsersFile>(std::move(std::get<UsersFile>(users)));
+    }
+    return users_;
+}
+
+bool UsersWatch::admits(std::string_view authorization) {
+    // The password is checked outside the lock: it takes a while by design.
+    const auto users = current();
+    return users && users->admits(authorization);
+}
+
+}  // namespace plenvo::web
