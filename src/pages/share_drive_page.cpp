@@ -20,8 +20,8 @@ constexpr const char* kHead[] = {
     "</head>",
     "<body link=blue vlink=purple>",
     "<META   HTTP-EQUIV=\"refresh\" CONTENT=600>",
-    "<p><font size=+3 face=\"Impact, Haettenschweiler, Arial Black\" color=#000099>   Share Drive "
-    "Information</font></p>",
+    ("<p><font size=+3 face=\"Impact, Haettenschweiler, Arial Black\" color=#000099>   Share Drive "
+     "Information</font></p>"),
     "<TABLE cellpadding=2 cellspacing=2 ALIGN=center>",
     "  <TR ALIGN=center bgcolor=#3399FF style='font-size:10.0pt;color:#FFFFCC'>",
     "      <TD ROWSPAN=2 width=100>コンピュータ名</TD>",
