@@ -23,18 +23,6 @@ std::vector<std::string> splitCrLf(const std::string& bytes) {
     return lines;
 }
 
-void setModified(const std::filesystem::path& file, const platform::LocalTime& t) {
-    std::tm tm{};
-    tm.tm_year = t.year - 1900;
-    tm.tm_mon = t.month - 1;
-    tm.tm_mday = t.day;
-    tm.tm_hour = t.hour;
-    tm.tm_min = t.minute;
-    tm.tm_sec = t.second;
-    tm.tm_isdst = -1;
-    test::setModified(file, std::mktime(&tm));
-}
-
 class BackupListPage : public ::testing::Test {
   protected:
     BackupListPage() {
@@ -55,7 +43,7 @@ class BackupListPage : public ::testing::Test {
         const auto file = dir.path() / "OrvShare" / "RST" / (name + ".txt");
         test::writeBytes(file, "x");
         const int minutes = 12 * 60 - minutesAgo - 1;
-        setModified(file, {2009, 10, 8, minutes / 60, minutes % 60, 59});
+        test::setModified(file, {2009, 10, 8, minutes / 60, minutes % 60, 59});
         Connection db = store::openMng(ctx.base);
         auto st = db.prepare("INSERT INTO UserLog (ComNM, UserID, UserName, FileNM, UPDT, Status" +
                              extraColumns + ") VALUES (?1, 'u1', 'Name', ?2, ?3, 'Run'" +

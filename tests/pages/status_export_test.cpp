@@ -30,18 +30,6 @@ size_t count(const std::string& text, const std::string& piece) {
     return n;
 }
 
-std::time_t localSeconds(const platform::LocalTime& t) {
-    std::tm tm{};
-    tm.tm_year = t.year - 1900;
-    tm.tm_mon = t.month - 1;
-    tm.tm_mday = t.day;
-    tm.tm_hour = t.hour;
-    tm.tm_min = t.minute;
-    tm.tm_sec = t.second;
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
-}
-
 // What python reads of the exports: strict UTF-8, no NaN, the values as
 // written, and each metric label and time agreeing with the JSON.
 constexpr const char* kPythonCheck = R"PY(
@@ -114,7 +102,7 @@ class StatusExportFiles : public ::testing::Test {
     std::string freshResultFile(const std::string& name) {
         const auto file = dir.path() / "OrvShare" / "RST" / name;
         test::writeBytes(file, "x");
-        test::setModified(file, localSeconds({2009, 12, 1, 9, 59, 0}));
+        test::setModified(file, platform::LocalTime{2009, 12, 1, 9, 59, 0});
         return platform::utf8Of(file);
     }
 

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -63,6 +64,18 @@ std::time_t modifiedAt(const std::filesystem::path& file) {
 void setModified(const std::filesystem::path& file, std::time_t when) {
     std::filesystem::last_write_time(
         file, std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(when)));
+}
+
+void setModified(const std::filesystem::path& file, const platform::LocalTime& when) {
+    std::tm tm{};
+    tm.tm_year = when.year - 1900;
+    tm.tm_mon = when.month - 1;
+    tm.tm_mday = when.day;
+    tm.tm_hour = when.hour;
+    tm.tm_min = when.minute;
+    tm.tm_sec = when.second;
+    tm.tm_isdst = -1;
+    setModified(file, std::mktime(&tm));
 }
 
 }  // namespace plenvo::test

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/clock.h"
+
 namespace plenvo::test {
 
 // A fresh folder below the system's temporary folder, removed afterwards.
@@ -29,5 +31,7 @@ void writeCp932Lines(const std::filesystem::path& file, const std::vector<std::s
 // A file's modification time in whole seconds, read and set.
 std::time_t modifiedAt(const std::filesystem::path& file);
 void setModified(const std::filesystem::path& file, std::time_t when);
+// Set from the wall-clock fields, read in this machine's time zone.
+void setModified(const std::filesystem::path& file, const platform::LocalTime& when);
 
 }  // namespace plenvo::test
