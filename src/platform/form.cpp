@@ -21,6 +21,29 @@ Control& Form::add(Control control) {
     return controls_.back();
 }
 
+void loadForm(Form& form) noexcept {
+    try {
+        form.Form_Load();
+    } catch (...) {
+    }
+}
+
+void deliverEvent(Form& form, const std::string& controlName,
+                  const std::function<void(Control&)>& take, bool isClick) noexcept {
+    try {
+        if (take) take(form.control(controlName));
+        if (isClick) form.click(controlName);
+    } catch (...) {
+    }
+}
+
+void unloadForm(Form& form) noexcept {
+    try {
+        form.Form_Unload();
+    } catch (...) {
+    }
+}
+
 Control designed(std::string name, ControlKind kind, Geometry where, std::string caption,
                  std::string frame) {
     Control c;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,15 @@ class Form {
     std::vector<Control> controls_;
     bool unloadRequested_ = false;
 };
+
+// How a view runs a form's procedures, the same in every view: a failure
+// stays inside, for the procedures tell their own and nothing may end the
+// console. deliverEvent puts the user's change into the named control (when
+// `take` is given) and runs the click event when `isClick`.
+void loadForm(Form& form) noexcept;
+void deliverEvent(Form& form, const std::string& controlName,
+                  const std::function<void(Control&)>& take, bool isClick) noexcept;
+void unloadForm(Form& form) noexcept;
 
 // Shows other windows modally; the timers keep ticking meanwhile. A host runs
 // Form_Load, lets the user work, and runs Form_Unload when the window closes.

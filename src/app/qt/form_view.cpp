@@ -235,21 +235,13 @@ QWidget* FormView::widgetOf(const std::string& controlName) const {
 void FormView::handle(const std::string& controlName, const std::function<void(Control&)>& take,
                       bool isClick) {
     if (refreshing_ || unloaded_) return;
-    try {
-        if (take) take(form_.control(controlName));
-        if (isClick) form_.click(controlName);
-    } catch (...) {
-        // The form's procedures tell their own failures; nothing may end the console.
-    }
+    platform::deliverEvent(form_, controlName, take, isClick);
     refresh();
     if (form_.unloadRequested()) accept();
 }
 
 int FormView::run() {
-    try {
-        form_.Form_Load();
-    } catch (...) {
-    }
+    platform::loadForm(form_);
     refresh();
     if (form_.unloadRequested()) {
         unloadOnce();
@@ -261,10 +253,7 @@ int FormView::run() {
 void FormView::unloadOnce() {
     if (unloaded_) return;
     unloaded_ = true;
-    try {
-        form_.Form_Unload();
-    } catch (...) {
-    }
+    platform::unloadForm(form_);
 }
 
 void FormView::keyPressEvent(QKeyEvent* event) {

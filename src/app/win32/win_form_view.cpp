@@ -381,12 +381,7 @@ Win32FormView::Drawn* Win32FormView::drawnOf(HWND control) {
 void Win32FormView::handle(const std::string& controlName,
                            const std::function<void(Control&)>& take, bool isClick) {
     if (refreshing_ || unloaded_) return;
-    try {
-        if (take) take(form_.control(controlName));
-        if (isClick) form_.click(controlName);
-    } catch (...) {
-        // The form's procedures tell their own failures; nothing may end the console.
-    }
+    platform::deliverEvent(form_, controlName, take, isClick);
     refresh();
     if (form_.unloadRequested()) close(1);
 }
@@ -483,19 +478,13 @@ void Win32FormView::close(int result) {
 void Win32FormView::unloadOnce() {
     if (unloaded_) return;
     unloaded_ = true;
-    try {
-        form_.Form_Unload();
-    } catch (...) {
-    }
+    platform::unloadForm(form_);
 }
 
 int Win32FormView::run() {
     closed_ = false;
     result_ = 0;
-    try {
-        form_.Form_Load();
-    } catch (...) {
-    }
+    platform::loadForm(form_);
     refresh();
     if (form_.unloadRequested()) {
         unloadOnce();
