@@ -3,28 +3,13 @@
 #include <chrono>
 #include <cstdio>
 
+#include "platform/base64.h"
+
 namespace plenvo::alerts {
 namespace {
 
-constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 // "=?UTF-8?B?" and "?=" around at most 60 base64 characters: 72 in all.
 constexpr size_t kBytesPerWord = 45;
-
-std::string base64(std::string_view bytes) {
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        const auto byte = [&](size_t k) -> unsigned {
-            return k < bytes.size() ? static_cast<unsigned char>(bytes[k]) : 0u;
-        };
-        const unsigned triple = byte(i) << 16 | byte(i + 1) << 8 | byte(i + 2);
-        out += kBase64[triple >> 18 & 63];
-        out += kBase64[triple >> 12 & 63];
-        out += i + 1 < bytes.size() ? kBase64[triple >> 6 & 63] : '=';
-        out += i + 2 < bytes.size() ? kBase64[triple & 63] : '=';
-    }
-    return out;
-}
 
 bool continuationByte(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
@@ -63,14 +48,14 @@ std::string encodedWords(std::string_view utf8) {
         while (take < utf8.size() && take > 0 && continuationByte(utf8[take])) --take;
         if (take == 0) take = std::min(kBytesPerWord, utf8.size());
         if (!out.empty()) out += "\r\n ";
-        out += "=?UTF-8?B?" + base64(utf8.substr(0, take)) + "?=";
+        out += "=?UTF-8?B?" + platform::base64Encoded(utf8.substr(0, take)) + "?=";
         utf8.remove_prefix(take);
     }
     return out;
 }
 
 std::string base64Lines(std::string_view bytes) {
-    const std::string all = base64(bytes);
+    const std::string all = platform::base64Encoded(bytes);
     std::string out;
     for (size_t i = 0; i < all.size(); i += 76) out += all.substr(i, 76) + "\r\n";
     return out;

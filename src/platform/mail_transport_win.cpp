@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/base64.h"
 #include "platform/mail_transport.h"
 #include "platform/smtp_socket_win.h"
 #include "platform/win32_win.h"
@@ -31,20 +32,6 @@ std::string shown(std::string_view text) {
     std::string out;
     for (const char c : text.substr(0, 200)) out += (c >= 0x20 && c < 0x7f) ? c : '?';
     if (text.size() > 200) out += "...";
-    return out;
-}
-
-std::string base64(std::string_view bytes) {
-    static constexpr char kDigits[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        const size_t n = std::min<size_t>(3, bytes.size() - i);
-        unsigned value = 0;
-        for (size_t k = 0; k < 3; ++k)
-            value = value << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
-        for (size_t k = 0; k < 4; ++k) out += k <= n ? kDigits[(value >> (18 - 6 * k)) & 63] : '=';
-    }
     return out;
 }
 
@@ -252,14 +239,15 @@ std::string logIn(Link& link, const MailServer& server,
     Reply reply;
     if (offers("PLAIN")) {
         const std::string token =
-            base64(std::string(1, '\0') + server.user + '\0' + server.password);
+            base64Encoded(std::string(1, '\0') + server.user + '\0' + server.password);
         if (std::string why = link.command("AUTH PLAIN " + token, reply); !why.empty()) return why;
     } else if (offers("LOGIN")) {
         if (std::string why = link.command("AUTH LOGIN", reply); !why.empty()) return why;
         if (reply.code != 334) return refused("the login", reply);
-        if (std::string why = link.command(base64(server.user), reply); !why.empty()) return why;
+        if (std::string why = link.command(base64Encoded(server.user), reply); !why.empty())
+            return why;
         if (reply.code != 334) return refused("the login", reply);
-        if (std::string why = link.command(base64(server.password), reply); !why.empty())
+        if (std::string why = link.command(base64Encoded(server.password), reply); !why.empty())
             return why;
     } else {
         return "the mail server offers no login method this program knows (PLAIN, LOGIN)";

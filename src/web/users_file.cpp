@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "platform/ascii_case.h"
+#include "platform/base64.h"
 #include "platform/password_check.h"
 #include "platform/text_file.h"
 #include "platform/utf8_path.h"
@@ -17,32 +18,6 @@ constexpr std::size_t kUsersFileLimit = 1024 * 1024;
 constexpr const char* kUnknownUserHash =
     "$6$unknownuser$7yvkVz7DhYNNJpH1cn5Sv3YGSVwDnRT1ZTr1O3lk9oL.Tc1QFHkmgK3WfYm1x1RGo8iMHB2tclcUmNz"
     "r2PA1D/";
-
-std::optional<std::string> base64Decoded(std::string_view text) {
-    const auto value = [](char c) -> int {
-        if (c >= 'A' && c <= 'Z') return c - 'A';
-        if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-        if (c >= '0' && c <= '9') return c - '0' + 52;
-        if (c == '+') return 62;
-        if (c == '/') return 63;
-        return -1;
-    };
-    while (!text.empty() && text.back() == '=') text.remove_suffix(1);
-    std::string out;
-    unsigned bits = 0;
-    int count = 0;
-    for (char c : text) {
-        const int v = value(c);
-        if (v < 0) return std::nullopt;
-        bits = (bits << 6) | static_cast<unsigned>(v);
-        count += 6;
-        if (count >= 8) {
-            count -= 8;
-            out += static_cast<char>((bits >> count) & 0xFF);
-        }
-    }
-    return out;
-}
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -60,7 +35,7 @@ std::optional<std::pair<std::string, std::string>> basicCredentials(
     if (blank == std::string_view::npos ||
         !platform::sameIgnoringAsciiCase(authorization.substr(0, blank), "Basic"))
         return std::nullopt;
-    const auto decoded = base64Decoded(trimmed(authorization.substr(blank + 1)));
+    const auto decoded = platform::base64Decoded(trimmed(authorization.substr(blank + 1)));
     if (!decoded) return std::nullopt;
     const auto colon = decoded->find(':');
     if (colon == std::string::npos) return std::nullopt;

@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "fuzz_support.h"
+#include "platform/base64.h"
 #include "platform/folder_listing.h"
 #include "platform/utf8_text.h"
 #include "web/log_tail.h"
@@ -17,22 +18,6 @@
 using namespace plenvo;
 
 namespace {
-
-std::string base64(std::string_view bytes) {
-    static constexpr char kDigits[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        unsigned group = static_cast<unsigned char>(bytes[i]) << 16;
-        if (i + 1 < bytes.size()) group |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        if (i + 2 < bytes.size()) group |= static_cast<unsigned char>(bytes[i + 2]);
-        out += kDigits[(group >> 18) & 63];
-        out += kDigits[(group >> 12) & 63];
-        out += i + 1 < bytes.size() ? kDigits[(group >> 6) & 63] : '=';
-        out += i + 2 < bytes.size() ? kDigits[group & 63] : '=';
-    }
-    return out;
-}
 
 // Segments hold names only, and encoding them gives a target with the same segments.
 void checkTarget(std::string_view target) {
@@ -56,7 +41,8 @@ void checkCredentials(std::string_view authorization) {
     if (!credentials) return;
     const auto& [user, password] = *credentials;
     FUZZ_CHECK(user.find(':') == std::string::npos);
-    FUZZ_CHECK(web::basicCredentials("Basic " + base64(user + ":" + password)) == credentials);
+    FUZZ_CHECK(web::basicCredentials("Basic " + platform::base64Encoded(user + ":" + password)) ==
+               credentials);
 }
 
 void checkLogTail(const std::string& bytes, bool cut) {
