@@ -10,11 +10,9 @@
 #   injecting  sends a reply of its own after STARTTLS's, before any TLS
 #   closed     a port nobody listens on
 # Usage: smtp_servers.py FOLDER CERT KEY. Each server's messages land in
-# FOLDER/NAME as smtp_sink.py writes them (NNNN.eml, NNNN.txt); logins in
+# FOLDER/NAME as mail_files.py keeps them (NNNN.eml, NNNN.txt); logins in
 # FOLDER/NAME/logins; "ports" (NAME=PORT lines) is written once all listen.
 import asyncio
-import email
-import email.policy
 import os
 import socket
 import ssl
@@ -22,14 +20,10 @@ import sys
 
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
+from mail_files import keep_message, put
+
 folder, cert, key = sys.argv[1:4]
 USER, PASSWORD = b"console", b"pa ss:w\xc3\xb6rd"
-
-
-def put(path, data):
-    with open(path + ".part", "wb") as f:
-        f.write(data)
-    os.rename(path + ".part", path)
 
 
 def append(path, line):
@@ -51,16 +45,7 @@ class Keeper:
 
     async def handle_DATA(self, server, session, envelope):
         self.count += 1
-        raw = envelope.original_content
-        name = os.path.join(self.folder, "%04d" % self.count)
-        put(name + ".eml", raw)
-        try:
-            message = email.message_from_bytes(raw, policy=email.policy.default)
-            decoded = "%s\n%s\n\n%s" % (",".join(envelope.rcpt_tos), message["subject"],
-                                         message.get_content())
-        except Exception as e:  # the test sees what could not be read
-            decoded = "%s\nUNREADABLE %r\n\n" % (",".join(envelope.rcpt_tos), e)
-        put(name + ".txt", decoded.encode("utf-8"))
+        keep_message(os.path.join(self.folder, "%04d" % self.count), envelope)
         return "250 OK"
 
 

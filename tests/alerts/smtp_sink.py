@@ -4,22 +4,15 @@
 # every connection adds a line to "connections"; the port it listens on is
 # written to "port" once it listens.
 import asyncio
-import email
-import email.policy
 import os
 import sys
 
 from aiosmtpd.smtp import SMTP
 
+from mail_files import keep_message, put
+
 folder = sys.argv[1]
 wanted_port = int(sys.argv[2]) if len(sys.argv) > 2 else 0
-
-
-def put(name, data):
-    path = os.path.join(folder, name)
-    with open(path + ".part", "wb") as f:
-        f.write(data)
-    os.rename(path + ".part", path)
 
 
 class Keeper:
@@ -28,15 +21,7 @@ class Keeper:
 
     async def handle_DATA(self, server, session, envelope):
         self.count += 1
-        raw = envelope.original_content
-        put("%04d.eml" % self.count, raw)
-        try:
-            message = email.message_from_bytes(raw, policy=email.policy.default)
-            decoded = "%s\n%s\n\n%s" % (",".join(envelope.rcpt_tos), message["subject"],
-                                         message.get_content())
-        except Exception as e:  # the test sees what could not be read
-            decoded = "%s\nUNREADABLE %r\n\n" % (",".join(envelope.rcpt_tos), e)
-        put("%04d.txt" % self.count, decoded.encode("utf-8"))
+        keep_message(os.path.join(folder, "%04d" % self.count), envelope)
         return "250 OK"
 
 
@@ -51,7 +36,7 @@ async def main():
     keeper = Keeper()
     loop = asyncio.get_running_loop()
     server = await loop.create_server(lambda: CountingSMTP(keeper), "127.0.0.1", wanted_port)
-    put("port", str(server.sockets[0].getsockname()[1]).encode())
+    put(os.path.join(folder, "port"), str(server.sockets[0].getsockname()[1]).encode())
     await server.serve_forever()
 
 
