@@ -14,8 +14,8 @@
 
 #include "alerts/mail_alerts.h"
 #include "pages/status_export.h"
-#include "platform/failure_log.h"
-#include "platform/process_memory.h"
+#include "platform/core/failure_log.h"
+#include "platform/process/process_memory.h"
 #include "store/mng_database.h"
 #include "store/sqlite.h"
 

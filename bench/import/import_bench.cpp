@@ -27,12 +27,12 @@
 
 #include "intake/result_import.h"
 #include "pages/backup_list_page.h"
-#include "platform/detached_command.h"
-#include "platform/environment.h"
-#include "platform/process_memory.h"
-#include "platform/process_start.h"
-#include "platform/text_file.h"
-#include "platform/utf8_path.h"
+#include "platform/process/detached_command.h"
+#include "platform/process/environment.h"
+#include "platform/process/process_memory.h"
+#include "platform/process/process_start.h"
+#include "platform/text/text_file.h"
+#include "platform/text/utf8_path.h"
 #include "store/mng_database.h"
 
 using namespace plenvo;

@@ -4,7 +4,7 @@
 
 #include "alerts/alert_mail.h"
 #include "alerts/alert_plan.h"
-#include "platform/utf8_path.h"
+#include "platform/text/utf8_path.h"
 #include "store/date_time.h"
 #include "store/mail_sent.h"
 #include "store/mng_database.h"

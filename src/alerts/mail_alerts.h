@@ -5,8 +5,8 @@
 #include <string>
 
 #include "alerts/mail_settings.h"
-#include "platform/mail_transport.h"
-#include "platform/run_context.h"
+#include "platform/mail/mail_transport.h"
+#include "platform/core/run_context.h"
 
 namespace plenvo::alerts {
 

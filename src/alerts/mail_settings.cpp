@@ -4,11 +4,11 @@
 #include <system_error>
 
 #include "alerts/mail_text.h"
-#include "platform/ascii_case.h"
-#include "platform/file_system.h"
-#include "platform/private_file.h"
-#include "platform/text_file.h"
-#include "platform/utf8_path.h"
+#include "platform/core/ascii_case.h"
+#include "platform/files/file_system.h"
+#include "platform/files/private_file.h"
+#include "platform/text/text_file.h"
+#include "platform/text/utf8_path.h"
 
 namespace plenvo::alerts {
 namespace {

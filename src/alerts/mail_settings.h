@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/failure_log.h"
-#include "platform/mail_transport.h"
+#include "platform/core/failure_log.h"
+#include "platform/mail/mail_transport.h"
 
 namespace plenvo::alerts {
 

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "platform/base64.h"
+#include "platform/core/base64.h"
 
 namespace plenvo::alerts {
 namespace {

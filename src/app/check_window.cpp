@@ -1,6 +1,6 @@
 #include "app/check_window.h"
 
-#include "platform/removable_drives.h"
+#include "platform/drives/removable_drives.h"
 #include "removable/rem_chk_window.h"
 
 namespace plenvo::app {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/management.h"
-#include "platform/dialogs.h"
-#include "platform/form.h"
+#include "ui/dialogs.h"
+#include "ui/form.h"
 
 namespace plenvo::app {
 
@@ -11,16 +11,16 @@ namespace plenvo::app {
 // request to open it (the prompt of a request arriving meanwhile) does nothing.
 class CheckWindowOpener {
   public:
-    CheckWindowOpener(ManageMent& management, platform::Dialogs& dialogs,
-                      platform::WindowHost& windows)
+    CheckWindowOpener(ManageMent& management, ui::Dialogs& dialogs,
+                      ui::WindowHost& windows)
         : management_(management), dialogs_(dialogs), windows_(windows) {}
 
     void operator()();
 
   private:
     ManageMent& management_;
-    platform::Dialogs& dialogs_;
-    platform::WindowHost& windows_;
+    ui::Dialogs& dialogs_;
+    ui::WindowHost& windows_;
     bool open_ = false;
 };
 

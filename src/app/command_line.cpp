@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "platform/utf8_path.h"
+#include "platform/text/utf8_path.h"
 
 namespace plenvo::app {
 

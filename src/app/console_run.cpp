@@ -1,7 +1,7 @@
 #include "app/console_run.h"
 
-#include "platform/journal_line.h"
-#include "platform/utf8_path.h"
+#include "platform/core/journal_line.h"
+#include "platform/text/utf8_path.h"
 
 namespace plenvo::app {
 

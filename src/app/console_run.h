@@ -5,9 +5,9 @@
 #include <string>
 
 #include "app/icon_animation.h"
-#include "platform/clock.h"
-#include "platform/failure_log.h"
-#include "platform/run_context.h"
+#include "platform/core/clock.h"
+#include "platform/core/failure_log.h"
+#include "platform/core/run_context.h"
 
 namespace plenvo::app {
 

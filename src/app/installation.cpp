@@ -3,8 +3,8 @@
 #include <fstream>
 
 #include "app/embedded_files.h"
-#include "platform/environment.h"
-#include "platform/utf8_path.h"
+#include "platform/process/environment.h"
+#include "platform/text/utf8_path.h"
 #include "store/mng_database.h"
 
 namespace plenvo::app {

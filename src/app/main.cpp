@@ -5,11 +5,11 @@
 #include "app/installation.h"
 #include "app/management.h"
 #include "app/startup.h"
-#include "platform/environment.h"
-#include "platform/journal_line.h"
-#include "platform/process_start.h"
-#include "platform/single_instance.h"
-#include "platform/utf8_path.h"
+#include "platform/process/environment.h"
+#include "platform/core/journal_line.h"
+#include "platform/process/process_start.h"
+#include "platform/process/single_instance.h"
+#include "platform/text/utf8_path.h"
 #include "web/web_server.h"
 
 using namespace plenvo;

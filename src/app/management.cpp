@@ -8,12 +8,12 @@
 #include "pages/backup_list_page.h"
 #include "pages/share_drive_page.h"
 #include "pages/status_export.h"
-#include "platform/detached_command.h"
-#include "platform/dos_attributes.h"
-#include "platform/environment.h"
-#include "platform/file_system.h"
-#include "platform/startup_entry.h"
-#include "platform/utf8_path.h"
+#include "platform/process/detached_command.h"
+#include "platform/files/dos_attributes.h"
+#include "platform/process/environment.h"
+#include "platform/files/file_system.h"
+#include "platform/desktop/startup_entry.h"
+#include "platform/text/utf8_path.h"
 #include "removable/allow_list.h"
 #include "removable/request_intake.h"
 #include "store/mng_database.h"
@@ -37,7 +37,7 @@ class Running {
 }  // namespace
 
 ManageMent::ManageMent(const platform::RunContext& ctx, IconAnimation& animation,
-                       platform::Dialogs* dialogs, platform::ShareService* shares,
+                       ui::Dialogs* dialogs, platform::ShareService* shares,
                        WorkPlaces places)
     : ctx_(ctx),
       animation_(animation),

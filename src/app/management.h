@@ -12,9 +12,9 @@
 #include "intake/work_animation.h"
 #include "pages/log_viewer.h"
 #include "pages/status_snapshot.h"
-#include "platform/dialogs.h"
-#include "platform/network_share.h"
-#include "platform/run_context.h"
+#include "ui/dialogs.h"
+#include "platform/network/network_share.h"
+#include "platform/core/run_context.h"
 #include "store/monitoring_flag.h"
 
 namespace plenvo::app {
@@ -43,7 +43,7 @@ class ManageMent {
     // `dialogs` is null when nobody sits at the console (headless); `shares`
     // null means this machine's own share service.
     ManageMent(const platform::RunContext& ctx, IconAnimation& animation,
-               platform::Dialogs* dialogs, platform::ShareService* shares = nullptr,
+               ui::Dialogs* dialogs, platform::ShareService* shares = nullptr,
                WorkPlaces places = {});
 
     // Start-up from the environment values on. Every step that fails is
@@ -88,7 +88,7 @@ class ManageMent {
 
     const platform::RunContext& ctx_;
     IconAnimation& animation_;
-    platform::Dialogs* dialogs_;
+    ui::Dialogs* dialogs_;
     platform::SystemShareService systemShares_;
     platform::ShareService& shares_;
     StartupValues values_;

@@ -8,7 +8,7 @@
 #include <stop_token>
 #include <thread>
 
-#include "platform/run_context.h"
+#include "platform/core/run_context.h"
 
 namespace plenvo::app {
 

@@ -1,6 +1,6 @@
 #include "app/plain_loop.h"
 
-#include "platform/failure_log.h"
+#include "platform/core/failure_log.h"
 
 namespace plenvo::app {
 

@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/share_list.h"
+#include "platform/network/share_list.h"
 
 namespace plenvo::app {
 

@@ -1,7 +1,7 @@
 #include "app/share_routines.h"
 
 #include "app/path_routines.h"
-#include "platform/utf8_path.h"
+#include "platform/text/utf8_path.h"
 
 namespace plenvo::app {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/network_share.h"
+#include "platform/network/network_share.h"
 
 namespace plenvo::app {
 

@@ -1,6 +1,6 @@
 #include "app/startup.h"
 
-#include "platform/environment.h"
+#include "platform/process/environment.h"
 
 namespace plenvo::app {
 

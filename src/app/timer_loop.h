@@ -4,7 +4,7 @@
 
 #include "app/management.h"
 #include "app/pass_worker.h"
-#include "platform/stop_request.h"
+#include "platform/process/stop_request.h"
 
 class QObject;
 

@@ -1,12 +1,12 @@
 #include "app/tray_menu.h"
 
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 #include "settings/setting_window.h"
 
 namespace plenvo::app {
 
-TrayMenu::TrayMenu(ManageMent& management, platform::Dialogs& dialogs,
-                   platform::WindowHost& windows, TrayMenuHooks hooks)
+TrayMenu::TrayMenu(ManageMent& management, ui::Dialogs& dialogs,
+                   ui::WindowHost& windows, TrayMenuHooks hooks)
     : management_(management), dialogs_(dialogs), windows_(windows), hooks_(std::move(hooks)) {}
 
 bool TrayMenu::open(const std::function<std::optional<int>()>& show) {
@@ -81,8 +81,8 @@ void TrayMenu::showHelp() {
             return;
         }
     }
-    dialogs_.messageBox("HELPファイルありません", platform::kApplicationTitle,
-                        platform::MessageButtons::ok);
+    dialogs_.messageBox("HELPファイルありません", ui::kApplicationTitle,
+                        ui::MessageButtons::ok);
 }
 
 }  // namespace plenvo::app

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "app/management.h"
-#include "platform/dialogs.h"
-#include "platform/form.h"
-#include "platform/slow_work.h"
+#include "ui/dialogs.h"
+#include "ui/form.h"
+#include "ui/slow_work.h"
 
 namespace plenvo::app {
 
@@ -35,14 +35,14 @@ struct TrayMenuHooks {
     std::function<void(const std::filesystem::path&)> openDocument;
     std::function<void()> openCheckWindow;
     std::function<void()> quit;  // removes the icon and ends the console
-    platform::SlowWork* slowWork = nullptr;  // network writes of the windows; null: at once
+    ui::SlowWork* slowWork = nullptr;  // network writes of the windows; null: at once
 };
 
 // The rules of the tray menu without its looks: the import timer is held off
 // while the menu is open, and the chosen entry is carried out by its index.
 class TrayMenu {
   public:
-    TrayMenu(ManageMent& management, platform::Dialogs& dialogs, platform::WindowHost& windows,
+    TrayMenu(ManageMent& management, ui::Dialogs& dialogs, ui::WindowHost& windows,
              TrayMenuHooks hooks);
 
     // A left or right click on the icon: `show` pops the menu up and returns the
@@ -60,8 +60,8 @@ class TrayMenu {
     void showHelp();
 
     ManageMent& management_;
-    platform::Dialogs& dialogs_;
-    platform::WindowHost& windows_;
+    ui::Dialogs& dialogs_;
+    ui::WindowHost& windows_;
     TrayMenuHooks hooks_;
     bool busy_ = false;
 };

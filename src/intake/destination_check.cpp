@@ -7,7 +7,7 @@
 
 #include "app/path_routines.h"
 #include "intake/error_codes.h"
-#include "platform/folder_reach.h"
+#include "platform/network/folder_reach.h"
 #include "store/date_time.h"
 #include "store/mng_database.h"
 

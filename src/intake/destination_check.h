@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/run_context.h"
-#include "platform/share_list.h"
+#include "platform/core/run_context.h"
+#include "platform/network/share_list.h"
 
 namespace plenvo::intake {
 

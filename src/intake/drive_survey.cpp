@@ -8,9 +8,9 @@
 #include "app/path_routines.h"
 #include "app/share_path.h"
 #include "intake/error_codes.h"
-#include "platform/drive_values.h"
-#include "platform/folder_reach.h"
-#include "platform/unc_path.h"
+#include "platform/drives/drive_values.h"
+#include "platform/network/folder_reach.h"
+#include "platform/network/unc_path.h"
 #include "store/date_time.h"
 #include "store/mng_database.h"
 

@@ -4,9 +4,9 @@
 #include <optional>
 #include <string>
 
-#include "platform/drive_values.h"
-#include "platform/run_context.h"
-#include "platform/share_list.h"
+#include "platform/drives/drive_values.h"
+#include "platform/core/run_context.h"
+#include "platform/network/share_list.h"
 
 namespace plenvo::intake {
 

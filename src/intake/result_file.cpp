@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "intake/error_codes.h"
-#include "platform/text_file.h"
-#include "platform/utf8_path.h"
+#include "platform/text/text_file.h"
+#include "platform/text/utf8_path.h"
 #include "store/date_time.h"
 
 namespace plenvo::intake {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/text_file.h"
+#include "platform/text/text_file.h"
 #include "store/sqlite.h"
 
 namespace plenvo::intake {

@@ -11,8 +11,8 @@
 
 #include "intake/error_codes.h"
 #include "intake/result_file.h"
-#include "platform/file_system.h"
-#include "platform/utf8_path.h"
+#include "platform/files/file_system.h"
+#include "platform/text/utf8_path.h"
 #include "store/mng_database.h"
 
 namespace plenvo::intake {

@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "intake/work_animation.h"
-#include "platform/run_context.h"
-#include "platform/text_file.h"
+#include "platform/core/run_context.h"
+#include "platform/text/text_file.h"
 
 namespace plenvo::intake {
 

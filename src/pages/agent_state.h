@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "platform/clock.h"
-#include "platform/text_file.h"
+#include "platform/core/clock.h"
+#include "platform/text/text_file.h"
 
 namespace plenvo::pages {
 

@@ -10,9 +10,9 @@
 #include "pages/code_titles.h"
 #include "pages/log_viewer.h"
 #include "pages/page_text.h"
-#include "platform/file_system.h"
-#include "platform/text_file.h"
-#include "platform/utf8_path.h"
+#include "platform/files/file_system.h"
+#include "platform/text/text_file.h"
+#include "platform/text/utf8_path.h"
 #include "store/date_time.h"
 #include "store/mng_database.h"
 

@@ -5,8 +5,8 @@
 
 #include "pages/code_titles.h"
 #include "pages/log_viewer.h"
-#include "platform/run_context.h"
-#include "platform/text_file.h"
+#include "platform/core/run_context.h"
+#include "platform/text/text_file.h"
 #include "store/sqlite.h"
 
 namespace plenvo::pages {

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/clock.h"
+#include "platform/core/clock.h"
 
 namespace plenvo::pages {
 

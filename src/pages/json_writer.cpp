@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "platform/utf8_text.h"
+#include "platform/text/utf8_text.h"
 
 namespace plenvo::pages {
 

@@ -5,8 +5,8 @@
 
 #include "pages/page_text.h"
 #include "pages/sha256.h"
-#include "platform/text_file.h"
-#include "platform/utf8_path.h"
+#include "platform/text/text_file.h"
+#include "platform/text/utf8_path.h"
 
 namespace plenvo::pages {
 namespace {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "platform/text_file.h"
+#include "platform/text/text_file.h"
 
 namespace plenvo::pages {
 

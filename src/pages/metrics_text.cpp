@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "pages/epoch_time.h"
-#include "platform/utf8_text.h"
+#include "platform/text/utf8_text.h"
 
 namespace plenvo::pages {
 namespace {

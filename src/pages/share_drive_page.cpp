@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "pages/page_text.h"
-#include "platform/text_file.h"
+#include "platform/text/text_file.h"
 #include "store/date_time.h"
 #include "store/mng_database.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/run_context.h"
+#include "platform/core/run_context.h"
 
 namespace plenvo::pages {
 

@@ -5,8 +5,8 @@
 #include "pages/metrics_text.h"
 #include "pages/status_json.h"
 #include "pages/status_rows.h"
-#include "platform/file_system.h"
-#include "platform/text_file.h"
+#include "platform/files/file_system.h"
+#include "platform/text/text_file.h"
 #include "store/mng_database.h"
 
 namespace plenvo::pages {

@@ -3,7 +3,7 @@
 #include <span>
 
 #include "pages/status_snapshot.h"
-#include "platform/run_context.h"
+#include "platform/core/run_context.h"
 
 namespace plenvo::pages {
 

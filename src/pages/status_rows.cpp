@@ -6,8 +6,8 @@
 
 #include "pages/agent_state.h"
 #include "pages/code_titles.h"
-#include "platform/file_system.h"
-#include "platform/utf8_path.h"
+#include "platform/files/file_system.h"
+#include "platform/text/utf8_path.h"
 #include "store/date_time.h"
 
 namespace plenvo::pages {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "pages/status_snapshot.h"
-#include "platform/failure_log.h"
-#include "platform/text_file.h"
+#include "platform/core/failure_log.h"
+#include "platform/text/text_file.h"
 #include "store/sqlite.h"
 
 namespace plenvo::pages {

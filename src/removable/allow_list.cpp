@@ -3,10 +3,10 @@
 #include <optional>
 #include <system_error>
 
-#include "platform/dos_attributes.h"
-#include "platform/file_system.h"
-#include "platform/text_file.h"
-#include "platform/utf8_path.h"
+#include "platform/files/dos_attributes.h"
+#include "platform/files/file_system.h"
+#include "platform/text/text_file.h"
+#include "platform/text/utf8_path.h"
 #include "removable/exchange_fields.h"
 #include "removable/media_table.h"
 #include "store/date_time.h"

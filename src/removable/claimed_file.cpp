@@ -7,10 +7,10 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "platform/file_system.h"
-#include "platform/plain_file.h"
-#include "platform/text_file.h"
-#include "platform/utf8_path.h"
+#include "platform/files/file_system.h"
+#include "platform/files/plain_file.h"
+#include "platform/text/text_file.h"
+#include "platform/text/utf8_path.h"
 #include "removable/exchange_fields.h"
 
 namespace plenvo::removable {

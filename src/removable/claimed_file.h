@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/failure_log.h"
+#include "platform/core/clock.h"
+#include "platform/core/failure_log.h"
 
 namespace plenvo::removable {
 

@@ -5,12 +5,12 @@
 
 namespace plenvo::removable {
 
-void clearEntryBoxes(platform::Form& form) {
+void clearEntryBoxes(ui::Form& form) {
     for (const char* box : {"DselNoS", "SizeS", "UserIDS", "RemarkS"})
         form.control(box).text.clear();
 }
 
-void fillEntryBoxes(platform::Form& form, const platform::BaseFolder& base, const char* table,
+void fillEntryBoxes(ui::Form& form, const platform::BaseFolder& base, const char* table,
                     std::int64_t rowid) {
     store::Connection db = store::openMng(base);
     store::Statement row = db.prepare(std::string("SELECT DselNo, Size, UserID, Remark FROM ") +
@@ -23,7 +23,7 @@ void fillEntryBoxes(platform::Form& form, const platform::BaseFolder& base, cons
     form.control("RemarkS").text = textOr(row, 3);
 }
 
-Registration storedEntry(platform::Form& form) {
+Registration storedEntry(ui::Form& form) {
     auto& users = form.control("UserIDS");
     auto& remark = form.control("RemarkS");
     users.text = storedUserIds(users.text);

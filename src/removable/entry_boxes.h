@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/base_folder.h"
-#include "platform/form.h"
+#include "platform/files/base_folder.h"
+#include "ui/form.h"
 #include "removable/media_table.h"
 
 namespace plenvo::removable {
@@ -12,13 +12,13 @@ namespace plenvo::removable {
 // The four boxes in which both windows edit one entry: DselNoS, SizeS,
 // UserIDS and RemarkS.
 
-void clearEntryBoxes(platform::Form& form);
+void clearEntryBoxes(ui::Form& form);
 // Fills the boxes from the row of `table` ("RemList", "RemList_Add") with the
 // rowid; a row gone meanwhile leaves them as they are.
-void fillEntryBoxes(platform::Form& form, const platform::BaseFolder& base, const char* table,
+void fillEntryBoxes(ui::Form& form, const platform::BaseFolder& base, const char* table,
                     std::int64_t rowid);
 // The entry as it is to be stored; the boxes show the stored user ids ("Any"
 // for none) and "&" as a blank.
-Registration storedEntry(platform::Form& form);
+Registration storedEntry(ui::Form& form);
 
 }  // namespace plenvo::removable

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/clock.h"
+#include "platform/core/clock.h"
 #include "store/sqlite.h"
 
 namespace plenvo::removable {

@@ -1,8 +1,8 @@
 #include "removable/rem_chk_window.h"
 
-#include "platform/dos_attributes.h"
-#include "platform/failure_log.h"
-#include "platform/text_file.h"
+#include "platform/files/dos_attributes.h"
+#include "platform/core/failure_log.h"
+#include "platform/text/text_file.h"
 #include "removable/allow_list.h"
 #include "removable/entry_boxes.h"
 #include "removable/exchange_fields.h"
@@ -29,7 +29,7 @@ std::string requestLine(const store::Statement& row) {
 }  // namespace
 
 RemChkWindow::RemChkWindow(const platform::RunContext& ctx, store::MonitoringFlag& flag,
-                           platform::Dialogs& dialogs, platform::WindowHost& host,
+                           ui::Dialogs& dialogs, ui::WindowHost& host,
                            const platform::RemovableDrives& drives)
     : ctx_(ctx), flag_(flag), dialogs_(dialogs), host_(host), drives_(drives) {
     addControls();
@@ -44,7 +44,7 @@ void RemChkWindow::Form_Load() {
     dialogs_.messageBox(
         "この機能を利用する場合は、先に「環境設定」で「リムーバブルメディアの監視を行う」にチェック"
         "を入れてください",
-        "環境設定を行ってください", platform::MessageButtons::ok);
+        "環境設定を行ってください", ui::MessageButtons::ok);
     requestUnload();
 }
 
@@ -54,7 +54,7 @@ void RemChkWindow::Form_Unload() {
 
 void RemChkWindow::click(const std::string& controlName) {
     for (int i = 0; i < kRows; ++i)
-        if (controlName == platform::arrayName("CHG", i)) CHG_Click(i);
+        if (controlName == ui::arrayName("CHG", i)) CHG_Click(i);
     if (controlName == "ADDLIST") ADDLIST_Click();
     if (controlName == "ADDS") ADDS_Click();
     if (controlName == "Command1") Command1_Click();

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/dialogs.h"
-#include "platform/form.h"
-#include "platform/removable_drives.h"
-#include "platform/run_context.h"
+#include "ui/dialogs.h"
+#include "ui/form.h"
+#include "platform/drives/removable_drives.h"
+#include "platform/core/run_context.h"
 #include "removable/list_line.h"
 #include "store/monitoring_flag.h"
 
@@ -12,16 +12,16 @@ namespace plenvo::removable {
 // The removable media check window: local media registered row by row, and
 // the agents' requests approved or denied. Its event procedures never throw;
 // failures go to the failure log.
-class RemChkWindow final : public platform::Form {
+class RemChkWindow final : public ui::Form {
   public:
     static constexpr int kRows = 5;
 
     RemChkWindow(const platform::RunContext& ctx, store::MonitoringFlag& flag,
-                 platform::Dialogs& dialogs, platform::WindowHost& host,
+                 ui::Dialogs& dialogs, ui::WindowHost& host,
                  const platform::RemovableDrives& drives);
 
     std::string caption() const override { return "リムーバブルメディアチェック"; }
-    platform::Geometry clientArea() const override { return {0, 0, 12600, 8520}; }
+    ui::Geometry clientArea() const override { return {0, 0, 12600, 8520}; }
 
     void Form_Load() override;
     void Form_Unload() override;
@@ -43,15 +43,15 @@ class RemChkWindow final : public platform::Form {
 
   private:
     void addControls();
-    platform::Control& row(const char* name, int index) {
-        return control(platform::arrayName(name, index));
+    ui::Control& row(const char* name, int index) {
+        return control(ui::arrayName(name, index));
     }
     void setRowEditable(int index, bool editable);
 
     const platform::RunContext& ctx_;
     store::MonitoringFlag& flag_;
-    platform::Dialogs& dialogs_;
-    platform::WindowHost& host_;
+    ui::Dialogs& dialogs_;
+    ui::WindowHost& host_;
     const platform::RemovableDrives& drives_;
     int rows_ = 0;
     LineKeys requestKeys_;  // RemList_Add rowid of each line of ADDLIST

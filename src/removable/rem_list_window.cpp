@@ -1,7 +1,7 @@
 #include "removable/rem_list_window.h"
 
-#include "platform/failure_log.h"
-#include "platform/form.h"
+#include "platform/core/failure_log.h"
+#include "ui/form.h"
 #include "removable/entry_boxes.h"
 #include "removable/media_table.h"
 #include "store/mng_database.h"
@@ -9,7 +9,7 @@
 namespace plenvo::removable {
 namespace {
 
-using platform::ControlKind;
+using ui::ControlKind;
 
 std::string headerLine() {
     return fixedCell("Size", kSizeCell) + "|" + fixedCell("Update", kDateCell) + "|" +
@@ -27,24 +27,24 @@ std::string dataLine(const store::Statement& row) {
 }  // namespace
 
 RemListWindow::RemListWindow(const platform::RunContext& ctx) : ctx_(ctx) {
-    add(platform::designed("Frame1", ControlKind::frame, {0, 0, 14295, 9015}, "登録一覧"));
-    add(platform::designed("Label8", ControlKind::label, {240, 360, 4095, 255},
+    add(ui::designed("Frame1", ControlKind::frame, {0, 0, 14295, 9015}, "登録一覧"));
+    add(ui::designed("Label8", ControlKind::label, {240, 360, 4095, 255},
                            "不要な登録リストを選択してください", "Frame1"));
-    add(platform::designed("RMLIST", ControlKind::listBox, {240, 600, 13815, 6810}, {}, "Frame1"))
+    add(ui::designed("RMLIST", ControlKind::listBox, {240, 600, 13815, 6810}, {}, "Frame1"))
         .fixedPitch = true;
-    add(platform::designed("Label11", ControlKind::label, {2280, 7920, 975, 255}, "サイズ",
+    add(ui::designed("Label11", ControlKind::label, {2280, 7920, 975, 255}, "サイズ",
                            "Frame1"));
-    add(platform::designed("SizeS", ControlKind::textBox, {2160, 8280, 1575, 375}, {}, "Frame1"));
-    add(platform::designed("Label10", ControlKind::label, {4080, 7920, 2535, 255}, "許可ユーザID",
+    add(ui::designed("SizeS", ControlKind::textBox, {2160, 8280, 1575, 375}, {}, "Frame1"));
+    add(ui::designed("Label10", ControlKind::label, {4080, 7920, 2535, 255}, "許可ユーザID",
                            "Frame1"));
-    add(platform::designed("UserIDS", ControlKind::textBox, {3840, 8280, 3015, 375}, {}, "Frame1"));
-    add(platform::designed("Label9", ControlKind::label, {6960, 7920, 4575, 255}, "備考",
+    add(ui::designed("UserIDS", ControlKind::textBox, {3840, 8280, 3015, 375}, {}, "Frame1"));
+    add(ui::designed("Label9", ControlKind::label, {6960, 7920, 4575, 255}, "備考",
                            "Frame1"));
-    add(platform::designed("RemarkS", ControlKind::textBox, {6960, 8280, 4095, 375}, {}, "Frame1"));
-    add(platform::designed("DselNoS", ControlKind::textBox, {11160, 7800, 255, 375}, {}, "Frame1"));
-    add(platform::designed("Command1", ControlKind::button, {11160, 8280, 855, 375}, "変更",
+    add(ui::designed("RemarkS", ControlKind::textBox, {6960, 8280, 4095, 375}, {}, "Frame1"));
+    add(ui::designed("DselNoS", ControlKind::textBox, {11160, 7800, 255, 375}, {}, "Frame1"));
+    add(ui::designed("Command1", ControlKind::button, {11160, 8280, 855, 375}, "変更",
                            "Frame1"));
-    add(platform::designed("Command2", ControlKind::button, {12120, 8280, 855, 375}, "削除",
+    add(ui::designed("Command2", ControlKind::button, {12120, 8280, 855, 375}, "削除",
                            "Frame1"));
 }
 

@@ -1,19 +1,19 @@
 #pragma once
 
-#include "platform/form.h"
-#include "platform/run_context.h"
+#include "ui/form.h"
+#include "platform/core/run_context.h"
 #include "removable/list_line.h"
 
 namespace plenvo::removable {
 
 // The registered media window: RemList by last use, with change and delete.
 // Its event procedures never throw; failures go to the failure log.
-class RemListWindow final : public platform::Form {
+class RemListWindow final : public ui::Form {
   public:
     explicit RemListWindow(const platform::RunContext& ctx);
 
     std::string caption() const override { return "リムーバブルメディア登録一覧"; }
-    platform::Geometry clientArea() const override { return {0, 0, 14430, 9195}; }
+    ui::Geometry clientArea() const override { return {0, 0, 14430, 9195}; }
 
     void Form_Load() override;
     void click(const std::string& controlName) override;

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 #include "removable/claimed_file.h"
 #include "removable/exchange_fields.h"
 #include "store/date_time.h"
@@ -93,13 +93,13 @@ bool AddTxtInp(const platform::RunContext& ctx) {
     }
 }
 
-void askToRegister(platform::Dialogs& dialogs, const std::function<void()>& openCheckWindow) {
+void askToRegister(ui::Dialogs& dialogs, const std::function<void()>& openCheckWindow) {
     const auto answer = dialogs.messageBox("リムーバブルメディアの申請が来ました\n登録しますか？",
-                                           "申請登録確認", platform::MessageButtons::yesNo);
-    if (answer == platform::MessageAnswer::yes && openCheckWindow) openCheckWindow();
+                                           "申請登録確認", ui::MessageButtons::yesNo);
+    if (answer == ui::MessageAnswer::yes && openCheckWindow) openCheckWindow();
 }
 
-void RemAddChk(const platform::RunContext& ctx, platform::Dialogs* dialogs,
+void RemAddChk(const platform::RunContext& ctx, ui::Dialogs* dialogs,
                const std::function<void()>& openCheckWindow) {
     // Headless, the requests wait for the check window.
     if (AddTxtInp(ctx) && dialogs) askToRegister(*dialogs, openCheckWindow);

@@ -2,20 +2,20 @@
 
 #include <functional>
 
-#include "platform/dialogs.h"
-#include "platform/run_context.h"
+#include "ui/dialogs.h"
+#include "platform/core/run_context.h"
 
 namespace plenvo::removable {
 
 // Takes a request file into RemList_Add and asks whether to register now;
 // `openCheckWindow` is called on Yes. Without `dialogs` (headless) nobody is asked.
-void RemAddChk(const platform::RunContext& ctx, platform::Dialogs* dialogs,
+void RemAddChk(const platform::RunContext& ctx, ui::Dialogs* dialogs,
                const std::function<void()>& openCheckWindow);
 // Its two halves, for the console that takes requests in on its pass worker
 // and asks on the window thread. AddTxtInp is true when new request lines were
 // taken in; failures are told.
 bool AddTxtInp(const platform::RunContext& ctx);
-void askToRegister(platform::Dialogs& dialogs, const std::function<void()>& openCheckWindow);
+void askToRegister(ui::Dialogs& dialogs, const std::function<void()>& openCheckWindow);
 // Applies the usage file to RemList.USDT.
 void RemUseChk(const platform::RunContext& ctx, const std::string& workingFolder);
 

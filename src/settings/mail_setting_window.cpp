@@ -3,12 +3,12 @@
 #include <string_view>
 
 #include "alerts/mail_alerts.h"
-#include "platform/environment.h"
+#include "platform/process/environment.h"
 
 namespace plenvo::settings {
 namespace {
 
-using platform::ControlKind;
+using ui::ControlKind;
 
 constexpr int kTwipsPerPixel = 15;
 constexpr const char* kSaved = "メール通知設定を保存しました";
@@ -17,7 +17,7 @@ constexpr const char* kTestSent = "テストメールを送信しました";
 constexpr const char* kTestNotSent = "テストメールを送信できませんでした";
 constexpr const char* kNotUsable = "設定に誤りがあります";
 
-platform::Geometry pixels(int left, int top, int width, int height) {
+ui::Geometry pixels(int left, int top, int width, int height) {
     return {left * kTwipsPerPixel, top * kTwipsPerPixel, width * kTwipsPerPixel,
             height * kTwipsPerPixel};
 }
@@ -38,13 +38,13 @@ constexpr Field kFields[] = {
 
 }  // namespace
 
-MailSetting::MailSetting(const platform::RunContext& ctx, platform::Dialogs& dialogs,
-                         platform::SlowWork* slow)
+MailSetting::MailSetting(const platform::RunContext& ctx, ui::Dialogs& dialogs,
+                         ui::SlowWork* slow)
     : ctx_(ctx), dialogs_(dialogs), slow_(slow ? *slow : atOnce_) {
     layOut();
 }
 
-platform::Geometry MailSetting::clientArea() const {
+ui::Geometry MailSetting::clientArea() const {
     return pixels(0, 0, 440, 330);
 }
 
@@ -52,20 +52,20 @@ void MailSetting::layOut() {
     int top = 12;
     int index = 1;
     for (const Field& field : kFields) {
-        add(platform::designed("Label" + std::to_string(index++), ControlKind::label,
+        add(ui::designed("Label" + std::to_string(index++), ControlKind::label,
                                pixels(12, top + 3, 180, 18), field.label));
-        add(platform::designed(field.box, ControlKind::textBox, pixels(196, top, 232, 24))).masked =
+        add(ui::designed(field.box, ControlKind::textBox, pixels(196, top, 232, 24))).masked =
             field.box == std::string_view("PasswordF");
         top += 32;
     }
-    add(platform::designed("NotifyUsersF", ControlKind::checkBox, pixels(12, top + 2, 22, 22)));
-    add(platform::designed("Label" + std::to_string(index), ControlKind::label,
+    add(ui::designed("NotifyUsersF", ControlKind::checkBox, pixels(12, top + 2, 22, 22)));
+    add(ui::designed("Label" + std::to_string(index), ControlKind::label,
                            pixels(36, top + 3, 392, 18), "各ユーザーのメールアドレスにも送る"));
     top += 40;
-    add(platform::designed("TestSend", ControlKind::button, pixels(12, top, 120, 28),
+    add(ui::designed("TestSend", ControlKind::button, pixels(12, top, 120, 28),
                            "テスト送信"));
-    add(platform::designed("Save", ControlKind::button, pixels(220, top, 100, 28), "保存"));
-    add(platform::designed("Cancel", ControlKind::button, pixels(328, top, 100, 28), "キャンセル"));
+    add(ui::designed("Save", ControlKind::button, pixels(220, top, 100, 28), "保存"));
+    add(ui::designed("Cancel", ControlKind::button, pixels(328, top, 100, 28), "キャンセル"));
 }
 
 void MailSetting::click(const std::string& controlName) {
@@ -112,7 +112,7 @@ std::optional<alerts::MailSettings> MailSetting::entered() {
     if (read.settings) problem = alerts::problemOf(*read.settings);
     if (!problem.empty()) {
         dialogs_.messageBox(std::string(kNotUsable) + "\n" + problem, "",
-                            platform::MessageButtons::ok);
+                            ui::MessageButtons::ok);
         return std::nullopt;
     }
     read.settings->notifyUsers = control("NotifyUsersF").checked;
@@ -128,7 +128,7 @@ void MailSetting::TestSend_Click() {
         slow_.run([&] { result = alerts::sendTestMail(*settings, platform::computerName()); });
         dialogs_.messageBox(
             result.sent ? std::string(kTestSent) : std::string(kTestNotSent) + "\n" + result.error,
-            "", platform::MessageButtons::ok);
+            "", ui::MessageButtons::ok);
     });
 }
 
@@ -144,10 +144,10 @@ void MailSetting::Save_Click() {
         }
         if (!error.empty()) {
             dialogs_.messageBox(std::string(kNotSaved) + "\n" + error, "",
-                                platform::MessageButtons::ok);
+                                ui::MessageButtons::ok);
             return;
         }
-        dialogs_.messageBox(kSaved, "", platform::MessageButtons::ok);
+        dialogs_.messageBox(kSaved, "", ui::MessageButtons::ok);
         requestUnload();
     });
 }

@@ -3,23 +3,23 @@
 #include <string>
 
 #include "alerts/mail_settings.h"
-#include "platform/dialogs.h"
-#include "platform/form.h"
-#include "platform/run_context.h"
-#include "platform/slow_work.h"
+#include "ui/dialogs.h"
+#include "ui/form.h"
+#include "platform/core/run_context.h"
+#include "ui/slow_work.h"
 
 namespace plenvo::settings {
 
 // The window "メール通知設定": the values of Mail.ini, saved with 保存, and a
 // test mail sent with the values as they stand in the boxes.
-class MailSetting final : public platform::Form {
+class MailSetting final : public ui::Form {
   public:
     // `slow` sends the test mail away from the window thread (null: at once).
-    MailSetting(const platform::RunContext& ctx, platform::Dialogs& dialogs,
-                platform::SlowWork* slow = nullptr);
+    MailSetting(const platform::RunContext& ctx, ui::Dialogs& dialogs,
+                ui::SlowWork* slow = nullptr);
 
     std::string caption() const override { return "メール通知設定"; }
-    platform::Geometry clientArea() const override;
+    ui::Geometry clientArea() const override;
 
     void Form_Load() override;
     void click(const std::string& controlName) override;
@@ -35,9 +35,9 @@ class MailSetting final : public platform::Form {
     std::optional<alerts::MailSettings> entered();
 
     const platform::RunContext& ctx_;
-    platform::Dialogs& dialogs_;
-    platform::SlowWork atOnce_;
-    platform::SlowWork& slow_;
+    ui::Dialogs& dialogs_;
+    ui::SlowWork atOnce_;
+    ui::SlowWork& slow_;
     // Values of the file that the window does not show, kept when it is saved.
     int limit_ = alerts::MailSettings::kDefaultLimit;
 };

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/folder_reach.h"
+#include "platform/network/folder_reach.h"
 
 namespace plenvo::settings {
 

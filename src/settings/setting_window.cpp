@@ -1,9 +1,9 @@
 #include "settings/setting_window.h"
 
-#include "platform/dos_attributes.h"
-#include "platform/failure_log.h"
-#include "platform/file_system.h"
-#include "platform/text_file.h"
+#include "platform/files/dos_attributes.h"
+#include "platform/core/failure_log.h"
+#include "platform/files/file_system.h"
+#include "platform/text/text_file.h"
 #include "removable/allow_list.h"
 #include "settings/mail_setting_window.h"
 #include "settings/pointer_file.h"
@@ -29,8 +29,8 @@ std::string pickerStart(const std::string& text) {
 }  // namespace
 
 Setting::Setting(const platform::RunContext& ctx, store::MonitoringFlag& flag,
-                 platform::Dialogs& dialogs, std::string serverShareFolder,
-                 platform::SlowWork* slow, platform::WindowHost* windows)
+                 ui::Dialogs& dialogs, std::string serverShareFolder,
+                 ui::SlowWork* slow, ui::WindowHost* windows)
     : ctx_(ctx),
       flag_(flag),
       dialogs_(dialogs),
@@ -97,7 +97,7 @@ void Setting::Command2_Click() {
                 control("ToBkupF").text = result;
                 return;
             }
-            dialogs_.messageBox(kNoFolderChosen, "", platform::MessageButtons::ok);
+            dialogs_.messageBox(kNoFolderChosen, "", ui::MessageButtons::ok);
         }
     });
 }
@@ -136,7 +136,7 @@ void Setting::ErClear_Click() {
         cleared = true;
     });
     dialogs_.messageBox(cleared ? kErrorsCleared : kErrorsNotCleared, "",
-                        platform::MessageButtons::ok);
+                        ui::MessageButtons::ok);
 }
 
 void Setting::Form_Unload() {

@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "platform/dialogs.h"
-#include "platform/form.h"
-#include "platform/network_sign_in.h"
-#include "platform/run_context.h"
-#include "platform/slow_work.h"
+#include "ui/dialogs.h"
+#include "ui/form.h"
+#include "platform/credentials/network_sign_in.h"
+#include "platform/core/run_context.h"
+#include "ui/slow_work.h"
 #include "store/monitoring_flag.h"
 
 namespace plenvo::settings {
@@ -14,18 +14,18 @@ namespace plenvo::settings {
 // The settings window "環境設定": the monitored backup destinations with their
 // pointer files, the removable-media monitoring switch, and clearing every
 // agent's error codes.
-class Setting final : public platform::Form {
+class Setting final : public ui::Form {
   public:
     // `flag` is the console's monitoring flag, reloaded when the window closes;
     // `serverShareFolder` is what each destination's SRV.ini names; `slow`
     // writes those files away from the window thread (null: at once);
     // `windows` shows the mail settings window (null: its button does nothing).
     Setting(const platform::RunContext& ctx, store::MonitoringFlag& flag,
-            platform::Dialogs& dialogs, std::string serverShareFolder,
-            platform::SlowWork* slow = nullptr, platform::WindowHost* windows = nullptr);
+            ui::Dialogs& dialogs, std::string serverShareFolder,
+            ui::SlowWork* slow = nullptr, ui::WindowHost* windows = nullptr);
 
     std::string caption() const override { return "環境設定"; }
-    platform::Geometry clientArea() const override;
+    ui::Geometry clientArea() const override;
 
     void Form_Load() override;
     void Form_Unload() override;
@@ -45,11 +45,11 @@ class Setting final : public platform::Form {
 
     const platform::RunContext& ctx_;
     store::MonitoringFlag& flag_;
-    platform::Dialogs& dialogs_;
+    ui::Dialogs& dialogs_;
     const std::string serverShareFolder_;
-    platform::SlowWork atOnce_;
-    platform::SlowWork& slow_;
-    platform::WindowHost* windows_;
+    ui::SlowWork atOnce_;
+    ui::SlowWork& slow_;
+    ui::WindowHost* windows_;
 };
 
 }  // namespace plenvo::settings

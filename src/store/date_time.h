@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/clock.h"
+#include "platform/core/clock.h"
 
 namespace plenvo::store {
 

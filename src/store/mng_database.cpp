@@ -1,7 +1,7 @@
 #include "store/mng_database.h"
 
-#include "platform/file_system.h"
-#include "platform/utf8_path.h"
+#include "platform/files/file_system.h"
+#include "platform/text/utf8_path.h"
 
 namespace plenvo::store {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "platform/ascii_case.h"
-#include "platform/file_system.h"
+#include "platform/core/ascii_case.h"
+#include "platform/files/file_system.h"
 #include "store/mng_database.h"
 
 namespace plenvo::store {

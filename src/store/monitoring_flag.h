@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/base_folder.h"
+#include "platform/files/base_folder.h"
 
 namespace plenvo::store {
 

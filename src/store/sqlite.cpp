@@ -5,8 +5,8 @@
 #include <bit>
 #include <cstring>
 
-#include "platform/ascii_case.h"
-#include "platform/utf8_path.h"
+#include "platform/core/ascii_case.h"
+#include "platform/text/utf8_path.h"
 
 namespace plenvo::store {
 namespace {

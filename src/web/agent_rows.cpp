@@ -1,6 +1,6 @@
 #include "web/agent_rows.h"
 
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 #include "store/mng_database.h"
 #include "store/sqlite.h"
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/base_folder.h"
+#include "platform/files/base_folder.h"
 
 namespace plenvo::web {
 

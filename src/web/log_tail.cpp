@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/text_file.h"
+#include "platform/text/text_file.h"
 
 namespace plenvo::web {
 

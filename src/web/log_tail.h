@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/folder_listing.h"
+#include "platform/files/folder_listing.h"
 
 namespace plenvo::web {
 

@@ -2,11 +2,11 @@
 
 #include <optional>
 
-#include "platform/ascii_case.h"
-#include "platform/base64.h"
-#include "platform/password_check.h"
-#include "platform/text_file.h"
-#include "platform/utf8_path.h"
+#include "platform/core/ascii_case.h"
+#include "platform/core/base64.h"
+#include "platform/credentials/password_check.h"
+#include "platform/text/text_file.h"
+#include "platform/text/utf8_path.h"
 
 namespace plenvo::web {
 namespace {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <variant>
 
-#include "platform/failure_log.h"
+#include "platform/core/failure_log.h"
 #include "web/users_file.h"
 
 namespace plenvo::web {

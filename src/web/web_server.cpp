@@ -7,8 +7,8 @@
 #include <optional>
 #include <thread>
 
-#include "platform/listening_socket.h"
-#include "platform/utf8_path.h"
+#include "platform/network/listening_socket.h"
+#include "platform/text/utf8_path.h"
 #include "web/routes.h"
 #include "web/users_watch.h"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "alerts/mail_alerts.h"
-#include "platform/text_file.h"
+#include "platform/text/text_file.h"
 #include "settings/mail_setting_window.h"
 #include "settings/setting_window.h"
 #include "support/fake_clock.h"
@@ -124,7 +124,7 @@ TEST_F(MailSettingsOnDisk, TheSettingsWindowsButtonOpensTheWindowThatSavesTheVal
     settings::Setting settingWindow(ctx, flag, dialogs, "", nullptr, &host);
     EXPECT_EQ(settingWindow.control("MailSetting").caption, "メール通知設定");
     bool opened = false;
-    host.whileOpen = [&](platform::Form& form) {
+    host.whileOpen = [&](ui::Form& form) {
         opened = dynamic_cast<settings::MailSetting*>(&form) != nullptr;
     };
     settingWindow.click("MailSetting");

@@ -14,7 +14,7 @@
 #include <sstream>
 
 #include "alerts/mail_text.h"
-#include "platform/mail_transport.h"
+#include "platform/mail/mail_transport.h"
 
 namespace plenvo::platform {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/dos_attributes.h"
-#include "platform/startup_entry.h"
+#include "platform/files/dos_attributes.h"
+#include "platform/desktop/startup_entry.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
@@ -146,14 +146,14 @@ TEST_F(Console, ATickDuringItsOwnTimersPromptIsDropped) {
     test::writeCp932Lines(base.path() / "OrvShare" / "REM" / "ADD", {"111&1 GB&u1&first"});
     int prompts = 0;
     // The administrator takes a while to answer: the timer ticks meanwhile.
-    struct Answering final : platform::Dialogs {
+    struct Answering final : ui::Dialogs {
         std::function<void()> whileOpen;
         int* count;
-        platform::MessageAnswer messageBox(const std::string&, const std::string&,
-                                           platform::MessageButtons) override {
+        ui::MessageAnswer messageBox(const std::string&, const std::string&,
+                                           ui::MessageButtons) override {
             ++*count;
             whileOpen();
-            return platform::MessageAnswer::no;
+            return ui::MessageAnswer::no;
         }
         std::optional<std::string> browseForFolder(const std::string&,
                                                    const std::string&) override {

@@ -6,8 +6,8 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/detached_command.h"
-#include "platform/text_file.h"
+#include "platform/process/detached_command.h"
+#include "platform/text/text_file.h"
 #include "store/sqlite.h"
 #include "support/silent_server.h"
 #include "support/temp_dir.h"

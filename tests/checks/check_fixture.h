@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/run_context.h"
+#include "platform/core/run_context.h"
 #include "store/date_time.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"

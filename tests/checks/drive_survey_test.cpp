@@ -3,7 +3,7 @@
 #include <map>
 
 #include "check_fixture.h"
-#include "platform/utf8_path.h"
+#include "platform/text/utf8_path.h"
 
 namespace plenvo::test {
 namespace {

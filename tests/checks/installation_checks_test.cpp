@@ -7,8 +7,8 @@
 #include <chrono>
 #include <ctime>
 
-#include "platform/detached_command.h"
-#include "platform/text_file.h"
+#include "platform/process/detached_command.h"
+#include "platform/text/text_file.h"
 #include "store/mng_database.h"
 #include "support/drive_usage.h"
 #include "support/temp_dir.h"

@@ -1,4 +1,4 @@
-#include "platform/network_sign_in.h"
+#include "platform/credentials/network_sign_in.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -14,7 +14,7 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/detached_command.h"
+#include "platform/process/detached_command.h"
 
 namespace plenvo::test {
 namespace {

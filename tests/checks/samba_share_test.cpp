@@ -8,9 +8,9 @@
 #include "check_fixture.h"
 #include "intake/result_import.h"
 #include "pages/share_drive_page.h"
-#include "platform/detached_command.h"
-#include "platform/environment.h"
-#include "platform/share_list.h"
+#include "platform/process/detached_command.h"
+#include "platform/process/environment.h"
+#include "platform/network/share_list.h"
 #include "samba_server.h"
 #include "support/drive_usage.h"
 

@@ -1,7 +1,7 @@
 #include "pages/share_drive_page.h"
 
 #include "check_fixture.h"
-#include "platform/text_file.h"
+#include "platform/text/text_file.h"
 
 namespace plenvo::test {
 namespace {

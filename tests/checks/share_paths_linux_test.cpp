@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "platform/environment.h"
-#include "platform/unc_path.h"
-#include "platform/utf8_path.h"
+#include "platform/process/environment.h"
+#include "platform/network/unc_path.h"
+#include "platform/text/utf8_path.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::test {

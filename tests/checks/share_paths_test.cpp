@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/share_path.h"
-#include "platform/share_list.h"
+#include "platform/network/share_list.h"
 
 namespace plenvo::test {
 namespace {

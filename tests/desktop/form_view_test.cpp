@@ -16,10 +16,10 @@
 namespace plenvo::app {
 namespace {
 
-using platform::ControlKind;
+using ui::ControlKind;
 
 // A window with one control of every kind; clicks are recorded.
-class SampleForm final : public platform::Form {
+class SampleForm final : public ui::Form {
   public:
     SampleForm() {
         add({.name = "Frame1",
@@ -61,7 +61,7 @@ class SampleForm final : public platform::Form {
              .masked = true});
     }
     std::string caption() const override { return "見本"; }
-    platform::Geometry clientArea() const override { return {0, 0, 6600, 3600}; }
+    ui::Geometry clientArea() const override { return {0, 0, 6600, 3600}; }
     void Form_Load() override { ++loads; }
     void Form_Unload() override { ++unloads; }
     void click(const std::string& name) override {
@@ -171,7 +171,7 @@ TEST_F(FormViewTest, ABoxNobodyTypesInShowsAMountPointByItsLastFolder) {
 
 // A request list as the check window has it: a chosen line fills the box below,
 // and the approve button approves what that box holds.
-class RequestForm final : public platform::Form {
+class RequestForm final : public ui::Form {
   public:
     RequestForm() {
         add({.name = "Filter", .kind = ControlKind::textBox, .geometry = {150, 150, 3000, 345}});
@@ -193,7 +193,7 @@ class RequestForm final : public platform::Form {
              .caption = "再表示"});
     }
     std::string caption() const override { return "申請"; }
-    platform::Geometry clientArea() const override { return {0, 0, 4800, 3000}; }
+    ui::Geometry clientArea() const override { return {0, 0, 4800, 3000}; }
     void click(const std::string& name) override {
         clicks.push_back(name);
         const auto& list = control("Requests");

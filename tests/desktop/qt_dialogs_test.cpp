@@ -42,8 +42,8 @@ TEST(QtDialogsTest, MessageBoxesSpeakJapanese) {
     QtDialogs dialogs;
     BoxSeen seen;
     answerNextBox(seen, "いいえ");
-    EXPECT_EQ(dialogs.messageBox("登録しますか？", "", platform::MessageButtons::yesNo),
-              platform::MessageAnswer::no);
+    EXPECT_EQ(dialogs.messageBox("登録しますか？", "", ui::MessageButtons::yesNo),
+              ui::MessageAnswer::no);
     EXPECT_EQ(seen.title, "PlenvoBackupMng");
     EXPECT_EQ(seen.text, "登録しますか？");
     seen.buttons.sort();
@@ -51,8 +51,8 @@ TEST(QtDialogsTest, MessageBoxesSpeakJapanese) {
 
     BoxSeen ok;
     answerNextBox(ok, "OK");
-    EXPECT_EQ(dialogs.messageBox("済", "環境設定", platform::MessageButtons::ok),
-              platform::MessageAnswer::ok);
+    EXPECT_EQ(dialogs.messageBox("済", "環境設定", ui::MessageButtons::ok),
+              ui::MessageAnswer::ok);
     EXPECT_EQ(ok.title, "環境設定");
     EXPECT_EQ(ok.buttons, QStringList{"OK"});
 }
@@ -63,7 +63,7 @@ TEST(QtDialogsTest, AShortMessageStillShowsItsWholeTitle) {
     BoxSeen seen;
     answerNextBox(seen, "OK");
     dialogs.messageBox("済", "環境設定を行ってください（リムーバブルメディアの監視）",
-                       platform::MessageButtons::ok);
+                       ui::MessageButtons::ok);
     // Beside the title, the title bar holds an icon and its buttons.
     EXPECT_GE(seen.width, seen.titleWidth + 100);
 }

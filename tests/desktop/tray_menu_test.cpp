@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 class TrayMenuRules : public ::testing::Test, protected test::ConsoleParts {
   protected:
     TrayMenuRules() {
-        windows.whileOpen = [this](platform::Form&) {
+        windows.whileOpen = [this](ui::Form&) {
             log.push_back(timer1 ? "window, Timer1 on" : "window, Timer1 off");
         };
     }
@@ -66,7 +66,7 @@ TEST_F(TrayMenuRules, SettingsWindowOpensWithTheImportRunning) {
 
 TEST_F(TrayMenuRules, AClickWhileAWindowOfTheMenuIsOpenIsIgnored) {
     bool second = true;
-    windows.whileOpen = [&](platform::Form&) {
+    windows.whileOpen = [&](ui::Form&) {
         second = menu.open([] { return std::optional<int>(99); });
     };
     choose(20);
@@ -87,7 +87,7 @@ TEST_F(TrayMenuRules, HelpPrefersTheCompiledHelpThenTheHtmlThenSaysThereIsNone) 
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text, "HELPファイルありません");
     EXPECT_EQ(dialogs.messages[0].caption, "PlenvoBackupMng");
-    EXPECT_EQ(dialogs.messages[0].buttons, platform::MessageButtons::ok);
+    EXPECT_EQ(dialogs.messages[0].buttons, ui::MessageButtons::ok);
 
     touch("HELP/Plenvo Backup Manager Help.html");
     menu.mnuFileSub_Click(95);
@@ -117,7 +117,7 @@ TEST_F(CheckWindowOpening, ARequestPromptWhileTheWindowIsOpenDoesNotOpenItAgain)
     management.monitoringFlag().set("True");
     CheckWindowOpener opener(management, dialogs, windows);
     int nested = 0;
-    windows.whileOpen = [&](platform::Form&) {
+    windows.whileOpen = [&](ui::Form&) {
         if (nested++ == 0) opener();  // "はい" to a prompt that came up meanwhile
     };
     opener();

@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "platform/run_context.h"
+#include "platform/core/run_context.h"
 #include "removable/allow_list.h"
 #include "removable/exchange_fields.h"
 #include "store/date_time.h"

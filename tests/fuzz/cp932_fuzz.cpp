@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "platform/text_file.h"
+#include "platform/text/text_file.h"
 
 using namespace plenvo;
 

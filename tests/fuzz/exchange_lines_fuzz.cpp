@@ -5,8 +5,8 @@
 // serves as the position file a claimed file keeps beside it, which anyone on
 // the share can write too.
 #include "fuzz_support.h"
-#include "platform/file_system.h"
-#include "platform/run_context.h"
+#include "platform/files/file_system.h"
+#include "platform/core/run_context.h"
 #include "removable/exchange_fields.h"
 #include "removable/request_intake.h"
 #include "store/date_time.h"

@@ -9,8 +9,8 @@
 #include "app/path_routines.h"
 #include "app/share_path.h"
 #include "fuzz_support.h"
-#include "platform/drive_values_linux.h"
-#include "platform/unc_path.h"
+#include "platform/drives/drive_values_linux.h"
+#include "platform/network/unc_path.h"
 
 using namespace plenvo;
 

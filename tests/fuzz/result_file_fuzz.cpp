@@ -1,7 +1,7 @@
 // An agent's result file as the import reads it from the share. The reader
 // lets a file that changed a moment ago rest first, so this target is slow;
 // result_lines_fuzz takes the lines at speed.
-#include "platform/text_file.h"
+#include "platform/text/text_file.h"
 #include "result_checks.h"
 
 using namespace plenvo;

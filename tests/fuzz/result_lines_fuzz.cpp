@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "intake/error_codes.h"
-#include "platform/text_file.h"
+#include "platform/text/text_file.h"
 #include "result_checks.h"
 
 using namespace plenvo;

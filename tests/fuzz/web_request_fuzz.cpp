@@ -8,9 +8,9 @@
 #include <variant>
 
 #include "fuzz_support.h"
-#include "platform/base64.h"
-#include "platform/folder_listing.h"
-#include "platform/utf8_text.h"
+#include "platform/core/base64.h"
+#include "platform/files/folder_listing.h"
+#include "platform/text/utf8_text.h"
 #include "web/log_tail.h"
 #include "web/request_path.h"
 #include "web/users_file.h"

@@ -10,7 +10,7 @@
 
 #include "intake/result_import.h"
 #include "pages/backup_list_page.h"
-#include "platform/text_file.h"
+#include "platform/text/text_file.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"

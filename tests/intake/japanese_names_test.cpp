@@ -4,8 +4,8 @@
 
 #include "intake/result_import.h"
 #include "pages/backup_list_page.h"
-#include "platform/text_file.h"
-#include "platform/utf8_path.h"
+#include "platform/text/text_file.h"
+#include "platform/text/utf8_path.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "intake/result_import.h"
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"

@@ -1,4 +1,4 @@
-#include "platform/journal_line.h"
+#include "platform/core/journal_line.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/failure_log.h"
+#include "platform/core/failure_log.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {

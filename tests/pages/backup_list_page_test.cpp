@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/text_file.h"
-#include "platform/utf8_path.h"
+#include "platform/text/text_file.h"
+#include "platform/text/utf8_path.h"
 #include "store/date_time.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/management.h"
-#include "platform/utf8_path.h"
+#include "platform/text/utf8_path.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"

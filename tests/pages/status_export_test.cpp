@@ -9,8 +9,8 @@
 
 #include "pages/export_checks.h"
 #include "pages/json_writer.h"
-#include "platform/utf8_path.h"
-#include "platform/utf8_text.h"
+#include "platform/text/utf8_path.h"
+#include "platform/text/utf8_text.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"

@@ -2,7 +2,7 @@
 // side by side.
 #include <gtest/gtest.h>
 
-#include "platform/base_folder.h"
+#include "platform/files/base_folder.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {

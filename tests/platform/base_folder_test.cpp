@@ -1,4 +1,4 @@
-#include "platform/base_folder.h"
+#include "platform/files/base_folder.h"
 
 #include <gtest/gtest.h>
 

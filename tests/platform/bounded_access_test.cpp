@@ -1,10 +1,10 @@
-#include "platform/bounded_access.h"
+#include "platform/core/bounded_access.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 
-#include "platform/drive_values_linux.h"
+#include "platform/drives/drive_values_linux.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <stdexcept>
 
-#include "platform/bounded_access.h"
+#include "platform/core/bounded_access.h"
 
 namespace plenvo::platform {
 namespace {

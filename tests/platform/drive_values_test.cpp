@@ -1,10 +1,10 @@
-#include "platform/drive_values.h"
+#include "platform/drives/drive_values.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/folder_reach.h"
-#include "platform/text_file.h"
-#include "platform/utf8_path.h"
+#include "platform/network/folder_reach.h"
+#include "platform/text/text_file.h"
+#include "platform/text/utf8_path.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {

@@ -5,10 +5,10 @@
 #include <cctype>
 #include <sstream>
 
-#include "platform/bounded_access.h"
-#include "platform/drive_values.h"
-#include "platform/environment.h"
-#include "platform/removable_drives.h"
+#include "platform/core/bounded_access.h"
+#include "platform/drives/drive_values.h"
+#include "platform/process/environment.h"
+#include "platform/drives/removable_drives.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {

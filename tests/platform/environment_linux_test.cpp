@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/environment.h"
+#include "platform/process/environment.h"
 
 namespace plenvo::platform {
 namespace {

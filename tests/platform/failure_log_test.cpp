@@ -1,4 +1,4 @@
-#include "platform/failure_log.h"
+#include "platform/core/failure_log.h"
 
 #include <gtest/gtest.h>
 

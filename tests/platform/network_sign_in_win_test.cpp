@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "platform/network_sign_in.h"
+#include "platform/credentials/network_sign_in.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {

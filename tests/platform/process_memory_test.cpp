@@ -1,4 +1,4 @@
-#include "platform/process_memory.h"
+#include "platform/process/process_memory.h"
 
 #include <gtest/gtest.h>
 

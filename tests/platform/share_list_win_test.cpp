@@ -1,14 +1,14 @@
-#include "platform/share_list_win.h"
+#include "platform/network/share_list_win.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
-#include "platform/environment.h"
-#include "platform/folder_reach.h"
-#include "platform/unc_path.h"
-#include "platform/utf8_path.h"
+#include "platform/process/environment.h"
+#include "platform/network/folder_reach.h"
+#include "platform/network/unc_path.h"
+#include "platform/text/utf8_path.h"
 
 namespace plenvo::platform {
 namespace {

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "platform/stop_request.h"
+#include "platform/process/stop_request.h"
 
 namespace plenvo::platform {
 namespace {

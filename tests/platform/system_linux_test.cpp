@@ -9,9 +9,9 @@
 #include <optional>
 #include <thread>
 
-#include "platform/detached_command.h"
-#include "platform/single_instance.h"
-#include "platform/startup_entry.h"
+#include "platform/process/detached_command.h"
+#include "platform/process/single_instance.h"
+#include "platform/desktop/startup_entry.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {

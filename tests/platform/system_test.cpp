@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/dos_attributes.h"
+#include "platform/files/dos_attributes.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {

@@ -14,13 +14,13 @@
 #include <future>
 #include <thread>
 
-#include "platform/detached_command.h"
-#include "platform/dos_attributes.h"
-#include "platform/environment.h"
-#include "platform/single_instance.h"
-#include "platform/startup_entry.h"
-#include "platform/stop_request.h"
-#include "platform/utf8_path.h"
+#include "platform/process/detached_command.h"
+#include "platform/files/dos_attributes.h"
+#include "platform/process/environment.h"
+#include "platform/process/single_instance.h"
+#include "platform/desktop/startup_entry.h"
+#include "platform/process/stop_request.h"
+#include "platform/text/utf8_path.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {

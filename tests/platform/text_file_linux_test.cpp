@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "platform/text_file.h"
+#include "platform/text/text_file.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {

@@ -7,7 +7,7 @@
 #include <random>
 #include <thread>
 
-#include "platform/text_file.h"
+#include "platform/text/text_file.h"
 
 namespace plenvo::platform {
 namespace {

@@ -9,8 +9,8 @@
 
 #include <map>
 
-#include "platform/file_system.h"
-#include "platform/text_file.h"
+#include "platform/files/file_system.h"
+#include "platform/text/text_file.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {

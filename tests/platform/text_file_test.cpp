@@ -1,9 +1,9 @@
-#include "platform/text_file.h"
+#include "platform/text/text_file.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/file_system.h"
-#include "platform/utf8_path.h"
+#include "platform/files/file_system.h"
+#include "platform/text/utf8_path.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {

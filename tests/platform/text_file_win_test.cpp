@@ -11,8 +11,8 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/plain_file.h"
-#include "platform/text_file.h"
+#include "platform/files/plain_file.h"
+#include "platform/text/text_file.h"
 #include "support/held_file_win.h"
 #include "support/temp_dir.h"
 

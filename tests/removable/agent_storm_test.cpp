@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "installation.h"
-#include "platform/utf8_path.h"
+#include "platform/text/utf8_path.h"
 #include "removable/request_intake.h"
 #include "store/date_time.h"
 #include "support/appending_file.h"

@@ -1,8 +1,8 @@
 #include "removable/allow_list.h"
 
 #include "allow_list_fixture.h"
-#include "platform/dos_attributes.h"
-#include "platform/text_file.h"
+#include "platform/files/dos_attributes.h"
+#include "platform/text/text_file.h"
 
 namespace plenvo::removable {
 namespace {

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "allow_list_fixture.h"
-#include "platform/dos_attributes.h"
+#include "platform/files/dos_attributes.h"
 #include "removable/allow_list.h"
 #include "support/held_file_win.h"
 

@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "platform/text_file.h"
+#include "platform/text/text_file.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
 

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/detached_command.h"
+#include "platform/process/detached_command.h"
 #include "store/mng_database.h"
 #include "support/temp_dir.h"
 

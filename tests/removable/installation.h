@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/run_context.h"
+#include "platform/core/run_context.h"
 #include "store/mng_database.h"
 #include "store/monitoring_flag.h"
 #include "support/fake_clock.h"

@@ -1,8 +1,8 @@
 #include "removable/rem_chk_window.h"
 
 #include "installation.h"
-#include "platform/dos_attributes.h"
-#include "platform/text_file.h"
+#include "platform/files/dos_attributes.h"
+#include "platform/text/text_file.h"
 #include "support/fake_dialogs.h"
 #include "support/fake_removable_drives.h"
 #include "support/fake_window_host.h"
@@ -11,16 +11,16 @@ namespace plenvo::removable {
 namespace {
 
 namespace fs = std::filesystem;
-using platform::arrayName;
+using ui::arrayName;
 
 class CheckWindow : public test::Installation {
   protected:
     CheckWindow() { monitoring(true); }
 
-    const platform::Control& at(const char* name, int i) {
+    const ui::Control& at(const char* name, int i) {
         return window.control(arrayName(name, i));
     }
-    platform::Control& box(const char* name) { return window.control(name); }
+    ui::Control& box(const char* name) { return window.control(name); }
     // Drive name, size, user ids, remark, status, button caption; "*" marks an enabled user id box.
     std::string row(int i) {
         return at("DrvInfo", i).text + "|" + at("Size", i).text + "|" + at("UserID", i).text +
@@ -59,7 +59,7 @@ TEST_F(CheckWindow, WithMonitoringOffSaysSoAndClosesWithoutAnAllowList) {
     EXPECT_EQ(dialogs.messages[0].text,
               "この機能を利用する場合は、先に「環境設定」で「リムーバブルメディアの監視を行う」にチ"
               "ェックを入れてください");
-    EXPECT_EQ(dialogs.messages[0].buttons, platform::MessageButtons::ok);
+    EXPECT_EQ(dialogs.messages[0].buttons, ui::MessageButtons::ok);
     EXPECT_TRUE(window.unloadRequested());
     EXPECT_FALSE(fs::exists(rem() / "RM"));
 }
@@ -185,7 +185,7 @@ TEST_F(CheckWindow, DenialsAppendToTheDeclineFile) {
 
 TEST_F(CheckWindow, RefreshAndClosingRewriteTheAllowListAndTheListWindowOpensFromHere) {
     drives.media = {{"/media/a", 77, 1073741824}};
-    host.whileOpen = [&](platform::Form& form) {
+    host.whileOpen = [&](ui::Form& form) {
         if (&form != &window) return;
         window.click("CHG(0)");
         EXPECT_FALSE(fs::exists(rem() / "RM")) << "written before refresh";

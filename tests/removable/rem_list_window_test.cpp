@@ -9,7 +9,7 @@ namespace fs = std::filesystem;
 
 class ListWindow : public test::Installation {
   protected:
-    platform::Control& box(const char* name) { return window.control(name); }
+    ui::Control& box(const char* name) { return window.control(name); }
     std::string boxes() {
         return box("DselNoS").text + "|" + box("SizeS").text + "|" + box("UserIDS").text + "|" +
                box("RemarkS").text;

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "platform/removable_drives_linux.h"
+#include "platform/drives/removable_drives_linux.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {

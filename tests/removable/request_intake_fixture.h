@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "installation.h"
-#include "platform/utf8_path.h"
+#include "platform/text/utf8_path.h"
 #include "removable/claimed_file.h"
 #include "removable/request_intake.h"
 #include "support/fake_dialogs.h"
@@ -16,7 +16,7 @@ namespace plenvo::removable {
 
 class Intake : public test::Installation {
   protected:
-    void tick(platform::Dialogs* dialogs) {
+    void tick(ui::Dialogs* dialogs) {
         RemAddChk(ctx, dialogs, [this] { ++windowsOpened; });
         RemUseChk(ctx, platform::utf8Of(dir.path()));
     }
@@ -33,7 +33,7 @@ class Intake : public test::Installation {
         clock.set({2009, 10, 1, total / 3600, total / 60 % 60, total % 60});
     }
     // Ticks with time passing until the exchange files are taken in and gone.
-    void drain(platform::Dialogs* dialogs) {
+    void drain(ui::Dialogs* dialogs) {
         for (int i = 0; i < 10 && !remFolder().empty(); ++i) {
             settle();
             tick(dialogs);

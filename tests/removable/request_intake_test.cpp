@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "platform/process_memory.h"
+#include "platform/process/process_memory.h"
 #include "request_intake_fixture.h"
 
 namespace plenvo::removable {
@@ -18,7 +18,7 @@ TEST_F(Intake, TakesEveryUsableRequestInAndAsksWhetherToRegister) {
     test::writeCp932Lines(rem() / "ADD",
                           {" 111 & 1 GB & 山田 & 経理 ", "", "   ", "&2 GB&u2&r2", "222&2 GB&u2",
                            "333&3 GB&u3&" + longRemark + "&ignored&too", "111&1 GB&u4&second"});
-    dialogs.answers = {platform::MessageAnswer::yes};
+    dialogs.answers = {ui::MessageAnswer::yes};
     tick(&dialogs);
 
     const std::string at = "2009-10-01 09:05:03";
@@ -29,13 +29,13 @@ TEST_F(Intake, TakesEveryUsableRequestInAndAsksWhetherToRegister) {
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].caption, "申請登録確認");
     EXPECT_EQ(dialogs.messages[0].text, "リムーバブルメディアの申請が来ました\n登録しますか？");
-    EXPECT_EQ(dialogs.messages[0].buttons, platform::MessageButtons::yesNo);
+    EXPECT_EQ(dialogs.messages[0].buttons, ui::MessageButtons::yesNo);
     EXPECT_EQ(windowsOpened, 1);
     drain(&dialogs);
     EXPECT_TRUE(remFolder().empty()) << "request file or its claimed copy left behind";
 
     // No: the requests wait; nothing new taken in: nobody is asked.
-    dialogs.answers = {platform::MessageAnswer::no};
+    dialogs.answers = {ui::MessageAnswer::no};
     test::writeCp932Lines(rem() / "ADD", {"444&4 GB&u&"});
     tick(&dialogs);
     tick(&dialogs);

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "platform/dos_attributes.h"
-#include "platform/file_system.h"
+#include "platform/files/dos_attributes.h"
+#include "platform/files/file_system.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
 #include "support/fake_dialogs.h"
@@ -15,7 +15,7 @@ namespace plenvo::settings {
 namespace {
 
 namespace fs = std::filesystem;
-using platform::MessageButtons;
+using ui::MessageButtons;
 
 constexpr const char* kShare = "\\\\SRV01\\OrvShare$";
 const std::string kPointerLine = std::string("SVShareFol=") + kShare + "\r\n";
@@ -52,7 +52,7 @@ class SettingWindow : public ::testing::Test {
         auto db = store::openMng(ctx.base);
         db.prepare("INSERT INTO ToBkupList (ToBkup) VALUES (?1)").bind(1, path).run();
     }
-    platform::Control& box() { return window.control("ToBkupF"); }
+    ui::Control& box() { return window.control("ToBkupF"); }
     fs::path allowList() const { return base / "OrvShare" / "REM" / "RM"; }
 
     test::TempDir dir;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 #include "store/mng_database.h"
 #include "store/monitoring_flag.h"
 #include "support/temp_dir.h"

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/failure_log.h"
+#include "platform/core/clock.h"
+#include "platform/core/failure_log.h"
 
 namespace plenvo::test {
 

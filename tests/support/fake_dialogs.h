@@ -5,17 +5,17 @@
 #include <string>
 #include <vector>
 
-#include "platform/dialogs.h"
+#include "ui/dialogs.h"
 
 namespace plenvo::test {
 
 // Message boxes and folder pickers answered in advance, and what was shown.
-class FakeDialogs final : public platform::Dialogs {
+class FakeDialogs final : public ui::Dialogs {
   public:
     struct Message {
         std::string text;
         std::string caption;
-        platform::MessageButtons buttons;
+        ui::MessageButtons buttons;
     };
     struct Picker {
         std::string title;
@@ -23,19 +23,19 @@ class FakeDialogs final : public platform::Dialogs {
     };
 
     // Answers in order; once they run out, an OK box says OK and a Yes/No box No.
-    std::deque<platform::MessageAnswer> answers;
+    std::deque<ui::MessageAnswer> answers;
     // Chosen folders in order, nullopt for a cancel; once they run out, cancel.
     std::deque<std::optional<std::string>> folders;
 
     std::vector<Message> messages;
     std::vector<Picker> pickers;
 
-    platform::MessageAnswer messageBox(const std::string& text, const std::string& caption,
-                                       platform::MessageButtons buttons) override {
+    ui::MessageAnswer messageBox(const std::string& text, const std::string& caption,
+                                       ui::MessageButtons buttons) override {
         messages.push_back({text, caption, buttons});
         if (answers.empty())
-            return buttons == platform::MessageButtons::ok ? platform::MessageAnswer::ok
-                                                           : platform::MessageAnswer::no;
+            return buttons == ui::MessageButtons::ok ? ui::MessageAnswer::ok
+                                                           : ui::MessageAnswer::no;
         const auto answer = answers.front();
         answers.pop_front();
         return answer;

@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "platform/removable_drives.h"
+#include "platform/drives/removable_drives.h"
 
 namespace plenvo::test {
 

@@ -4,18 +4,18 @@
 #include <string>
 #include <vector>
 
-#include "platform/form.h"
+#include "ui/form.h"
 
 namespace plenvo::test {
 
 // Shows windows without a screen: Form_Load, then what the test's user does,
 // then Form_Unload, as a modal window would run them.
-class FakeWindowHost final : public platform::WindowHost {
+class FakeWindowHost final : public ui::WindowHost {
   public:
-    std::function<void(platform::Form&)> whileOpen;
+    std::function<void(ui::Form&)> whileOpen;
     std::vector<std::string> shown;  // captions, in order
 
-    void showModal(platform::Form& form) override {
+    void showModal(ui::Form& form) override {
         shown.push_back(form.caption());
         form.Form_Load();
         if (whileOpen && !form.unloadRequested()) whileOpen(form);

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "platform/text_file.h"
+#include "platform/text/text_file.h"
 
 namespace plenvo::test {
 

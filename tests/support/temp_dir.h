@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
+#include "platform/core/clock.h"
 
 namespace plenvo::test {
 

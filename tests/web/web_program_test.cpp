@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "free_port.h"
-#include "platform/detached_command.h"
-#include "platform/text_file.h"
+#include "platform/process/detached_command.h"
+#include "platform/text/text_file.h"
 #include "store/sqlite.h"
 #include "support/temp_dir.h"
 

@@ -7,8 +7,8 @@
 
 #include "free_port.h"
 #include "pages/backup_list_page.h"
-#include "platform/detached_command.h"
-#include "platform/text_file.h"
+#include "platform/process/detached_command.h"
+#include "platform/text/text_file.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
 #include "support/silent_server.h"

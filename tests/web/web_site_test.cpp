@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "pages/backup_list_page.h"
-#include "platform/text_file.h"
-#include "platform/utf8_path.h"
+#include "platform/text/text_file.h"
+#include "platform/text/utf8_path.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"

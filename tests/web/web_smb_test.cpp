@@ -5,7 +5,7 @@
 
 #include <chrono>
 
-#include "platform/detached_command.h"
+#include "platform/process/detached_command.h"
 #include "samba_server.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"

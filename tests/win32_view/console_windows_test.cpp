@@ -8,7 +8,7 @@
 #include "app/win32/win_window_host.h"
 #include "drawn_check.h"
 #include "driver.h"
-#include "platform/win32_win.h"
+#include "platform/win/win32_win.h"
 #include "removable/rem_chk_window.h"
 #include "removable/rem_list_window.h"
 #include "settings/mail_setting_window.h"

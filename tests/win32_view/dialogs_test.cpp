@@ -8,8 +8,8 @@
 namespace plenvo::app {
 namespace {
 
-using platform::MessageAnswer;
-using platform::MessageButtons;
+using ui::MessageAnswer;
+using ui::MessageButtons;
 
 // The text of a message box: its static control.
 std::string boxText(HWND box) {
@@ -60,21 +60,21 @@ TEST_F(Win32DialogsTest, AYesNoBoxTellsWhichButtonWasPressed) {
 }
 
 // A form whose button asks a question, as the settings window tells its news.
-class AskingForm final : public platform::Form {
+class AskingForm final : public ui::Form {
   public:
-    explicit AskingForm(platform::Dialogs& dialogs) : dialogs_(dialogs) {
-        add(platform::designed("Command1", platform::ControlKind::button, {150, 150, 1500, 375},
+    explicit AskingForm(ui::Dialogs& dialogs) : dialogs_(dialogs) {
+        add(ui::designed("Command1", ui::ControlKind::button, {150, 150, 1500, 375},
                                "削除"));
     }
     std::string caption() const override { return "問い"; }
-    platform::Geometry clientArea() const override { return {0, 0, 3000, 1500}; }
+    ui::Geometry clientArea() const override { return {0, 0, 3000, 1500}; }
     void click(const std::string&) override {
-        dialogs_.messageBox("エラー情報が削除されました", "", platform::MessageButtons::ok);
+        dialogs_.messageBox("エラー情報が削除されました", "", ui::MessageButtons::ok);
         requestUnload();
     }
 
   private:
-    platform::Dialogs& dialogs_;
+    ui::Dialogs& dialogs_;
 };
 
 TEST_F(Win32DialogsTest, ABoxShownFromAWindowBelongsToIt) {

@@ -5,12 +5,12 @@
 #include <cwctype>
 
 #include "app/win32/win_view_text.h"
-#include "platform/win32_win.h"
+#include "platform/win/win32_win.h"
 
 namespace plenvo::test {
 namespace {
 
-using platform::ControlKind;
+using ui::ControlKind;
 
 std::wstring className(HWND window) {
     wchar_t name[64] = {};
@@ -62,7 +62,7 @@ std::string fontFace(HWND control) {
     return platform::win::utf8(look.lfFaceName);
 }
 
-void expectDrawnFromModel(const app::Win32FormView& view, const platform::Form& form) {
+void expectDrawnFromModel(const app::Win32FormView& view, const ui::Form& form) {
     const HWND top = view.handle();
     ASSERT_NE(top, nullptr);
     const auto px = [&](int twips) { return static_cast<LONG>(twips * view.dpi() / 1440); };
@@ -72,7 +72,7 @@ void expectDrawnFromModel(const app::Win32FormView& view, const platform::Form& 
     EXPECT_EQ(client.right, px(form.clientArea().width));
     EXPECT_EQ(client.bottom, px(form.clientArea().height));
 
-    for (const platform::Control& c : form.controls()) {
+    for (const ui::Control& c : form.controls()) {
         SCOPED_TRACE(c.name);
         const HWND w = view.controlHandle(c.name);
         ASSERT_NE(w, nullptr);

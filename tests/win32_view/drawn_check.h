@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/win32/win_form_view.h"
-#include "platform/form.h"
+#include "ui/form.h"
 
 namespace plenvo::test {
 
@@ -18,6 +18,6 @@ std::string fontFace(HWND control);
 // Checks through the window handles that the view shows every control of the
 // form as its data says: window class, caption or text, place and size in
 // pixels, enabled state, lines, check state, font.
-void expectDrawnFromModel(const app::Win32FormView& view, const platform::Form& form);
+void expectDrawnFromModel(const app::Win32FormView& view, const ui::Form& form);
 
 }  // namespace plenvo::test

@@ -4,18 +4,18 @@
 #include "app/win32/win_view_text.h"
 #include "drawn_check.h"
 #include "driver.h"
-#include "platform/win32_win.h"
+#include "platform/win/win32_win.h"
 
 namespace plenvo::app {
 namespace {
 
-using platform::ControlKind;
+using ui::ControlKind;
 
 // A window with one control of every kind; clicks are recorded.
-class SampleForm final : public platform::Form {
+class SampleForm final : public ui::Form {
   public:
     SampleForm() {
-        using platform::designed;
+        using ui::designed;
         add(designed("Frame1", ControlKind::frame, {150, 300, 4500, 3000}, "枠"));
         auto& label =
             add(designed("Label1", ControlKind::label, {450, 750, 3000, 300}, "ラベル", "Frame1"));
@@ -31,7 +31,7 @@ class SampleForm final : public platform::Form {
         add(designed("Close", ControlKind::button, {4800, 1500, 1500, 375}, "閉じる"));
     }
     std::string caption() const override { return "見本"; }
-    platform::Geometry clientArea() const override { return {0, 0, 6600, 3600}; }
+    ui::Geometry clientArea() const override { return {0, 0, 6600, 3600}; }
     void Form_Load() override {
         ++loads;
         if (closeAtLoad) requestUnload();
@@ -219,10 +219,10 @@ TEST_F(OwnedView, DisablesItsOwnerWhileUpAndOtherWindowsKeepTheirTimers) {
 
 // A request list: a chosen line fills the box below, and the approve button
 // approves what that box holds.
-class RequestForm final : public platform::Form {
+class RequestForm final : public ui::Form {
   public:
     RequestForm() {
-        using platform::designed;
+        using ui::designed;
         add(designed("Filter", ControlKind::textBox, {150, 150, 3000, 345}));
         add(designed("Requests", ControlKind::listBox, {150, 600, 3000, 1200})).lines = {
             "0001 | USB", "0002 | SD"};
@@ -230,7 +230,7 @@ class RequestForm final : public platform::Form {
         add(designed("Approve", ControlKind::button, {3300, 1950, 1200, 375}, "許可"));
     }
     std::string caption() const override { return "申請"; }
-    platform::Geometry clientArea() const override { return {0, 0, 4800, 3000}; }
+    ui::Geometry clientArea() const override { return {0, 0, 4800, 3000}; }
     void click(const std::string& name) override {
         clicks.push_back(name);
         const auto& list = control("Requests");

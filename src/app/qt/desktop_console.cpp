@@ -14,7 +14,7 @@
 #include "app/startup.h"
 #include "app/timer_loop.h"
 #include "app/tray_menu.h"
-#include "platform/open_document.h"
+#include "platform/desktop/open_document.h"
 
 namespace plenvo::app {
 

@@ -12,12 +12,12 @@
 namespace plenvo::app {
 namespace {
 
-using platform::Control;
-using platform::ControlKind;
+using ui::Control;
+using ui::ControlKind;
 
 constexpr int kTwipsPerPixel = 15;
 
-QRect pixelsOf(const platform::Geometry& g) {
+QRect pixelsOf(const ui::Geometry& g) {
     return {g.left / kTwipsPerPixel, g.top / kTwipsPerPixel, g.width / kTwipsPerPixel,
             g.height / kTwipsPerPixel};
 }
@@ -72,7 +72,7 @@ bool sameLines(const QListWidget& list, const std::vector<std::string>& lines) {
 
 }  // namespace
 
-FormView::FormView(platform::Form& form, QWidget* parent) : QDialog(parent), form_(form) {
+FormView::FormView(ui::Form& form, QWidget* parent) : QDialog(parent), form_(form) {
     setWindowTitle(q(form_.caption()));
     const QRect area = pixelsOf(form_.clientArea());
     setFixedSize(area.width(), area.height());
@@ -235,13 +235,13 @@ QWidget* FormView::widgetOf(const std::string& controlName) const {
 void FormView::handle(const std::string& controlName, const std::function<void(Control&)>& take,
                       bool isClick) {
     if (refreshing_ || unloaded_) return;
-    platform::deliverEvent(form_, controlName, take, isClick);
+    ui::deliverEvent(form_, controlName, take, isClick);
     refresh();
     if (form_.unloadRequested()) accept();
 }
 
 int FormView::run() {
-    platform::loadForm(form_);
+    ui::loadForm(form_);
     refresh();
     if (form_.unloadRequested()) {
         unloadOnce();
@@ -253,7 +253,7 @@ int FormView::run() {
 void FormView::unloadOnce() {
     if (unloaded_) return;
     unloaded_ = true;
-    platform::unloadForm(form_);
+    ui::unloadForm(form_);
 }
 
 void FormView::keyPressEvent(QKeyEvent* event) {

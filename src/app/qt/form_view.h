@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "platform/form.h"
+#include "ui/form.h"
 
 namespace plenvo::app {
 
@@ -15,7 +15,7 @@ namespace plenvo::app {
 // Positions are the window's own, also for a control inside a frame.
 class FormView final : public QDialog {
   public:
-    explicit FormView(platform::Form& form, QWidget* parent = nullptr);
+    explicit FormView(ui::Form& form, QWidget* parent = nullptr);
     ~FormView() override;
 
     // Form_Load, then the window until it closes; Form_Unload when it does.
@@ -30,14 +30,14 @@ class FormView final : public QDialog {
 
   private:
     void build();
-    QWidget* makeWidget(const platform::Control& control, QWidget* parent, QPoint origin);
-    void apply(const platform::Control& control, QWidget* widget) const;
+    QWidget* makeWidget(const ui::Control& control, QWidget* parent, QPoint origin);
+    void apply(const ui::Control& control, QWidget* widget) const;
     // Puts the user's change into the control, runs the event, redraws.
-    void handle(const std::string& controlName, const std::function<void(platform::Control&)>& take,
+    void handle(const std::string& controlName, const std::function<void(ui::Control&)>& take,
                 bool isClick);
     void unloadOnce();
 
-    platform::Form& form_;
+    ui::Form& form_;
     std::map<std::string, QWidget*> widgets_;
     bool refreshing_ = false;
     bool unloaded_ = false;

@@ -6,7 +6,7 @@
 #include "app/qt/desktop_console.h"
 #include "app/startup.h"
 #include "app/timer_loop.h"
-#include "platform/desktop_session.h"
+#include "platform/desktop/desktop_session.h"
 
 namespace plenvo::app {
 namespace {

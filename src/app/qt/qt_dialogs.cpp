@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <QSpacerItem>
 
-#include "platform/file_system.h"
-#include "platform/unc_path.h"
-#include "platform/utf8_path.h"
+#include "platform/files/file_system.h"
+#include "platform/network/unc_path.h"
+#include "platform/text/utf8_path.h"
 
 namespace plenvo::app {
 namespace {
@@ -30,17 +30,17 @@ void fitTitle(QMessageBox& box) {
 
 }  // namespace
 
-platform::MessageAnswer QtDialogs::messageBox(const std::string& text, const std::string& caption,
-                                              platform::MessageButtons buttons) {
+ui::MessageAnswer QtDialogs::messageBox(const std::string& text, const std::string& caption,
+                                              ui::MessageButtons buttons) {
     QMessageBox box(QApplication::activeModalWidget());
     box.setWindowTitle(
-        QString::fromStdString(caption.empty() ? platform::kApplicationTitle : caption));
+        QString::fromStdString(caption.empty() ? ui::kApplicationTitle : caption));
     box.setText(QString::fromStdString(text));
-    if (buttons == platform::MessageButtons::ok) {
+    if (buttons == ui::MessageButtons::ok) {
         box.setDefaultButton(box.addButton("OK", QMessageBox::AcceptRole));
         fitTitle(box);
         box.exec();
-        return platform::MessageAnswer::ok;
+        return ui::MessageAnswer::ok;
     }
     QPushButton* yes = box.addButton("はい", QMessageBox::YesRole);
     QPushButton* no = box.addButton("いいえ", QMessageBox::NoRole);
@@ -48,7 +48,7 @@ platform::MessageAnswer QtDialogs::messageBox(const std::string& text, const std
     box.setEscapeButton(no);
     fitTitle(box);
     box.exec();
-    return box.clickedButton() == yes ? platform::MessageAnswer::yes : platform::MessageAnswer::no;
+    return box.clickedButton() == yes ? ui::MessageAnswer::yes : ui::MessageAnswer::no;
 }
 
 std::optional<std::string> QtDialogs::browseForFolder(const std::string& title,

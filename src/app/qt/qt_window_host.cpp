@@ -6,7 +6,7 @@
 
 namespace plenvo::app {
 
-void QtWindowHost::showModal(platform::Form& form) {
+void QtWindowHost::showModal(ui::Form& form) {
     // A window opened from another stays in front of it.
     FormView view(form, QApplication::activeModalWidget());
     view.run();

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "platform/form.h"
+#include "ui/form.h"
 
 namespace plenvo::app {
 
 // Shows a window modally for the user; the Qt event loop keeps running inside,
 // so the timers keep ticking.
-class QtWindowHost final : public platform::WindowHost {
+class QtWindowHost final : public ui::WindowHost {
   public:
-    void showModal(platform::Form& form) override;
+    void showModal(ui::Form& form) override;
 };
 
 }  // namespace plenvo::app

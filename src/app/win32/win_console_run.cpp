@@ -3,7 +3,7 @@
 #include "app/plain_loop.h"
 #include "app/startup.h"
 #include "app/win32/win_tray_console.h"
-#include "platform/stop_request.h"
+#include "platform/process/stop_request.h"
 
 namespace plenvo::app {
 namespace {

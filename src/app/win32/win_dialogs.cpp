@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/win32/win_form_view.h"
-#include "platform/win32_win.h"
+#include "platform/win/win32_win.h"
 
 namespace plenvo::app {
 namespace {
@@ -44,18 +44,18 @@ class ItemList {
 
 }  // namespace
 
-platform::MessageAnswer Win32Dialogs::messageBox(const std::string& text,
+ui::MessageAnswer Win32Dialogs::messageBox(const std::string& text,
                                                  const std::string& caption,
-                                                 platform::MessageButtons buttons) {
+                                                 ui::MessageButtons buttons) {
     const HWND owner = activeConsoleWindow();
-    UINT type = buttons == platform::MessageButtons::ok ? MB_OK : MB_YESNO;
+    UINT type = buttons == ui::MessageButtons::ok ? MB_OK : MB_YESNO;
     // A box of the console's own, with no window of it in front, must still be seen.
     if (!owner) type |= MB_SETFOREGROUND;
     const std::wstring title =
-        platform::win::wide(caption.empty() ? platform::kApplicationTitle : caption);
+        platform::win::wide(caption.empty() ? ui::kApplicationTitle : caption);
     const int answer = ::MessageBoxW(owner, platform::win::wide(text).c_str(), title.c_str(), type);
-    if (buttons == platform::MessageButtons::ok) return platform::MessageAnswer::ok;
-    return answer == IDYES ? platform::MessageAnswer::yes : platform::MessageAnswer::no;
+    if (buttons == ui::MessageButtons::ok) return ui::MessageAnswer::ok;
+    return answer == IDYES ? ui::MessageAnswer::yes : ui::MessageAnswer::no;
 }
 
 std::optional<std::string> Win32Dialogs::browseForFolder(const std::string& title,

@@ -5,13 +5,13 @@
 #include <algorithm>
 
 #include "app/win32/win_view_text.h"
-#include "platform/win32_win.h"
+#include "platform/win/win32_win.h"
 
 namespace plenvo::app {
 namespace {
 
-using platform::Control;
-using platform::ControlKind;
+using ui::Control;
+using ui::ControlKind;
 
 constexpr const wchar_t* kWindowClass = L"PlenvoFormView";
 constexpr int kTwipsPerInch = 1440;
@@ -134,13 +134,13 @@ int widestLine(HWND list, HFONT font, const std::vector<std::string>& lines) {
 
 }  // namespace
 
-Win32FormView::Win32FormView(platform::Form& form, HWND owner)
+Win32FormView::Win32FormView(ui::Form& form, HWND owner)
     : form_(form), owner_(owner), dpi_(dpiNear(owner)) {
     makeFonts();
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     registerWindowClass(instance, windowProc);
 
-    const platform::Geometry area = form_.clientArea();
+    const ui::Geometry area = form_.clientArea();
     RECT outer{0, 0, area.width * dpi_ / kTwipsPerInch, area.height * dpi_ / kTwipsPerInch};
     ::AdjustWindowRectEx(&outer, kWindowStyle, FALSE, kWindowExStyle);
     const int width = outer.right - outer.left, height = outer.bottom - outer.top;
@@ -209,7 +209,7 @@ HWND activeConsoleWindow() {
     return active && ::IsWindowVisible(active) && ::IsWindowEnabled(active) ? active : nullptr;
 }
 
-RECT Win32FormView::pixelsOf(const platform::Geometry& g) const {
+RECT Win32FormView::pixelsOf(const ui::Geometry& g) const {
     const auto px = [this](int twips) { return twips * dpi_ / kTwipsPerInch; };
     const int left = px(g.left), top = px(g.top);
     return {left, top, left + px(g.width), top + px(g.height)};
@@ -381,7 +381,7 @@ Win32FormView::Drawn* Win32FormView::drawnOf(HWND control) {
 void Win32FormView::handle(const std::string& controlName,
                            const std::function<void(Control&)>& take, bool isClick) {
     if (refreshing_ || unloaded_) return;
-    platform::deliverEvent(form_, controlName, take, isClick);
+    ui::deliverEvent(form_, controlName, take, isClick);
     refresh();
     if (form_.unloadRequested()) close(1);
 }
@@ -478,13 +478,13 @@ void Win32FormView::close(int result) {
 void Win32FormView::unloadOnce() {
     if (unloaded_) return;
     unloaded_ = true;
-    platform::unloadForm(form_);
+    ui::unloadForm(form_);
 }
 
 int Win32FormView::run() {
     closed_ = false;
     result_ = 0;
-    platform::loadForm(form_);
+    ui::loadForm(form_);
     refresh();
     if (form_.unloadRequested()) {
         unloadOnce();

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/form.h"
+#include "ui/form.h"
 
 namespace plenvo::app {
 
@@ -18,7 +18,7 @@ namespace plenvo::app {
 // that has the focus and no other; Tab walks the controls in the form's order.
 class Win32FormView {
   public:
-    explicit Win32FormView(platform::Form& form, HWND owner = nullptr);
+    explicit Win32FormView(ui::Form& form, HWND owner = nullptr);
     ~Win32FormView();
     Win32FormView(const Win32FormView&) = delete;
     Win32FormView& operator=(const Win32FormView&) = delete;
@@ -42,7 +42,7 @@ class Win32FormView {
   private:
     struct Drawn {
         std::string name;
-        platform::ControlKind kind;
+        ui::ControlKind kind;
         HWND window = nullptr;
         bool redText = false;
         std::vector<std::string> lines;  // what a list box shows
@@ -52,24 +52,24 @@ class Win32FormView {
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void build();
-    HWND makeControl(const platform::Control& control, HWND parent, POINT origin, int id);
-    void apply(const platform::Control& control, Drawn& drawn);
+    HWND makeControl(const ui::Control& control, HWND parent, POINT origin, int id);
+    void apply(const ui::Control& control, Drawn& drawn);
     void onCommand(WPARAM wParam, LPARAM lParam);
     // Keys the view handles itself before the dialog manager; true when used.
     bool preTranslate(const MSG& message);
     // Puts the user's change into the control, runs the event, redraws.
-    void handle(const std::string& controlName, const std::function<void(platform::Control&)>& take,
+    void handle(const std::string& controlName, const std::function<void(ui::Control&)>& take,
                 bool isClick);
     void close(int result);
     void unloadOnce();
     Drawn* drawnOf(HWND control);
-    RECT pixelsOf(const platform::Geometry& g) const;
+    RECT pixelsOf(const ui::Geometry& g) const;
     // The window moved to a monitor of other dots per inch: every control and
     // font is sized again from the twips, the window set where Windows suggests.
     void rescale(int dpi, const RECT& suggested);
     void makeFonts();
 
-    platform::Form& form_;
+    ui::Form& form_;
     HWND owner_;
     HWND window_ = nullptr;
     HWND lastFocus_ = nullptr;

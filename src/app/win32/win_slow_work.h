@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/slow_work.h"
+#include "ui/slow_work.h"
 
 namespace plenvo::app {
 
@@ -8,7 +8,7 @@ namespace plenvo::app {
 // dispatching messages: the windows keep drawing and the timers ticking. The
 // window in front takes no input meanwhile, so its button cannot start the
 // same work twice. A quit that comes meanwhile is handed on once the work is done.
-class Win32SlowWork final : public platform::SlowWork {
+class Win32SlowWork final : public ui::SlowWork {
   public:
     void run(const std::function<void()>& work) override;
 };

@@ -11,8 +11,8 @@
 #include "app/win32/win_tray_icon.h"
 #include "app/win32/win_window_host.h"
 #include "app/win32/win_window_loop.h"
-#include "platform/open_document.h"
-#include "platform/stop_request.h"
+#include "platform/desktop/open_document.h"
+#include "platform/process/stop_request.h"
 
 namespace plenvo::app {
 namespace {

@@ -1,6 +1,6 @@
 #include "app/win32/win_view_text.h"
 
-#include "platform/win32_win.h"
+#include "platform/win/win32_win.h"
 
 namespace plenvo::app {
 

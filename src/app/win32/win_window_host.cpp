@@ -4,7 +4,7 @@
 
 namespace plenvo::app {
 
-void Win32WindowHost::showModal(platform::Form& form) {
+void Win32WindowHost::showModal(ui::Form& form) {
     // A window opened from another stays in front of it.
     Win32FormView view(form, activeConsoleWindow());
     view.run();

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "platform/form.h"
+#include "ui/form.h"
 
 namespace plenvo::app {
 
 // Shows a window modally for the user, owned by the console's active window;
 // the messages of every other window of the thread, the timers among them,
 // are still handled meanwhile.
-class Win32WindowHost final : public platform::WindowHost {
+class Win32WindowHost final : public ui::WindowHost {
   public:
-    void showModal(platform::Form& form) override;
+    void showModal(ui::Form& form) override;
 };
 
 }  // namespace plenvo::app

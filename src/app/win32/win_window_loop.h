@@ -8,7 +8,7 @@
 #include "app/management.h"
 #include "app/pass_worker.h"
 #include "app/win32/win_hidden_window.h"
-#include "platform/failure_log.h"
+#include "platform/core/failure_log.h"
 
 namespace plenvo::app {
 

@@ -1,0 +1,57 @@
+#include "platform/credentials/network_sign_in.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "platform/core/ascii_case.h"
+
+namespace plenvo::platform {
+
+bool NetworkSignIn::usable() const {
+    return !user.empty();
+}
+
+NetworkSignIn parseNetworkSignIn(std::string_view text) {
+    std::optional<std::string> user;
+    std::string password, domain;
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        const auto equals = line.find('=');
+        if (equals == std::string_view::npos) continue;
+        const std::string_view key = trimmedBlanks(line.substr(0, equals));
+        std::string_view value = line.substr(equals + 1);
+        // Like smbclient: blanks after "=" go, a password keeps the rest as it is.
+        value.remove_prefix(std::min(value.find_first_not_of(" \t"), value.size()));
+        if (sameIgnoringAsciiCase(key, "password"))
+            password = value;
+        else if (sameIgnoringAsciiCase(key, "username"))
+            user = std::string(trimmedBlanks(value));
+        else if (sameIgnoringAsciiCase(key, "domain"))
+            domain = trimmedBlanks(value);
+    }
+
+    NetworkSignIn signIn;
+    signIn.password = password;
+    signIn.domain = domain;
+    if (user) {
+        // The user name is read last and wins over the other lines, as in smbclient.
+        std::string name = *user;
+        if (const auto percent = name.find('%'); percent != std::string::npos) {
+            signIn.password = name.substr(percent + 1);
+            name.erase(percent);
+        }
+        if (name.find('@') != std::string::npos) {
+            signIn.domain.clear();
+        } else if (const auto slash = name.find_first_of("\\/"); slash != std::string::npos) {
+            signIn.domain = name.substr(0, slash);
+            name.erase(0, slash + 1);
+        }
+        signIn.user = name;
+    }
+    return signIn;
+}
+
+}  // namespace plenvo::platform

@@ -1,0 +1,63 @@
+// windows.h first: the other Win32 headers build on it.
+// clang-format off
+#include <windows.h>
+// clang-format on
+#include <lm.h>
+#include <sddl.h>
+
+#include "platform/process/detached_command.h"
+#include "platform/network/network_share.h"
+#include "platform/text/utf8_path.h"
+#include "platform/win/win32_win.h"
+
+namespace plenvo::platform {
+namespace {
+
+// Full control for Everyone, Administrators, Users and SYSTEM, given as SIDs
+// so that no account names need looking up. Without rights of its own a new
+// share gets the server's default, which lets everybody only read.
+constexpr const wchar_t* kShareRights = L"D:(A;;FA;;;WD)(A;;FA;;;BA)(A;;FA;;;BU)(A;;FA;;;SY)";
+
+std::wstring systemProgram(const wchar_t* name) {
+    wchar_t folder[MAX_PATH] = {};
+    const UINT n = ::GetSystemDirectoryW(folder, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return name;
+    return std::wstring(folder, n) + L"\\" + name;
+}
+
+}  // namespace
+
+void addNetworkShare(const std::string& name, const std::filesystem::path& folder) {
+    std::wstring netName = win::wide(name);
+    std::wstring path = folder.wstring();
+    while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+    PSECURITY_DESCRIPTOR rights = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kShareRights, SDDL_REVISION_1,
+                                                                &rights, nullptr))
+        return;
+    SHARE_INFO_502 share{};
+    share.shi502_netname = netName.data();
+    share.shi502_type = STYPE_DISKTREE;
+    share.shi502_remark = const_cast<wchar_t*>(L"");
+    share.shi502_permissions = ACCESS_ALL;
+    share.shi502_max_uses = static_cast<DWORD>(-1);
+    share.shi502_path = path.data();
+    share.shi502_security_descriptor = rights;
+    // A share of that name from before (perhaps of another folder) is replaced.
+    // Windows hides a share whose name ends in "$" from browsing clients.
+    const NET_API_STATUS status =
+        ::NetShareAdd(nullptr, 502, reinterpret_cast<LPBYTE>(&share), nullptr);
+    if (status == NERR_DuplicateShare && ::NetShareDel(nullptr, netName.data(), 0) == NERR_Success)
+        ::NetShareAdd(nullptr, 502, reinterpret_cast<LPBYTE>(&share), nullptr);
+    ::LocalFree(rights);
+}
+
+void grantEverybodyFullAccess(const std::filesystem::path& folder) {
+    // Agents create files through the share as other users: an inherited entry
+    // for Everyone lets every later file and folder be read, renamed and
+    // deleted by everybody, and /T gives it to what is there already.
+    runDetached({win::utf8(systemProgram(L"icacls.exe")), utf8Of(folder), "/grant",
+                 "*S-1-1-0:(OI)(CI)F", "/T", "/C", "/Q"});
+}
+
+}  // namespace plenvo::platform
