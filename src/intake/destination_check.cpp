@@ -5,7 +5,7 @@
 #include <set>
 #include <vector>
 
-#include "app/path_routines.h"
+#include "platform/paths/windows_path.h"
 #include "intake/error_codes.h"
 #include "platform/network/folder_reach.h"
 #include "store/date_time.h"
@@ -73,15 +73,15 @@ std::map<std::string, bool> reachDestinations(const platform::RunContext& ctx,
     // Servers the survey already found silent were told there.
     std::set<std::string> toldBefore;
     for (const auto& folder : folders)
-        if (lookup.isSilent(app::SrvNmGet(folder)))
-            toldBefore.insert(platform::lowerCase(app::SrvNmGet(folder)));
+        if (lookup.isSilent(platform::serverOf(folder)))
+            toldBefore.insert(platform::lowerCase(platform::serverOf(folder)));
     // One byte each: a vector<bool> may not be written from several threads.
     std::vector<char> exists(folders.size(), 0);
     platform::reachEach(folders, lookup, [&](size_t i, platform::FolderReach& reach) {
         if (!ctx.stopRequested()) exists[i] = reach.folderExists(folders[i]);
     });
     for (const auto& folder : folders) {
-        const std::string server = app::SrvNmGet(folder);
+        const std::string server = platform::serverOf(folder);
         if (!server.empty() && lookup.isSilent(server) &&
             toldBefore.insert(platform::lowerCase(server)).second)
             ctx.failures.report("BkdtChk",

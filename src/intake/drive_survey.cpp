@@ -5,8 +5,8 @@
 #include <set>
 #include <vector>
 
-#include "app/path_routines.h"
-#include "app/share_path.h"
+#include "platform/paths/windows_path.h"
+#include "intake/share_folder.h"
 #include "intake/error_codes.h"
 #include "platform/drives/drive_values.h"
 #include "platform/network/folder_reach.h"
@@ -166,7 +166,7 @@ class Survey {
     // the shares due for a refresh.
     void askNetwork(const std::vector<SurveyedRow>& rows, store::Connection& db) {
         std::vector<std::string> servers;
-        for (const auto& row : rows) servers.push_back(app::SrvNmGet(std::string(row.toBkup)));
+        for (const auto& row : rows) servers.push_back(platform::serverOf(std::string(row.toBkup)));
         shares_.askAll(servers);
 
         ShareDriveTable table(db);
@@ -235,16 +235,15 @@ class Survey {
     // nullopt when the row names no share whose folder its server tells.
     std::optional<Destination> destinationOf(std::string toBkup) {
         Destination d;
-        d.server = app::SrvNmGet(toBkup);
+        d.server = platform::serverOf(toBkup);
         if (d.server.empty()) return std::nullopt;
-        d.sharePath = app::ParentPathGet(toBkup);
+        d.sharePath = platform::parentOf(toBkup);
         // Thousands of rows lie in one share: it is looked up once.
         const auto [known, fresh] = resolved_.try_emplace(d.server + '\n' + d.sharePath);
         if (!fresh) return known->second;
-        std::string asked = d.sharePath;
         try {
-            d.localPath = app::SharePathGet(d.server, asked, "", shares_);
-        } catch (const app::NoSharesError& e) {
+            d.localPath = shareFolderOf(d.server, d.sharePath, "", shares_);
+        } catch (const NoSharesError& e) {
             if (told_.insert(platform::lowerCase(d.server)).second)
                 ctx_.failures.report("DskInfo", e.what());
             return std::nullopt;

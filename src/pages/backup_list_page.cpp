@@ -5,7 +5,7 @@
 #include <system_error>
 #include <vector>
 
-#include "app/path_routines.h"
+#include "platform/paths/windows_path.h"
 #include "pages/agent_state.h"
 #include "pages/code_titles.h"
 #include "pages/log_viewer.h"
@@ -187,7 +187,7 @@ void writeRow(RowLines& page, const Row& row, const std::string& colour, const s
     const std::string updt = store::generalTextOfStored(row.text(at.updt));
     const auto source = total(row, at.source);
     const auto destination = total(row, at.destination);
-    const std::string restore = linkablePath(app::ParentPathGet(toBkup));
+    const std::string restore = linkablePath(platform::parentOf(toBkup));
     const std::string hostColour =
         row.text(at.erNo).find_first_of("0123456789") != std::string::npos ? "#FF0000" : "#000000";
 

@@ -3,6 +3,7 @@
 #include "platform/files/dos_attributes.h"
 #include "platform/core/failure_log.h"
 #include "platform/files/file_system.h"
+#include "platform/paths/windows_path.h"
 #include "platform/text/text_file.h"
 #include "removable/allow_list.h"
 #include "settings/mail_setting_window.h"
@@ -18,13 +19,6 @@ constexpr const char* kErrorsCleared = "エラー情報が削除されました"
 constexpr const char* kErrorsNotCleared = "エラー情報を削除できませんでした";
 constexpr const char* kAllowList = "\\OrvShare\\REM\\RM";
 constexpr int kAllowListAttributes = 22;
-
-// The picker starts at the server of a UNC path: the text before the first
-// "\" after the leading two; a text without one is taken whole.
-std::string pickerStart(const std::string& text) {
-    const size_t cut = text.find('\\', 2);
-    return cut == std::string::npos ? text : text.substr(0, cut);
-}
 
 }  // namespace
 
@@ -88,7 +82,8 @@ platform::NetworkSignIn Setting::signIn() const {
 void Setting::Command2_Click() {
     platform::guarded(ctx_.failures, "Command2", [&] {
         const std::string current = control("ToBkupF").text;
-        const std::string start = pickerStart(current);
+        // The picker starts at the server or the drive of the current text.
+        const std::string start = platform::rootOf(current);
         for (;;) {
             const auto chosen = dialogs_.browseForFolder(kPickerTitle, start);
             if (!chosen) return;

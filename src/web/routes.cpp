@@ -3,7 +3,7 @@
 #include <map>
 #include <optional>
 
-#include "app/path_routines.h"
+#include "platform/paths/windows_path.h"
 #include "pages/log_viewer.h"
 #include "platform/core/ascii_case.h"
 #include "platform/files/file_system.h"
@@ -61,26 +61,11 @@ bool climbs(const std::string& path) {
     }
 }
 
-std::string withoutTrailingSeparators(std::string path) {
-    while (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
-    return path;
-}
-
 // A folder of this machine written in its own form ("/srv/backup/PC01") rather
 // than the system's ("\\FS01\Backup\PC01").
 bool isLocalForm(const std::string& path) {
     return path.starts_with('/') && !path.starts_with("//");
 }
-
-std::string parentOf(std::string path) {
-    if (!isLocalForm(path)) return app::ParentPathGet(path);
-    path = withoutTrailingSeparators(path);
-    const auto slash = path.rfind('/');
-    return slash == 0 || slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-// A whole file the console wrote, read in as long as it is: a limit this
-// large must not be allocated up front.
 
 }  // namespace
 
@@ -151,7 +136,7 @@ WebResponse WebSite::image(const std::string& name) const {
 WebResponse WebSite::agentLog(const std::string& comNm, const std::string& userId) const {
     const auto row = rows_.find(comNm, userId);
     if (!row) return notFound();
-    const std::string folder = withoutTrailingSeparators(row->toBkup);
+    const std::string folder(platform::withoutTrailingSeparators(row->toBkup));
     if (folder.empty() || climbs(folder)) return plain(404, "no backup destination");
     const std::string file = folder + (isLocalForm(folder) ? "/" : "\\") + "Log.txt";
     platform::SilentFailureLog told;  // the checks tell of a bad SmbAuth.conf already
@@ -166,7 +151,7 @@ WebResponse WebSite::agentLog(const std::string& comNm, const std::string& userI
 WebResponse WebSite::agentFolder(const std::string& comNm, const std::string& userId) const {
     const auto row = rows_.find(comNm, userId);
     if (!row) return notFound();
-    const std::string parent = parentOf(row->toBkup);
+    const std::string parent = platform::parentOf(row->toBkup);
     if (parent.empty() || climbs(parent)) return plain(404, "no restore folder");
     platform::SilentFailureLog told;
     platform::ShareLookup lookup(platform::loadNetworkSignIn(base_.at("\\SmbAuth.conf"), told));

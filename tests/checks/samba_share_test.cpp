@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "app/management.h"
-#include "app/share_path.h"
+#include "intake/share_folder.h"
 #include "check_fixture.h"
 #include "intake/result_import.h"
 #include "pages/share_drive_page.h"
@@ -131,7 +131,7 @@ TEST_F(SambaShare, AnotherServerIsAskedOverTheNetwork) {
     std::string sharePath = "\\\\127.0.0.1\\orvshare$";
     std::string windowsFolder = "C:" + folder;
     std::replace(windowsFolder.begin(), windowsFolder.end(), '/', '\\');
-    EXPECT_EQ(app::SharePathGet("127.0.0.1", sharePath, ""), windowsFolder + "\\");
+    EXPECT_EQ(intake::shareFolderOf("127.0.0.1", sharePath, ""), windowsFolder + "\\");
 }
 
 }  // namespace

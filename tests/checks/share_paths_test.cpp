@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/share_path.h"
+#include "intake/share_folder.h"
 #include "platform/network/share_list.h"
 
 namespace plenvo::test {
@@ -15,24 +15,23 @@ ShareLookup lookupOf(std::vector<ShareEntry> local) {
     });
 }
 
-TEST(SharePathGet, FindsTheShareWithoutLetterCase) {
+TEST(ShareFolder, FindsTheShareWithoutLetterCase) {
     auto windows = ShareLookup([](const std::string&) {
         return std::vector<ShareEntry>{{"IPC$", ""}, {"data", "D:\\Backup"}, {"root", "E:\\"}};
     });
     std::string sharePath = "\\\\srv01\\DATA";
-    EXPECT_EQ(app::SharePathGet("srv01", sharePath, "", windows), "D:\\Backup\\");
-    std::string root = "\\\\srv01\\root\\";
-    EXPECT_EQ(app::SharePathGet("srv01", root, "x", windows), "E:\\x");
-    EXPECT_EQ(root, "\\\\srv01\\root");
+    EXPECT_EQ(intake::shareFolderOf("srv01", sharePath, "", windows), "D:\\Backup\\");
+    EXPECT_EQ(intake::shareFolderOf("srv01", "\\\\srv01\\root\\", "x", windows), "E:\\x");
+    EXPECT_EQ(intake::shareFolderOf("srv01", "\\\\srv01/root//", "x", windows), "E:\\x");
     std::string none = "\\\\srv01\\none";
-    EXPECT_EQ(app::SharePathGet("srv01", none, "", windows), "");
+    EXPECT_EQ(intake::shareFolderOf("srv01", none, "", windows), "");
 
     auto samba = lookupOf({{"Data", "/srv/data/"}});
     std::string local = "\\\\localhost\\data";
-    EXPECT_EQ(app::SharePathGet("LocalHost", local, "", samba), "/srv/data/");
+    EXPECT_EQ(intake::shareFolderOf("LocalHost", local, "", samba), "/srv/data/");
 
     auto silent = ShareLookup([](const std::string&) { return std::vector<ShareEntry>{}; });
-    EXPECT_THROW(app::SharePathGet("gone", sharePath, "", silent), app::NoSharesError);
+    EXPECT_THROW(intake::shareFolderOf("gone", sharePath, "", silent), intake::NoSharesError);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include "app/icon_animation.h"
 #include "app/management.h"
 #include "app/pass_worker.h"
-#include "app/timer_loop.h"
+#include "app/qt/timer_loop.h"
 #include "qt_app.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"

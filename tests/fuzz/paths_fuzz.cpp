@@ -1,4 +1,4 @@
-// Destination paths as agents report them: the path routines, the share path
+// Destination paths as agents report them: their parts, the share folder
 // and where a UNC path lies on this machine.
 //
 // Input: line 1 the path, line 2 a tail; each further line "name|folder" is a
@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/path_routines.h"
-#include "app/share_path.h"
+#include "platform/paths/windows_path.h"
+#include "intake/share_folder.h"
 #include "fuzz_support.h"
 #include "platform/drives/drive_values_linux.h"
 #include "platform/network/unc_path.h"
@@ -26,24 +26,19 @@ std::vector<std::string> split(std::string_view text, char separator) {
 }
 
 void checkPathRoutines(const std::string& original) {
-    std::string path = original;
-    const std::string name = app::PathNmGet(path);
-    FUZZ_CHECK(name.find('\\') == std::string::npos);
-    FUZZ_CHECK(path == original || path + "\\" == original);
-    FUZZ_CHECK(path.ends_with(name));
-    FUZZ_CHECK(app::FilNmGet(original) == name);
+    const std::string name = platform::lastComponentOf(original);
+    FUZZ_CHECK(name.find_first_of("\\/") == std::string::npos);
+    const std::string_view trimmed = platform::withoutTrailingSeparators(original);
+    FUZZ_CHECK(trimmed.ends_with(name));
 
-    std::string again = original;
-    const std::string parent = app::ParentPathGet(again);
-    FUZZ_CHECK(again == path);
-    if (path.find('\\') == std::string::npos)
-        FUZZ_CHECK(parent.empty());
-    else
-        FUZZ_CHECK(parent + "\\" + name == path);
+    const std::string parent = platform::parentOf(original);
+    FUZZ_CHECK(trimmed.starts_with(parent));
+    FUZZ_CHECK(parent.size() < original.size() || original.empty());
+    if (!parent.empty()) FUZZ_CHECK(!platform::isPathSeparator(parent.back()) || parent.size() == 1);
 
-    const std::string server = app::SrvNmGet(original);
-    FUZZ_CHECK(server.find('\\') == std::string::npos);
-    if (!server.empty()) FUZZ_CHECK(original.starts_with("\\\\" + server));
+    const std::string server = platform::serverOf(original);
+    FUZZ_CHECK(server.find_first_of("\\/") == std::string::npos);
+    if (!server.empty()) FUZZ_CHECK(platform::uncComponentsOf(original).front() == server);
 }
 
 // Whether `result` lies in `folder`: the folder itself followed by plain names only.
@@ -88,12 +83,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         },
         platform::localDrivesOf(mounts));
 
-    std::string sharePath = path;
     try {
-        const std::string folder = app::SharePathGet(app::SrvNmGet(path), sharePath, tail, lookup);
+        const std::string folder = intake::shareFolderOf(platform::serverOf(path), path, tail, lookup);
         FUZZ_CHECK(folder.empty() || folder.ends_with(tail));
-    } catch (const app::NoSharesError&) {
-        FUZZ_CHECK(platform::lowerCase(app::SrvNmGet(path)) == "silent");
+    } catch (const intake::NoSharesError&) {
+        FUZZ_CHECK(platform::lowerCase(platform::serverOf(path)) == "silent");
     }
 
     // Never climbs out of the share or the mount it goes through.

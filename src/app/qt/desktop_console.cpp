@@ -12,7 +12,7 @@
 #include "app/qt/qt_window_host.h"
 #include "app/qt/tray_icon.h"
 #include "app/startup.h"
-#include "app/timer_loop.h"
+#include "app/qt/timer_loop.h"
 #include "app/tray_menu.h"
 #include "platform/desktop/open_document.h"
 

@@ -5,7 +5,7 @@
 #include "app/management.h"
 #include "app/qt/desktop_console.h"
 #include "app/startup.h"
-#include "app/timer_loop.h"
+#include "app/qt/timer_loop.h"
 #include "platform/desktop/desktop_session.h"
 
 namespace plenvo::app {

@@ -6,30 +6,16 @@
 #include "platform/core/parallel.h"
 #include "platform/text/text_file.h"
 #include "platform/network/unc_path.h"
+#include "platform/paths/windows_path.h"
 #include "platform/text/utf8_path.h"
 
 namespace plenvo::platform {
-namespace {
-
-bool isSeparator(char c) {
-    return c == '\\' || c == '/';
-}
-
-// The server of a UNC path in lower case; empty for any other path.
-std::string serverKeyOf(const std::string& path) {
-    if (path.size() < 3 || !isSeparator(path[0]) || !isSeparator(path[1])) return {};
-    size_t end = 2;
-    while (end < path.size() && !isSeparator(path[end])) ++end;
-    return lowerCase(path.substr(2, end - 2));
-}
-
-}  // namespace
 
 FolderReach::FolderReach(ShareLookup& lookup, std::chrono::milliseconds limit)
     : lookup_(lookup), local_(lookup.drives(), limit), remote_(lookup.signIn(), limit) {}
 
 std::string FolderReach::remoteServerOf(const std::string& path) const {
-    const std::string server = serverKeyOf(path);
+    const std::string server = lowerCase(serverOf(path));
     if (server.empty() || lookup_.isThisMachine(server) || lookup_.isSilent(server)) return {};
     return server;
 }
@@ -39,7 +25,7 @@ std::optional<std::invoke_result_t<Work>> FolderReach::nearby(const std::string&
                                                               const std::filesystem::path& local,
                                                               Work work) {
     // A network drive of another server, or on Windows its UNC name itself.
-    const std::string server = serverKeyOf(path);
+    const std::string server = lowerCase(serverOf(path));
     const bool other = !server.empty() && !lookup_.isThisMachine(server);
     if (other) {
         // Asking for its shares signs in to the server, once a pass; on Windows
@@ -93,8 +79,7 @@ bool FolderReach::writeTextFile(const std::string& folder, const std::string& na
     }
     const std::string server = remoteServerOf(folder);
     if (server.empty()) return false;
-    std::string unc = folder;
-    while (!unc.empty() && isSeparator(unc.back())) unc.pop_back();
+    const std::string unc(withoutTrailingSeparators(folder));
     return remote_.writeTextFile(unc + "\\" + name, lines);
 }
 
@@ -106,7 +91,7 @@ Reached<FileTail> FolderReach::readFileTail(const std::string& path, std::uint64
         return {std::move(*read), false};
     }
     const std::string server = remoteServerOf(path);
-    if (server.empty()) return {std::nullopt, lookup_.isSilent(serverKeyOf(path))};
+    if (server.empty()) return {std::nullopt, lookup_.isSilent(lowerCase(serverOf(path)))};
     auto read = remote_.readFileTail(path, limit);
     if (read.silent) lookup_.markSilent(server);
     return read;
@@ -120,7 +105,7 @@ Reached<std::vector<FolderEntry>> FolderReach::listFolder(const std::string& pat
         return {std::move(*listed), false};
     }
     const std::string server = remoteServerOf(path);
-    if (server.empty()) return {std::nullopt, lookup_.isSilent(serverKeyOf(path))};
+    if (server.empty()) return {std::nullopt, lookup_.isSilent(lowerCase(serverOf(path)))};
     auto listed = remote_.listFolder(path);
     if (listed.silent) lookup_.markSilent(server);
     return listed;
@@ -129,7 +114,7 @@ Reached<std::vector<FolderEntry>> FolderReach::listFolder(const std::string& pat
 void reachEach(const std::vector<std::string>& paths, ShareLookup& lookup,
                const std::function<void(std::size_t, FolderReach&)>& work) {
     std::map<std::string, std::vector<std::size_t>> byServer;
-    for (std::size_t i = 0; i < paths.size(); ++i) byServer[serverKeyOf(paths[i])].push_back(i);
+    for (std::size_t i = 0; i < paths.size(); ++i) byServer[lowerCase(serverOf(paths[i]))].push_back(i);
     std::vector<const std::vector<std::size_t>*> groups;
     for (const auto& [server, indices] : byServer) groups.push_back(&indices);
     runAtOnce(groups.size(), kServersAtOnce, [&](std::size_t g) {

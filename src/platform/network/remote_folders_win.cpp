@@ -4,6 +4,7 @@
 #include "platform/network/remote_folders.h"
 #include "platform/network/server_connection_win.h"
 #include "platform/network/share_list.h"
+#include "platform/paths/windows_path.h"
 #include "platform/text/text_file.h"
 #include "platform/text/utf8_path.h"
 
@@ -18,17 +19,10 @@ struct RemoteFolders::Session {
 
 namespace {
 
-bool isSeparator(char c) {
-    return c == '\\' || c == '/';
-}
-
-// The server of "\\server\share\...", empty for any other path.
-std::string serverOf(const std::string& unc) {
-    if (unc.size() < 3 || !isSeparator(unc[0]) || !isSeparator(unc[1])) return {};
-    size_t end = 2;
-    while (end < unc.size() && !isSeparator(unc[end])) ++end;
-    if (end == unc.size()) return {};  // no share
-    return unc.substr(2, end - 2);
+// The server of "\\server\share\...", empty for any other path and for a
+// server without a share.
+std::string serverWithShareOf(const std::string& unc) {
+    return uncComponentsOf(unc).size() < 2 ? std::string() : serverOf(unc);
 }
 
 }  // namespace
@@ -44,7 +38,7 @@ RemoteFolders::Session& RemoteFolders::session() {
 }
 
 std::optional<bool> RemoteFolders::folderExists(const std::string& unc) {
-    const std::string server = serverOf(unc);
+    const std::string server = serverWithShareOf(unc);
     if (server.empty()) return false;
     BoundedWorker& worker = session().byServer.try_emplace(lowerCase(server), limit_).first->second;
     return worker
@@ -61,7 +55,7 @@ std::optional<bool> RemoteFolders::folderExists(const std::string& unc) {
 }
 
 std::optional<DriveValues> RemoteFolders::driveValues(const std::string& unc) {
-    const std::string server = serverOf(unc);
+    const std::string server = serverWithShareOf(unc);
     if (server.empty()) return std::nullopt;
     BoundedWorker& worker = session().byServer.try_emplace(lowerCase(server), limit_).first->second;
     return worker
@@ -74,7 +68,7 @@ std::optional<DriveValues> RemoteFolders::driveValues(const std::string& unc) {
 }
 
 bool RemoteFolders::writeTextFile(const std::string& unc, const std::vector<std::string>& lines) {
-    const std::string server = serverOf(unc);
+    const std::string server = serverWithShareOf(unc);
     if (server.empty()) return false;
     BoundedWorker& worker = session().byServer.try_emplace(lowerCase(server), limit_).first->second;
     return worker
@@ -93,7 +87,7 @@ bool RemoteFolders::writeTextFile(const std::string& unc, const std::vector<std:
 }
 
 Reached<FileTail> RemoteFolders::readFileTail(const std::string& unc, std::uint64_t limit) {
-    const std::string server = serverOf(unc);
+    const std::string server = serverWithShareOf(unc);
     if (server.empty()) return {};
     BoundedWorker& worker = session().byServer.try_emplace(lowerCase(server), limit_).first->second;
     const auto read = worker.run([server = win::wide(server), file = pathFromUtf8(unc), limit,
@@ -106,7 +100,7 @@ Reached<FileTail> RemoteFolders::readFileTail(const std::string& unc, std::uint6
 }
 
 Reached<std::vector<FolderEntry>> RemoteFolders::listFolder(const std::string& unc) {
-    const std::string server = serverOf(unc);
+    const std::string server = serverWithShareOf(unc);
     if (server.empty()) return {};
     BoundedWorker& worker = session().byServer.try_emplace(lowerCase(server), limit_).first->second;
     const auto listed =

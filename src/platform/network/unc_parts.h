@@ -10,12 +10,6 @@
 // The pieces of a UNC path, the same on every system.
 namespace plenvo::platform::unc {
 
-bool isSeparator(char c);
-
-// The components of a UNC path after its leading pair of separators:
-// server, share, then the folders below.
-std::vector<std::string> componentsOf(const std::string& unc);
-
 // The rest of the path below the share's folder; nullopt when it climbs out.
 // With `spellings`, a name that differs only in letter case is found too.
 std::optional<std::filesystem::path> below(std::filesystem::path folder,

@@ -5,24 +5,6 @@
 
 namespace plenvo::platform::unc {
 
-bool isSeparator(char c) {
-    return c == '\\' || c == '/';
-}
-
-std::vector<std::string> componentsOf(const std::string& unc) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (size_t i = 2; i <= unc.size(); ++i) {
-        if (i == unc.size() || isSeparator(unc[i])) {
-            parts.push_back(part);
-            part.clear();
-        } else {
-            part += unc[i];
-        }
-    }
-    return parts;
-}
-
 std::optional<std::filesystem::path> below(std::filesystem::path folder,
                                            const std::vector<std::string>& parts,
                                            FolderSpellings* spellings) {

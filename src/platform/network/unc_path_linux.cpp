@@ -4,14 +4,13 @@
 #include "platform/drives/drive_values_linux.h"
 #include "platform/network/unc_parts.h"
 #include "platform/network/unc_path.h"
+#include "platform/paths/windows_path.h"
 #include "platform/text/utf8_path.h"
 
 namespace plenvo::platform {
 namespace {
 
 using unc::below;
-using unc::componentsOf;
-using unc::isSeparator;
 
 std::string cifsSource(const std::string& source) {
     std::string s = source;
@@ -42,9 +41,8 @@ std::optional<std::filesystem::path> localPathOf(const std::string& windowsPath,
         if (!windowsPath.empty() && windowsPath.front() == '/' &&
             !(windowsPath.size() > 1 && windowsPath[1] == '/'))
             return pathFromUtf8(windowsPath);
-        if (windowsPath.size() < 2 || !isSeparator(windowsPath[0]) || !isSeparator(windowsPath[1]))
-            return std::nullopt;
-        const auto parts = componentsOf(windowsPath);
+        // Long spellings of a UNC path count; "\\?\" and "\\.\" devices name no server.
+        const auto parts = uncComponentsOf(windowsPath);
         if (parts.size() < 2 || parts[0].empty() || parts[1].empty()) return std::nullopt;
         if (lookup.isThisMachine(parts[0])) {
             const auto share = lookup.find(parts[0], parts[1]);

@@ -20,6 +20,7 @@
 #include <random>
 #include <thread>
 
+#include "platform/paths/windows_path.h"
 #include "platform/process/detached_command.h"
 
 namespace plenvo::platform {
@@ -148,21 +149,14 @@ struct UncPath {
 };
 
 std::optional<UncPath> parseUnc(const std::string& unc) {
-    const auto separator = [](char c) { return c == '\\' || c == '/'; };
-    if (unc.size() < 2 || !separator(unc[0]) || !separator(unc[1])) return std::nullopt;
-    std::vector<std::string> parts;
-    std::string part;
-    for (size_t i = 2; i <= unc.size(); ++i) {
-        if (i < unc.size() && !separator(unc[i])) {
-            part += unc[i];
-            continue;
-        }
-        if (part == "..") return std::nullopt;
-        if (!part.empty() && part != ".") parts.push_back(part);
-        part.clear();
+    const auto parts = uncComponentsOf(unc);
+    if (parts.size() < 2 || parts[1].empty() || !plausibleServerName(parts[0])) return std::nullopt;
+    UncPath path{parts[0], parts[1], {}};
+    for (auto part = parts.begin() + 2; part != parts.end(); ++part) {
+        if (*part == "..") return std::nullopt;
+        if (!part->empty() && *part != ".") path.rest.push_back(*part);
     }
-    if (parts.size() < 2 || !plausibleServerName(parts[0])) return std::nullopt;
-    return UncPath{parts[0], parts[1], {parts.begin() + 2, parts.end()}};
+    return path;
 }
 
 // libsmbclient decodes every part of the URL, so any byte but the unreserved

@@ -1,12 +1,12 @@
-#include "app/share_path.h"
+#include "intake/share_folder.h"
 
-#include "app/path_routines.h"
+#include "platform/paths/windows_path.h"
 
-namespace plenvo::app {
+namespace plenvo::intake {
 
-std::string SharePathGet(const std::string& server, std::string& sharePath, const std::string& tail,
-                         platform::ShareLookup& shares) {
-    const std::string name = PathNmGet(sharePath);
+std::string shareFolderOf(const std::string& server, const std::string& sharePath,
+                          const std::string& tail, platform::ShareLookup& shares) {
+    const std::string name = platform::lastComponentOf(sharePath);
     if (shares.sharesOf(server).empty())
         throw NoSharesError(
             shares.isSilent(server)
@@ -18,15 +18,15 @@ std::string SharePathGet(const std::string& server, std::string& sharePath, cons
     // A Linux folder goes on with "/", a Windows one with "\".
     const char separator = !share->path.empty() && share->path.front() == '/' ? '/' : '\\';
     std::string folder = share->path;
-    if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+    if (folder.size() > 1 && platform::isPathSeparator(folder.back())) folder.pop_back();
     if (folder.size() == 1 && folder.front() == '/') folder.clear();
     return folder + separator + tail;
 }
 
-std::string SharePathGet(const std::string& server, std::string& sharePath,
-                         const std::string& tail) {
+std::string shareFolderOf(const std::string& server, const std::string& sharePath,
+                          const std::string& tail) {
     platform::ShareLookup shares;
-    return SharePathGet(server, sharePath, tail, shares);
+    return shareFolderOf(server, sharePath, tail, shares);
 }
 
-}  // namespace plenvo::app
+}  // namespace plenvo::intake

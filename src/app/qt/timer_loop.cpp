@@ -1,4 +1,4 @@
-#include "app/timer_loop.h"
+#include "app/qt/timer_loop.h"
 
 #include <QCoreApplication>
 #include <QTimer>
