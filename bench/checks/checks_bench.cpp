@@ -18,9 +18,9 @@
 #include "intake/destination_check.h"
 #include "intake/drive_survey.h"
 #include "pages/share_drive_page.h"
+#include "platform/core/failure_log.h"
 #include "platform/process/detached_command.h"
 #include "platform/process/environment.h"
-#include "platform/core/failure_log.h"
 #include "store/date_time.h"
 #include "store/mng_database.h"
 #include "support/silent_server.h"
@@ -146,11 +146,11 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 double checkPass(const platform::RunContext& ctx, double* parts = nullptr) {
     const auto start = std::chrono::steady_clock::now();
     platform::ShareLookup pass{platform::NetworkSignIn{}};
-    intake::DskInfo(ctx, {}, &pass);
+    intake::surveyShareDrives(ctx, {}, &pass);
     const double survey = secondsSince(start);
-    intake::BkdtChk(ctx, {}, &pass);
+    intake::checkDestinations(ctx, {}, &pass);
     const double check = secondsSince(start) - survey;
-    pages::Mk_HTML2(ctx);
+    pages::writeShareDrivePage(ctx);
     if (parts) {
         parts[0] = survey;
         parts[1] = check;

@@ -83,11 +83,11 @@ int main(int argc, char** argv) {
     CountingLog failures;
     const platform::RunContext ctx{platform::BaseFolder(base), clock, failures};
     const pages::PassFigures passes[] = {{"import", 1.2, clock.now()}, {"checks", 0.3, {}}};
-    const double exportFirst = secondsOf([&] { pages::StatusExport(ctx, passes); });
-    const double exportNext = secondsOf([&] { pages::StatusExport(ctx, passes); });
+    const double exportFirst = secondsOf([&] { pages::writeStatusExports(ctx, passes); });
+    const double exportNext = secondsOf([&] { pages::writeStatusExports(ctx, passes); });
     alerts::AlertPass first, next;
-    const double mailFirst = secondsOf([&] { first = alerts::MailAlerts(ctx); });
-    const double mailNext = secondsOf([&] { next = alerts::MailAlerts(ctx); });
+    const double mailFirst = secondsOf([&] { first = alerts::sendMailAlerts(ctx); });
+    const double mailNext = secondsOf([&] { next = alerts::sendMailAlerts(ctx); });
 
     std::printf(
         "%d agents, every tenth with an error code (no targets: compare the steady "

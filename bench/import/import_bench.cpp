@@ -92,9 +92,9 @@ struct Console {
 
     void pass(const platform::RunContext& ctx, double& total, double& import) {
         const auto start = std::chrono::steady_clock::now();
-        intake::MdbUpdt(ctx, animation, memory);
+        intake::importResults(ctx, animation, memory);
         import = secondsSince(start);
-        pages::MK_HTML(ctx, viewers, memory.resultTimes());
+        pages::writeBackupListPage(ctx, viewers, memory.resultTimes());
         total = secondsSince(start);
     }
 };

@@ -12,7 +12,7 @@
 namespace plenvo::alerts {
 namespace {
 
-constexpr const char* kRoutine = "MailAlerts";
+constexpr const char* kTopic = "mail alerts";
 
 CodeTitles loadTitles(store::Connection& db) {
     CodeTitles titles;
@@ -79,12 +79,12 @@ platform::MailEnvelope envelopeOf(const MailText& mail) {
 
 }  // namespace
 
-AlertPass MailAlerts(const platform::RunContext& ctx, std::chrono::milliseconds timeLimit) {
+AlertPass sendMailAlerts(const platform::RunContext& ctx, std::chrono::milliseconds timeLimit) {
     AlertPass pass;
     const MailSettingsRead read = loadMailSettings(ctx.base.at(kMailSettingsFile));
     if (!read.settings) {
         if (!read.problem.empty())
-            ctx.failures.report(kRoutine, "Mail.ini: " + read.problem + "; no mail is sent");
+            ctx.failures.report(kTopic, "Mail.ini: " + read.problem + "; no mail is sent");
         return pass;
     }
     const MailSettings& settings = *read.settings;
@@ -139,9 +139,9 @@ AlertPass MailAlerts(const platform::RunContext& ctx, std::chrono::milliseconds 
     if (!error.empty()) {
         pass.failed = true;
         const size_t left = due.size() - pass.sent;
-        ctx.failures.report(kRoutine, std::to_string(left) + " of " + std::to_string(due.size()) +
-                                          " mails not sent (" + error +
-                                          "); they are tried again on the next pass");
+        ctx.failures.report(kTopic, std::to_string(left) + " of " + std::to_string(due.size()) +
+                                        " mails not sent (" + error +
+                                        "); they are tried again on the next pass");
     }
     return pass;
 }

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "alerts/mail_settings.h"
-#include "platform/mail/mail_transport.h"
 #include "platform/core/run_context.h"
+#include "platform/mail/mail_transport.h"
 
 namespace plenvo::alerts {
 
@@ -24,8 +24,8 @@ struct AlertPass {
 // Mail.ini in the base folder; without a server or an administrator nothing
 // happens. A pass whose mails could not all be sent says so in one line to
 // the failure log; the rows not told stay due for the next pass.
-AlertPass MailAlerts(const platform::RunContext& ctx,
-                     std::chrono::milliseconds timeLimit = std::chrono::seconds(10));
+AlertPass sendMailAlerts(const platform::RunContext& ctx,
+                         std::chrono::milliseconds timeLimit = std::chrono::seconds(10));
 
 // Sends the test mail of the settings window; the error when it was not sent.
 platform::MailSendResult sendTestMail(

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/management.h"
+#include "app/console.h"
 #include "ui/dialogs.h"
 #include "ui/form.h"
 
@@ -11,14 +11,13 @@ namespace plenvo::app {
 // request to open it (the prompt of a request arriving meanwhile) does nothing.
 class CheckWindowOpener {
   public:
-    CheckWindowOpener(ManageMent& management, ui::Dialogs& dialogs,
-                      ui::WindowHost& windows)
+    CheckWindowOpener(Console& management, ui::Dialogs& dialogs, ui::WindowHost& windows)
         : management_(management), dialogs_(dialogs), windows_(windows) {}
 
     void operator()();
 
   private:
-    ManageMent& management_;
+    Console& management_;
     ui::Dialogs& dialogs_;
     ui::WindowHost& windows_;
     bool open_ = false;

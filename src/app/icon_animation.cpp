@@ -2,16 +2,12 @@
 
 namespace plenvo::app {
 
-void IconAnimation::Icon_CHG() {
-    static constexpr const char* kStates[kFrameCount] = {"0", "1", "2", "3", "4", "5", "6"};
-    int frame = kRestingFrame;
-    for (int i = 0; i < kFrameCount; ++i) {
-        if (iconStep_ == kStates[i]) {
-            frame = i;
-            iconStep_ = kStates[(i + 1) % kFrameCount];
-            break;
-        }
-    }
+void IconAnimation::showNextFrame() {
+    using intake::IconStep;
+    const int step = static_cast<int>(iconStep_);
+    const bool animating = iconStep_ != IconStep::resting && step >= 0 && step < kFrameCount;
+    const int frame = animating ? step : kRestingFrame;
+    if (animating) iconStep_ = static_cast<IconStep>((step + 1) % kFrameCount);
     shownFrame_ = frame;
     if (listener_) listener_(frame, tip_);
 }

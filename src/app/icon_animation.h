@@ -7,8 +7,8 @@
 
 namespace plenvo::app {
 
-// The tray animation state IconStep and its step routine Icon_CHG: "0" to "6"
-// name the next frame; anything else shows the resting icon.
+// The tray icon's animation: each step shows the frame its IconStep names and
+// moves on to the next frame; at rest it shows the resting icon.
 class IconAnimation final : public intake::WorkAnimation {
   public:
     static constexpr int kRestingFrame = 2;
@@ -21,16 +21,16 @@ class IconAnimation final : public intake::WorkAnimation {
         : tip_("Plenvo Backup Manager Ver." + std::move(version)) {}
 
     void setListener(FrameListener listener) { listener_ = std::move(listener); }
-    void setIconStep(const std::string& state) override { iconStep_ = state; }
-    const std::string& iconStep() const { return iconStep_; }
-    void Icon_CHG() override;
+    void setIconStep(intake::IconStep step) override { iconStep_ = step; }
+    intake::IconStep iconStep() const { return iconStep_; }
+    void showNextFrame() override;
 
     int shownFrame() const { return shownFrame_; }
     const std::string& tip() const { return tip_; }
 
   private:
     std::string tip_;
-    std::string iconStep_;
+    intake::IconStep iconStep_ = intake::IconStep::resting;
     int shownFrame_ = kRestingFrame;
     FrameListener listener_;
 };

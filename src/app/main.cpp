@@ -1,12 +1,12 @@
 #include <iostream>
 
 #include "app/command_line.h"
+#include "app/console.h"
 #include "app/console_run.h"
 #include "app/installation.h"
-#include "app/management.h"
 #include "app/startup.h"
-#include "platform/process/environment.h"
 #include "platform/core/journal_line.h"
+#include "platform/process/environment.h"
 #include "platform/process/process_start.h"
 #include "platform/process/single_instance.h"
 #include "platform/text/utf8_path.h"
@@ -26,7 +26,7 @@ int runOnce(const std::filesystem::path& base, const std::string& version) {
     platform::StderrFailureLog failures;
     const platform::RunContext ctx{platform::BaseFolder(base), clock, failures};
     app::IconAnimation animation(version);
-    app::ManageMent management(ctx, animation, nullptr);
+    app::Console management(ctx, animation, nullptr);
     management.startUp(app::collectStartupValues(version));
     return 0;
 }

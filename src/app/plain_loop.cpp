@@ -21,12 +21,12 @@ void PlainLoop::quit(int exitCode) {
     wake_.notify_one();
 }
 
-int PlainLoop::run(ManageMent& management) {
+int PlainLoop::run(Console& management) {
     return run([&management] {
-        const std::pair<const char*, void (ManageMent::*)()> timers[] = {
-            {"Timer1", &ManageMent::Timer1},
-            {"Timer2", &ManageMent::Timer2},
-            {"Timer3", &ManageMent::Timer3}};
+        const std::pair<const char*, void (Console::*)()> timers[] = {
+            {"import timer", &Console::Timer1},
+            {"check timer", &Console::Timer2},
+            {"request timer", &Console::Timer3}};
         for (const auto& [name, timer] : timers)
             platform::guarded(management.context().failures, name, [&] { (management.*timer)(); });
     });

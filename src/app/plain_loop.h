@@ -6,7 +6,7 @@
 #include <functional>
 #include <mutex>
 
-#include "app/management.h"
+#include "app/console.h"
 #include "app/pass_worker.h"
 
 namespace plenvo::app {
@@ -27,7 +27,7 @@ class PlainLoop {
     // A failure inside a tick or a posted piece is told and never ends the loop.
     int run(const std::function<void()>& tick);
     // Ticks the console's three timers.
-    int run(ManageMent& management);
+    int run(Console& management);
 
     // The passes on `worker`, the prompts back on this loop.
     WorkPlaces workPlacesOn(PassWorker& worker);

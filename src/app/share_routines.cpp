@@ -5,7 +5,8 @@
 
 namespace plenvo::app {
 
-int ShareAdd(std::string path, const std::string& computerName, platform::ShareService& shares) {
+int shareBaseFolder(std::string path, const std::string& computerName,
+                    platform::ShareService& shares) {
     path = std::string(platform::withoutTrailingSeparators(path));
     // Shares are only ever added on this machine; a UNC base folder names another server.
     const std::string server = platform::isUncPath(path) ? platform::serverOf(path) : computerName;

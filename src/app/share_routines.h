@@ -7,6 +7,7 @@
 namespace plenvo::app {
 
 // Shares the folder as "OrvShare$"; always returns 0.
-int ShareAdd(std::string path, const std::string& computerName, platform::ShareService& shares);
+int shareBaseFolder(std::string path, const std::string& computerName,
+                    platform::ShareService& shares);
 
 }  // namespace plenvo::app

@@ -5,8 +5,8 @@
 
 namespace plenvo::app {
 
-TrayMenu::TrayMenu(ManageMent& management, ui::Dialogs& dialogs,
-                   ui::WindowHost& windows, TrayMenuHooks hooks)
+TrayMenu::TrayMenu(Console& management, ui::Dialogs& dialogs, ui::WindowHost& windows,
+                   TrayMenuHooks hooks)
     : management_(management), dialogs_(dialogs), windows_(windows), hooks_(std::move(hooks)) {}
 
 bool TrayMenu::open(const std::function<std::optional<int>()>& show) {
@@ -33,29 +33,30 @@ void TrayMenu::setTimer1(bool on) {
 void TrayMenu::mnuFileSub_Click(int index) {
     const platform::RunContext& ctx = management_.context();
     try {
-        switch (index) {
-            case 10:
+        switch (static_cast<TrayChoice>(index)) {
+            case TrayChoice::statusPage:
                 showStatusPage();
                 break;
-            case 20:
+            case TrayChoice::settings:
                 showSettings();
                 break;
-            case 30:
+            case TrayChoice::removableMedia:
                 if (hooks_.openCheckWindow) hooks_.openCheckWindow();
                 break;
-            case 90:
+            case TrayChoice::quit:
                 if (hooks_.quit) hooks_.quit();
                 break;
-            case 95:
+            case TrayChoice::help:
                 showHelp();
                 break;
+            case TrayChoice::cancel:
             default:
                 break;
         }
     } catch (const std::exception& e) {
-        ctx.failures.report("mnuFileSub_Click", e.what());
+        ctx.failures.report("tray menu", e.what());
     } catch (...) {
-        ctx.failures.report("mnuFileSub_Click", "unknown failure");
+        ctx.failures.report("tray menu", "unknown failure");
     }
 }
 
@@ -81,8 +82,7 @@ void TrayMenu::showHelp() {
             return;
         }
     }
-    dialogs_.messageBox("HELPファイルありません", ui::kApplicationTitle,
-                        ui::MessageButtons::ok);
+    dialogs_.messageBox("HELPファイルありません", ui::kApplicationTitle, ui::MessageButtons::ok);
 }
 
 }  // namespace plenvo::app

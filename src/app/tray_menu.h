@@ -6,27 +6,39 @@
 #include <optional>
 #include <string>
 
-#include "app/management.h"
+#include "app/console.h"
 #include "ui/dialogs.h"
 #include "ui/form.h"
 #include "ui/slow_work.h"
 
 namespace plenvo::app {
 
-// One entry of the tray menu: its index, caption and the name of its bitmap.
+// The entries of the tray menu, numbered by their index in the menu.
+enum class TrayChoice {
+    statusPage = 10,
+    settings = 20,
+    removableMedia = 30,
+    quit = 90,
+    help = 95,
+    cancel = 99,
+};
+
+// One entry of the tray menu: what it does, its caption and the name of its bitmap.
 struct TrayMenuEntry {
-    int index;
+    TrayChoice choice;
     const char* caption;
     const char* bitmap;
+
+    int index() const { return static_cast<int>(choice); }
 };
 
 inline constexpr std::array<TrayMenuEntry, 6> kTrayMenuEntries{{
-    {10, "バックアップ状況確認", "LOG"},
-    {20, "環境設定", "Setup"},
-    {30, "リムーバブルメディア許可設定", "USB"},
-    {90, "終了", "ED"},
-    {95, "ヘルプ", "hatena"},
-    {99, "キャンセル", "CL"},
+    {TrayChoice::statusPage, "バックアップ状況確認", "LOG"},
+    {TrayChoice::settings, "環境設定", "Setup"},
+    {TrayChoice::removableMedia, "リムーバブルメディア許可設定", "USB"},
+    {TrayChoice::quit, "終了", "ED"},
+    {TrayChoice::help, "ヘルプ", "hatena"},
+    {TrayChoice::cancel, "キャンセル", "CL"},
 }};
 
 // What the menu's entries reach outside the console's own logic.
@@ -34,7 +46,7 @@ struct TrayMenuHooks {
     std::function<void(bool)> setTimer1Enabled;
     std::function<void(const std::filesystem::path&)> openDocument;
     std::function<void()> openCheckWindow;
-    std::function<void()> quit;  // removes the icon and ends the console
+    std::function<void()> quit;        // removes the icon and ends the console
     ui::SlowWork* slowWork = nullptr;  // network writes of the windows; null: at once
 };
 
@@ -42,7 +54,7 @@ struct TrayMenuHooks {
 // while the menu is open, and the chosen entry is carried out by its index.
 class TrayMenu {
   public:
-    TrayMenu(ManageMent& management, ui::Dialogs& dialogs, ui::WindowHost& windows,
+    TrayMenu(Console& management, ui::Dialogs& dialogs, ui::WindowHost& windows,
              TrayMenuHooks hooks);
 
     // A left or right click on the icon: `show` pops the menu up and returns the
@@ -50,7 +62,7 @@ class TrayMenu {
     // the menu or a window it opened is still up does nothing; returns false then.
     bool open(const std::function<std::optional<int>()>& show);
 
-    // mnuFileSub_Click; an index outside the menu does nothing.
+    // The menu's event with the chosen entry's index; an index outside the menu does nothing.
     void mnuFileSub_Click(int index);
 
   private:
@@ -59,7 +71,7 @@ class TrayMenu {
     void showSettings();
     void showHelp();
 
-    ManageMent& management_;
+    Console& management_;
     ui::Dialogs& dialogs_;
     ui::WindowHost& windows_;
     TrayMenuHooks hooks_;

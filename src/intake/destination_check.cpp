@@ -5,9 +5,9 @@
 #include <set>
 #include <vector>
 
-#include "platform/paths/windows_path.h"
 #include "intake/error_codes.h"
 #include "platform/network/folder_reach.h"
+#include "platform/paths/windows_path.h"
 #include "store/date_time.h"
 #include "store/mng_database.h"
 
@@ -41,7 +41,7 @@ std::string withAgeCode(const platform::RunContext& ctx, const CheckedRow& row, 
     if (row.updt && !row.updt->empty()) {
         const auto reported = store::parseDateTime(*row.updt);
         if (!reported) {
-            ctx.failures.report("BkdtChk", "UPDT '" + *row.updt + "' is no date");
+            ctx.failures.report("destination check", "UPDT '" + *row.updt + "' is no date");
             return list;
         }
         if (store::daysBetween(*reported, ctx.clock.now()) >= kStaleDays)
@@ -84,7 +84,7 @@ std::map<std::string, bool> reachDestinations(const platform::RunContext& ctx,
         const std::string server = platform::serverOf(folder);
         if (!server.empty() && lookup.isSilent(server) &&
             toldBefore.insert(platform::lowerCase(server)).second)
-            ctx.failures.report("BkdtChk",
+            ctx.failures.report("destination check",
                                 "\\\\" + server +
                                     " could not be asked (no answer in time, or the "
                                     "sign-in was refused): its folders count as missing");
@@ -96,15 +96,15 @@ std::map<std::string, bool> reachDestinations(const platform::RunContext& ctx,
 
 }  // namespace
 
-void BkdtChk(const platform::RunContext& ctx, const platform::ShareLookup::Source& shares,
-             platform::ShareLookup* pass) {
+void checkDestinations(const platform::RunContext& ctx, const platform::ShareLookup::Source& shares,
+                       platform::ShareLookup* pass) {
     std::optional<store::Connection> db;
     std::vector<CheckedRow> rows;
     try {
         db.emplace(store::openMng(ctx.base));
         rows = oldestReportFirst(*db);
     } catch (const std::exception& e) {
-        ctx.failures.report("BkdtChk", e.what());
+        ctx.failures.report("destination check", e.what());
         return;
     }
 
@@ -125,13 +125,13 @@ void BkdtChk(const platform::RunContext& ctx, const platform::ShareLookup::Sourc
                 save.bind(1, list).bind(2, store::DbValue{row.rowid});
                 save.run();
             } catch (const std::exception& e) {
-                ctx.failures.report("BkdtChk",
+                ctx.failures.report("destination check",
                                     "row " + std::to_string(row.rowid) + ": " + e.what());
             }
         }
         tx.commit();
     } catch (const std::exception& e) {
-        ctx.failures.report("BkdtChk", e.what());
+        ctx.failures.report("destination check", e.what());
     }
 }
 

@@ -10,7 +10,8 @@ namespace plenvo::intake {
 // is written, several servers at a time. `shares` lists a server's shares (a
 // test can stand in for the network; empty: the servers themselves); `pass` is
 // what the check pass has already learnt of the network, used instead.
-void BkdtChk(const platform::RunContext& ctx, const platform::ShareLookup::Source& shares = {},
-             platform::ShareLookup* pass = nullptr);
+void checkDestinations(const platform::RunContext& ctx,
+                       const platform::ShareLookup::Source& shares = {},
+                       platform::ShareLookup* pass = nullptr);
 
 }  // namespace plenvo::intake

@@ -5,12 +5,12 @@
 #include <set>
 #include <vector>
 
-#include "platform/paths/windows_path.h"
-#include "intake/share_folder.h"
 #include "intake/error_codes.h"
+#include "intake/share_folder.h"
 #include "platform/drives/drive_values.h"
 #include "platform/network/folder_reach.h"
 #include "platform/network/unc_path.h"
+#include "platform/paths/windows_path.h"
 #include "store/date_time.h"
 #include "store/mng_database.h"
 
@@ -187,7 +187,8 @@ class Survey {
             if (!ctx_.stopRequested()) read[i] = readDrive(reach, due[i]);
         });
         for (size_t i = 0; i < due.size(); ++i) {
-            if (!read[i]) ctx_.failures.report("DskInfo", "cannot read the drive of " + due[i]);
+            if (!read[i])
+                ctx_.failures.report("drive survey", "cannot read the drive of " + due[i]);
             drives_[dueKeys[i]] = read[i];
         }
     }
@@ -200,7 +201,7 @@ class Survey {
             try {
                 visit(rows[i], destinations_[i], table, saveCodes);
             } catch (const std::exception& e) {
-                ctx_.failures.report("DskInfo",
+                ctx_.failures.report("drive survey",
                                      "row " + std::to_string(rows[i].rowid) + ": " + e.what());
             }
         }
@@ -245,7 +246,7 @@ class Survey {
             d.localPath = shareFolderOf(d.server, d.sharePath, "", shares_);
         } catch (const NoSharesError& e) {
             if (told_.insert(platform::lowerCase(d.server)).second)
-                ctx_.failures.report("DskInfo", e.what());
+                ctx_.failures.report("drive survey", e.what());
             return std::nullopt;
         }
         if (!d.localPath.empty()) known->second = d;
@@ -259,7 +260,7 @@ class Survey {
         if (it != drives_.end()) return it->second;
         platform::FolderReach reach(shares_);
         auto drive = readDrive(reach, d.sharePath);
-        if (!drive) ctx_.failures.report("DskInfo", "cannot read the drive of " + d.sharePath);
+        if (!drive) ctx_.failures.report("drive survey", "cannot read the drive of " + d.sharePath);
         return drives_[shareKey(d)] = drive;
     }
 
@@ -294,15 +295,15 @@ class Survey {
 
 }  // namespace
 
-void DskInfo(const platform::RunContext& ctx, const SurveyProbes& probes,
-             platform::ShareLookup* pass) {
+void surveyShareDrives(const platform::RunContext& ctx, const SurveyProbes& probes,
+                       platform::ShareLookup* pass) {
     std::optional<store::Connection> db;
     std::vector<SurveyedRow> rows;
     try {
         db.emplace(store::openMng(ctx.base));
         rows = tableOrder(*db);
     } catch (const std::exception& e) {
-        ctx.failures.report("DskInfo", e.what());
+        ctx.failures.report("drive survey", e.what());
         return;
     }
 
@@ -316,7 +317,7 @@ void DskInfo(const platform::RunContext& ctx, const SurveyProbes& probes,
         survey.write(rows, *db);
         tx.commit();
     } catch (const std::exception& e) {
-        ctx.failures.report("DskInfo", e.what());
+        ctx.failures.report("drive survey", e.what());
     }
 }
 

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/drives/drive_values.h"
 #include "platform/core/run_context.h"
+#include "platform/drives/drive_values.h"
 #include "platform/network/share_list.h"
 
 namespace plenvo::intake {
@@ -23,7 +23,7 @@ struct SurveyProbes {
 // several at a time; the tables are written once everything is known. `pass`
 // is what the check pass has already learnt of the network (then the probes'
 // shares are not used).
-void DskInfo(const platform::RunContext& ctx, const SurveyProbes& probes = {},
-             platform::ShareLookup* pass = nullptr);
+void surveyShareDrives(const platform::RunContext& ctx, const SurveyProbes& probes = {},
+                       platform::ShareLookup* pass = nullptr);
 
 }  // namespace plenvo::intake

@@ -238,21 +238,21 @@ std::string mngFolder(const platform::RunContext& ctx) {
 // The rows of the open turn are gone: the pass ends here and the next one
 // takes every file again.
 void stopPass(const platform::RunContext& ctx, const std::string& why, const std::exception& e) {
-    ctx.failures.report("MdbUpdt", why + " (" + e.what() + "); the next pass tries again");
+    ctx.failures.report("import", why + " (" + e.what() + "); the next pass tries again");
 }
 
 void tellReadFindings(const platform::RunContext& ctx, const std::string& name, size_t overlong,
                       size_t dropped) {
     if (overlong)
         ctx.failures.report(
-            "MdbUpdt", name + ": " + std::to_string(overlong) + " overlong line(s) passed over");
+            "import", name + ": " + std::to_string(overlong) + " overlong line(s) passed over");
     if (dropped)
-        ctx.failures.report("MdbUpdt", name + ": " + std::to_string(dropped) +
-                                           " ErNo piece(s) that are no two-digit code dropped");
+        ctx.failures.report("import", name + ": " + std::to_string(dropped) +
+                                          " ErNo piece(s) that are no two-digit code dropped");
 }
 
 void tellNoKey(const platform::RunContext& ctx, const std::string& name) {
-    ctx.failures.report("MdbUpdt", name + ": no ComNM or UserID, no row written");
+    ctx.failures.report("import", name + ": no ComNM or UserID, no row written");
 }
 
 std::int64_t nowNs() {
@@ -475,12 +475,12 @@ void importPass(const platform::RunContext& ctx, WorkAnimation& animation, Impor
     try {
         db = kept ? &kept->connection(ctx) : &ownDb.emplace(store::openMng(ctx.base));
     } catch (const std::exception& e) {
-        ctx.failures.report("MdbUpdt", e.what());
+        ctx.failures.report("import", e.what());
     }
 
     const auto listing = platform::listFiles(folder);
     if (!listing) {
-        ctx.failures.report("MdbUpdt", "cannot list " + platform::utf8Of(folder));
+        ctx.failures.report("import", "cannot list " + platform::utf8Of(folder));
         return;
     }
 
@@ -507,7 +507,7 @@ void importPass(const platform::RunContext& ctx, WorkAnimation& animation, Impor
             }
             turns.emplace(ctx, *db, std::move(begun), std::move(undone));
         } catch (const std::exception& e) {
-            ctx.failures.report("MdbUpdt", e.what());
+            ctx.failures.report("import", e.what());
             writer = nullptr;
         }
     }
@@ -561,7 +561,7 @@ void importPass(const platform::RunContext& ctx, WorkAnimation& animation, Impor
         } catch (const std::exception& e) {
             if (kept) kept->files.erase(name);
             if (turns && turns->lost()) return stopPass(ctx, "the pass's transaction was lost", e);
-            ctx.failures.report("MdbUpdt", name + ": " + e.what());
+            ctx.failures.report("import", name + ": " + e.what());
         }
     }
 
@@ -571,7 +571,7 @@ void importPass(const platform::RunContext& ctx, WorkAnimation& animation, Impor
         } catch (const store::DbFullError& e) {
             stopPass(ctx, "no space left on " + mngFolder(ctx), e);
         } catch (const std::exception& e) {
-            ctx.failures.report("MdbUpdt", e.what());
+            ctx.failures.report("import", e.what());
         }
     }
     if (kept) kept->endPass();
@@ -579,11 +579,12 @@ void importPass(const platform::RunContext& ctx, WorkAnimation& animation, Impor
 
 }  // namespace
 
-void MdbUpdt(const platform::RunContext& ctx, WorkAnimation& animation) {
+void importResults(const platform::RunContext& ctx, WorkAnimation& animation) {
     importPass(ctx, animation, nullptr);
 }
 
-void MdbUpdt(const platform::RunContext& ctx, WorkAnimation& animation, ImportMemory& memory) {
+void importResults(const platform::RunContext& ctx, WorkAnimation& animation,
+                   ImportMemory& memory) {
     importPass(ctx, animation, &memory);
 }
 

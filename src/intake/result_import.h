@@ -13,7 +13,7 @@ namespace plenvo::intake {
 // per host and user, the agent's error codes merged into the row's list.
 // A failing file or row is skipped and told to the failure log; the others
 // are written. All rows of one pass are committed together.
-void MdbUpdt(const platform::RunContext& ctx, WorkAnimation& animation);
+void importResults(const platform::RunContext& ctx, WorkAnimation& animation);
 
 // What a console keeps from one import pass to the next, on the pass thread:
 // the database connection, the result files taken in with the rows they
@@ -42,6 +42,6 @@ class ImportMemory {
 
 // The same with what the last passes left: its rows, pages and reports are
 // those of the plain import.
-void MdbUpdt(const platform::RunContext& ctx, WorkAnimation& animation, ImportMemory& memory);
+void importResults(const platform::RunContext& ctx, WorkAnimation& animation, ImportMemory& memory);
 
 }  // namespace plenvo::intake

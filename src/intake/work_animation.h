@@ -1,38 +1,40 @@
 #pragma once
 
-#include <string>
-
 namespace plenvo::intake {
 
-// The tray animation as long jobs drive it: state "0" before the work, one
-// step per unit of work, state "99" and one more step at the end.
+// What the next step of the tray animation shows: one of its seven frames,
+// the later ones following in turn, or the resting icon.
+enum class IconStep { frame0, frame1, frame2, frame3, frame4, frame5, frame6, resting = 99 };
+
+// The tray animation as long jobs drive it: the first frame before the work,
+// one step per unit of work, the resting icon at the end.
 class WorkAnimation {
   public:
     virtual ~WorkAnimation() = default;
-    virtual void setIconStep(const std::string& state) = 0;
-    virtual void Icon_CHG() = 0;
+    virtual void setIconStep(IconStep step) = 0;
+    virtual void showNextFrame() = 0;
 };
 
 class NoAnimation final : public WorkAnimation {
   public:
-    void setIconStep(const std::string&) override {}
-    void Icon_CHG() override {}
+    void setIconStep(IconStep) override {}
+    void showNextFrame() override {}
 };
 
 // Puts the resting state back however the work ends.
 class AnimationRun {
   public:
     explicit AnimationRun(WorkAnimation& animation) : animation_(animation) {
-        animation_.setIconStep("0");
-        animation_.Icon_CHG();
+        animation_.setIconStep(IconStep::frame0);
+        animation_.showNextFrame();
     }
     ~AnimationRun() {
-        animation_.setIconStep("99");
-        animation_.Icon_CHG();
+        animation_.setIconStep(IconStep::resting);
+        animation_.showNextFrame();
     }
     AnimationRun(const AnimationRun&) = delete;
     AnimationRun& operator=(const AnimationRun&) = delete;
-    void step() { animation_.Icon_CHG(); }
+    void step() { animation_.showNextFrame(); }
 
   private:
     WorkAnimation& animation_;

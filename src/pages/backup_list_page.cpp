@@ -5,12 +5,12 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/paths/windows_path.h"
 #include "pages/agent_state.h"
 #include "pages/code_titles.h"
 #include "pages/log_viewer.h"
 #include "pages/page_text.h"
 #include "platform/files/file_system.h"
+#include "platform/paths/windows_path.h"
 #include "platform/text/text_file.h"
 #include "platform/text/utf8_path.h"
 #include "store/date_time.h"
@@ -223,7 +223,7 @@ void writeRow(RowLines& page, const Row& row, const std::string& colour, const s
 
 }  // namespace
 
-void MK_HTML(const platform::RunContext& ctx) {
+void writeBackupListPage(const platform::RunContext& ctx) {
     // Without an import before it, every time is asked of the file system.
     struct AskEachFile final : platform::FileTimes {
         std::optional<platform::LocalTime> lastModified(const std::string& path) const override {
@@ -232,11 +232,11 @@ void MK_HTML(const platform::RunContext& ctx) {
         void clear() override {}
     } resultTimes;
     LogViewerCache viewers;
-    MK_HTML(ctx, viewers, resultTimes);
+    writeBackupListPage(ctx, viewers, resultTimes);
 }
 
-void MK_HTML(const platform::RunContext& ctx, LogViewerCache& viewers,
-             platform::FileTimes& resultTimes) {
+void writeBackupListPage(const platform::RunContext& ctx, LogViewerCache& viewers,
+                         platform::FileTimes& resultTimes) {
     // The times hold for this page only: a later page asks the files again.
     struct Forget {
         platform::FileTimes& times;
@@ -250,7 +250,7 @@ void MK_HTML(const platform::RunContext& ctx, LogViewerCache& viewers,
         rows.emplace(db->prepare("SELECT * FROM UserLog ORDER BY UPDT"));
         if (!rows->step()) return;
     } catch (const std::exception& e) {
-        ctx.failures.report("MK_HTML", e.what());
+        ctx.failures.report("backup list page", e.what());
         return;
     }
 
@@ -265,7 +265,7 @@ void MK_HTML(const platform::RunContext& ctx, LogViewerCache& viewers,
         page.emplace(ctx.base.at("\\HTM\\Index.htm"), TextWriter::Mode::replace);
         for (const char* line : kHead) page->writeLine(line);
     } catch (const std::exception& e) {
-        ctx.failures.report("MK_HTML", e.what());
+        ctx.failures.report("backup list page", e.what());
         page.reset();
     }
 
@@ -287,15 +287,15 @@ void MK_HTML(const platform::RunContext& ctx, LogViewerCache& viewers,
                 if (!diskFull) viewerPass.write(viewerName, row.text(columns.toBkup));
             } catch (const std::system_error& e) {
                 diskFull = e.code() == std::errc::no_space_on_device;
-                ctx.failures.report("MK_HTML", e.what());
+                ctx.failures.report("backup list page", e.what());
             } catch (const std::exception& e) {
-                ctx.failures.report("MK_HTML", e.what());
+                ctx.failures.report("backup list page", e.what());
             }
             std::string comment;
             try {
                 comment = comments.commentFor(row.text(columns.erNo));
             } catch (const std::exception& e) {
-                ctx.failures.report("MK_HTML", e.what());
+                ctx.failures.report("backup list page", e.what());
             }
             if (page) {
                 writeRow(lines, row, colour, comment, viewerName, now, resultTimes);
@@ -303,7 +303,7 @@ void MK_HTML(const platform::RunContext& ctx, LogViewerCache& viewers,
             }
         } while (rows->step());
     } catch (const std::exception& e) {
-        ctx.failures.report("MK_HTML", e.what());
+        ctx.failures.report("backup list page", e.what());
     }
 
     if (!page) return;
@@ -313,7 +313,7 @@ void MK_HTML(const platform::RunContext& ctx, LogViewerCache& viewers,
         page->writeLine("</HTML>");
         page->commit();
     } catch (const std::exception& e) {
-        ctx.failures.report("MK_HTML", e.what());
+        ctx.failures.report("backup list page", e.what());
     }
 }
 

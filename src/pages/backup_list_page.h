@@ -13,10 +13,10 @@ namespace plenvo::pages {
 
 // Rewrites \HTM\Index.htm and one log viewer per UserLog row, oldest report
 // first. An empty UserLog writes nothing and leaves an earlier page alone.
-void MK_HTML(const platform::RunContext& ctx);
+void writeBackupListPage(const platform::RunContext& ctx);
 // The same for a console that keeps `viewers` from page to page, right after
 // the import that recorded `resultTimes`; the times are used up.
-void MK_HTML(const platform::RunContext& ctx, LogViewerCache& viewers,
-             platform::FileTimes& resultTimes);
+void writeBackupListPage(const platform::RunContext& ctx, LogViewerCache& viewers,
+                         platform::FileTimes& resultTimes);
 
 }  // namespace plenvo::pages

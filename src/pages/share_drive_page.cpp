@@ -119,7 +119,7 @@ void writeBlock(TextWriter& page, const Row& row, const std::string& colour) {
 
 }  // namespace
 
-void Mk_HTML2(const platform::RunContext& ctx) {
+void writeShareDrivePage(const platform::RunContext& ctx) {
     std::optional<store::Connection> db;
     std::optional<Statement> rows;
     try {
@@ -129,7 +129,7 @@ void Mk_HTML2(const platform::RunContext& ctx) {
             "SharePath COLLATE NOCASE, rowid"));
         if (!rows->step()) return;
     } catch (const std::exception& e) {
-        ctx.failures.report("Mk_HTML2", e.what());
+        ctx.failures.report("share drive page", e.what());
         return;
     }
 
@@ -139,7 +139,7 @@ void Mk_HTML2(const platform::RunContext& ctx) {
         page.emplace(ctx.base.at("\\HTM\\DiskChk.htm"), TextWriter::Mode::replace);
         for (const char* line : kHead) writeSpaced(*page, line);
     } catch (const std::exception& e) {
-        ctx.failures.report("Mk_HTML2", e.what());
+        ctx.failures.report("share drive page", e.what());
         return;
     }
 
@@ -150,14 +150,14 @@ void Mk_HTML2(const platform::RunContext& ctx) {
             firstColour = !firstColour;
         } while (rows->step());
     } catch (const std::exception& e) {
-        ctx.failures.report("Mk_HTML2", e.what());
+        ctx.failures.report("share drive page", e.what());
     }
 
     try {
         page->writeLine("<p>UpDate:" + store::generalText(ctx.clock.now()) + "</p>");
         page->commit();
     } catch (const std::exception& e) {
-        ctx.failures.report("Mk_HTML2", e.what());
+        ctx.failures.report("share drive page", e.what());
     }
 }
 

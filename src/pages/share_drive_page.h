@@ -5,6 +5,6 @@
 namespace plenvo::pages {
 
 // Rewrites \HTM\DiskChk.htm from ShareDriveInfo.
-void Mk_HTML2(const platform::RunContext& ctx);
+void writeShareDrivePage(const platform::RunContext& ctx);
 
 }  // namespace plenvo::pages

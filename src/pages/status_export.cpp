@@ -23,13 +23,13 @@ void writeExport(const platform::RunContext& ctx, const char* tail,
         });
         file.commit();
     } catch (const std::exception& e) {
-        ctx.failures.report("StatusExport", e.what());
+        ctx.failures.report("status exports", e.what());
     }
 }
 
 }  // namespace
 
-void StatusExport(const platform::RunContext& ctx, std::span<const PassFigures> passes) {
+void writeStatusExports(const platform::RunContext& ctx, std::span<const PassFigures> passes) {
     StatusSnapshot snapshot;
     snapshot.updated = ctx.clock.now();
     snapshot.passes.assign(passes.begin(), passes.end());
@@ -40,7 +40,7 @@ void StatusExport(const platform::RunContext& ctx, std::span<const PassFigures> 
         snapshot.shares = readShares(db);
     } catch (const std::exception& e) {
         // Half a picture would read as agents gone: the last whole one stays.
-        ctx.failures.report("StatusExport", e.what());
+        ctx.failures.report("status exports", e.what());
         return;
     }
     platform::createFolder(ctx.base.at("\\HTM"));

@@ -11,6 +11,6 @@ namespace plenvo::pages {
 // UserLog, ShareDriveInfo and the passes' figures, each beside the old file and
 // renamed over it. Written also when the tables are empty; when the database
 // cannot be read the failure is told and the old files stay.
-void StatusExport(const platform::RunContext& ctx, std::span<const PassFigures> passes);
+void writeStatusExports(const platform::RunContext& ctx, std::span<const PassFigures> passes);
 
 }  // namespace plenvo::pages

@@ -82,7 +82,7 @@ std::vector<AgentStatus> readAgents(store::Connection& db, const platform::Local
             try {
                 listed.title = titles.of(code);
             } catch (const std::exception& e) {
-                failures.report("StatusExport", e.what());
+                failures.report("status exports", e.what());
             }
         }
     }

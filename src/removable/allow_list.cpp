@@ -15,8 +15,6 @@
 namespace plenvo::removable {
 namespace {
 
-constexpr int kAttributes = platform::kHidden + platform::kSystem + platform::kDirectory;
-
 // serial&size&users&remark&registered, one per RemList row in table order.
 std::vector<std::string> allowListLines(const platform::BaseFolder& base) {
     store::Connection db = store::openMng(base);
@@ -44,7 +42,8 @@ bool restoreLine(store::Statement& insert, const std::string& line,
         // Keep the medium allowed even when its date cannot be read.
         insert.bind(5, store::DbValue{});
         if (!when.empty())
-            failures.report("RemTxtInp", "no date in \"" + when + "\"; restored without one");
+            failures.report("registered media",
+                            "no date in \"" + when + "\"; restored without one");
     }
     insert.run();
     return true;
@@ -57,14 +56,14 @@ std::int64_t rowCount(store::Connection& db, const std::string& table) {
 
 }  // namespace
 
-void RMMake(const platform::RunContext& ctx, const store::MonitoringFlag& flag) {
+void writeAllowList(const platform::RunContext& ctx, const store::MonitoringFlag& flag) {
     const auto folder = ctx.base.at("\\OrvShare\\REM");
     platform::createFolder(folder);
-    platform::setAttributes(folder, kAttributes);
+    platform::setAttributes(folder, platform::kHiddenSystemAttributes);
     const auto file = ctx.base.at("\\OrvShare\\Rem\\RM");
     if (!flag.isOn()) {
         if (platform::fileExists(file) && !platform::deleteFile(file))
-            ctx.failures.report("RMMake", "cannot delete " + platform::utf8Of(file));
+            ctx.failures.report("allow-list file", "cannot delete " + platform::utf8Of(file));
         return;
     }
     try {
@@ -74,17 +73,17 @@ void RMMake(const platform::RunContext& ctx, const store::MonitoringFlag& flag) 
         platform::TextWriter out(file, platform::TextWriter::Mode::replace);
         for (const std::string& line : lines) out.writeLine(line);
         // Hidden and system from the moment it carries the list's name.
-        platform::setAttributes(out.writingPath(), kAttributes);
+        platform::setAttributes(out.writingPath(), platform::kHiddenSystemAttributes);
         out.commit();
     } catch (const std::exception& e) {
         // The list the agents have stays as it was.
-        ctx.failures.report("RMMake", e.what());
+        ctx.failures.report("allow-list file", e.what());
         return;
     }
-    platform::setAttributes(file, kAttributes);
+    platform::setAttributes(file, platform::kHiddenSystemAttributes);
 }
 
-void RemTxtInp(const platform::RunContext& ctx) {
+void restoreRegisteredMedia(const platform::RunContext& ctx) {
     store::Connection db = store::openMng(ctx.base);
     if (rowCount(db, "RemList") > 0) return;
 
@@ -101,15 +100,15 @@ void RemTxtInp(const platform::RunContext& ctx) {
             reader.emplace(file, platform::TextReader::kDefaultLineLimit,
                            platform::TextReader::Links::refuse);
         } catch (const std::system_error& e) {
-            ctx.failures.report("RemTxtInp", e.what());
+            ctx.failures.report("registered media", e.what());
         }
         std::string line;
         int number = 0;
         while (reader && reader->readLine(line)) {
             ++number;
             if (!restoreLine(insert, line, ctx.failures))
-                ctx.failures.report(
-                    "RemTxtInp", "line " + std::to_string(number) + " has fewer than five fields");
+                ctx.failures.report("registered media", "line " + std::to_string(number) +
+                                                            " has fewer than five fields");
         }
     }
     if (rowCount(db, "Setting") == 0) db.exec("INSERT INTO Setting (RemChkFlg) VALUES (1)");

@@ -6,13 +6,10 @@
 namespace plenvo::removable {
 
 // Writes \OrvShare\REM\RM from RemList while monitoring is on; removes it while off.
-void RMMake(const platform::RunContext& ctx, const store::MonitoringFlag& flag);
-inline void RMSave(const platform::RunContext& ctx, const store::MonitoringFlag& flag) {
-    RMMake(ctx, flag);
-}
+void writeAllowList(const platform::RunContext& ctx, const store::MonitoringFlag& flag);
 
 // At start-up: an empty RemList is restored from the allow-list file, and a
 // missing Setting row is added with monitoring on.
-void RemTxtInp(const platform::RunContext& ctx);
+void restoreRegisteredMedia(const platform::RunContext& ctx);
 
 }  // namespace plenvo::removable

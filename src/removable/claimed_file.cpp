@@ -128,7 +128,7 @@ void ClaimedFile::save() {
 }
 
 bool ClaimedFile::takeLines(const Take& take, platform::FailureLog& failures,
-                            std::string_view routine) {
+                            std::string_view topic) {
     std::optional<platform::PlainFileReader> file(std::in_place, path_);
     const std::uint64_t size = file->size();
     Progress& p = progress_;
@@ -158,7 +158,7 @@ bool ClaimedFile::takeLines(const Take& take, platform::FailureLog& failures,
             if (!p.skipping && line.size() + piece > kLineLimit) {
                 std::string head = line.substr(0, kHeadBytes);
                 head.append(start, std::min(piece, kHeadBytes - head.size()));
-                failures.report(routine,
+                failures.report(topic,
                                 "line longer than " + std::to_string(kLineLimit) +
                                     " bytes passed over: " + excerpt(platform::decodeCp932(head)));
                 line.clear();

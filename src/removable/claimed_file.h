@@ -42,7 +42,7 @@ class ClaimedFile {
     // longer than the reader's limit is passed over and told to `failures`.
     // When the file has settled, its last line is taken even without its end
     // and the file is deleted: true then. False while it waits for more.
-    bool takeLines(const Take& take, platform::FailureLog& failures, std::string_view routine);
+    bool takeLines(const Take& take, platform::FailureLog& failures, std::string_view topic);
 
   private:
     struct Progress {

@@ -1,7 +1,7 @@
 #include "removable/rem_chk_window.h"
 
-#include "platform/files/dos_attributes.h"
 #include "platform/core/failure_log.h"
+#include "platform/files/dos_attributes.h"
 #include "platform/text/text_file.h"
 #include "removable/allow_list.h"
 #include "removable/entry_boxes.h"
@@ -37,8 +37,8 @@ RemChkWindow::RemChkWindow(const platform::RunContext& ctx, store::MonitoringFla
 
 void RemChkWindow::Form_Load() {
     if (flag_.isOn()) {
-        RemDrvChk();
-        RemAddChk();
+        listAttachedMedia();
+        listRequests();
         return;
     }
     dialogs_.messageBox(
@@ -49,7 +49,7 @@ void RemChkWindow::Form_Load() {
 }
 
 void RemChkWindow::Form_Unload() {
-    RMSave();
+    saveAllowList();
 }
 
 void RemChkWindow::click(const std::string& controlName) {
@@ -62,7 +62,7 @@ void RemChkWindow::click(const std::string& controlName) {
     if (controlName == "Command3") Command3_Click();
 }
 
-void RemChkWindow::RemDrvChk() {
+void RemChkWindow::listAttachedMedia() {
     for (int i = 0; i < kRows; ++i) {
         for (const char* box : {"DrvInfo", "Size", "UserID", "Remark", "DselNo"})
             row(box, i).text.clear();
@@ -72,16 +72,17 @@ void RemChkWindow::RemDrvChk() {
     }
     rows_ = 0;
     std::vector<platform::RemovableMedium> media;
-    platform::guarded(ctx_.failures, "RemDrvChk", [&] { media = drives_.list(); });
+    platform::guarded(ctx_.failures, "check window: attached media",
+                      [&] { media = drives_.list(); });
     for (const auto& medium : media) {
         if (rows_ >= kRows) break;
-        RemDrv(medium);
+        fillLocalRow(medium);
     }
 }
 
-bool RemChkWindow::RemDrv(const platform::RemovableMedium& medium) {
+bool RemChkWindow::fillLocalRow(const platform::RemovableMedium& medium) {
     bool filled = false;
-    platform::guarded(ctx_.failures, "RemDrv", [&] {
+    platform::guarded(ctx_.failures, "check window: attached media", [&] {
         const std::string serial = std::to_string(medium.serial);
         store::Connection db = store::openMng(ctx_.base);
         const auto registered = findRegistered(db, serial);
@@ -112,7 +113,7 @@ void RemChkWindow::CHG_Click(int index) {
     const std::string serial = row("DselNo", index).text;
     if (serial.empty()) return;
     // The row changes only once the table has.
-    platform::guarded(ctx_.failures, "CHG_Click", [&] {
+    platform::guarded(ctx_.failures, "check window: change", [&] {
         store::Connection db = store::openMng(ctx_.base);
         const auto turn = store::writeTurn(ctx_);
         if (findRegistered(db, serial)) {
@@ -134,13 +135,13 @@ void RemChkWindow::CHG_Click(int index) {
     });
 }
 
-void RemChkWindow::RemAddChk() {
+void RemChkWindow::listRequests() {
     auto& list = control("ADDLIST");
     list.lines.clear();
     list.selected = -1;
     requestKeys_.clear();
     // A failure ends the filling; the lines so far stay.
-    platform::guarded(ctx_.failures, "RemAddChk", [&] {
+    platform::guarded(ctx_.failures, "check window: requests", [&] {
         store::Connection db = store::openMng(ctx_.base);
         store::Statement rows =
             db.prepare("SELECT rowid, Size, UPDT, UserID, DselNo FROM RemList_Add ORDER BY rowid");
@@ -156,7 +157,7 @@ void RemChkWindow::ADDLIST_Click() {
     // The boxes hold the chosen request or none, so 許可 and 否認 act on nothing else.
     clearEntryBoxes(*this);
     if (!rowid) return;
-    platform::guarded(ctx_.failures, "ADDLIST_Click",
+    platform::guarded(ctx_.failures, "check window: request list",
                       [&] { fillEntryBoxes(*this, ctx_.base, "RemList_Add", *rowid); });
 }
 
@@ -164,7 +165,7 @@ void RemChkWindow::ADDS_Click() {
     if (control("DselNoS").text.empty()) return;
     const Registration medium = storedEntry(*this);
     // The requests go only together with the approval they became.
-    platform::guarded(ctx_.failures, "ADDS_Click", [&] {
+    platform::guarded(ctx_.failures, "check window: approve", [&] {
         store::Connection db = store::openMng(ctx_.base);
         const auto turn = store::writeTurn(ctx_);
         store::Transaction tx(db);
@@ -172,7 +173,7 @@ void RemChkWindow::ADDS_Click() {
         removeRequests(db, medium.serial);
         tx.commit();
     });
-    RemAddChk();
+    listRequests();
     clearEntryBoxes(*this);
 }
 
@@ -180,7 +181,7 @@ void RemChkWindow::Command2_Click() {
     const std::string serial = control("DselNoS").text;
     if (serial.empty()) return;
     // The requests go only once the agent can learn of the denial.
-    platform::guarded(ctx_.failures, "Command2_Click", [&] {
+    platform::guarded(ctx_.failures, "check window: deny", [&] {
         const auto file = ctx_.base.at("\\OrvShare\\REM\\UnADD");
         {
             platform::TextWriter out(file, platform::TextWriter::Mode::append);
@@ -189,29 +190,30 @@ void RemChkWindow::Command2_Click() {
                           store::generalText(ctx_.clock.now()));
             out.commit();
         }
-        platform::setAttributes(file, platform::kHidden + platform::kSystem + platform::kDirectory);
+        platform::setAttributes(file, platform::kHiddenSystemAttributes);
         store::Connection db = store::openMng(ctx_.base);
         const auto turn = store::writeTurn(ctx_);
         removeRequests(db, serial);
     });
-    RemAddChk();
+    listRequests();
     clearEntryBoxes(*this);
 }
 
 void RemChkWindow::Command1_Click() {
-    RMSave();
-    RemDrvChk();
+    saveAllowList();
+    listAttachedMedia();
 }
 
 void RemChkWindow::Command3_Click() {
-    platform::guarded(ctx_.failures, "Command3_Click", [&] {
+    platform::guarded(ctx_.failures, "check window: registered media", [&] {
         RemListWindow list(ctx_);
         host_.showModal(list);
     });
 }
 
-void RemChkWindow::RMSave() {
-    platform::guarded(ctx_.failures, "RMSave", [&] { removable::RMSave(ctx_, flag_); });
+void RemChkWindow::saveAllowList() {
+    platform::guarded(ctx_.failures, "allow-list file",
+                      [&] { removable::writeAllowList(ctx_, flag_); });
 }
 
 void RemChkWindow::setRowEditable(int index, bool editable) {

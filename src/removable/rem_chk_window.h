@@ -1,11 +1,11 @@
 #pragma once
 
-#include "ui/dialogs.h"
-#include "ui/form.h"
-#include "platform/drives/removable_drives.h"
 #include "platform/core/run_context.h"
+#include "platform/drives/removable_drives.h"
 #include "removable/list_line.h"
 #include "store/monitoring_flag.h"
+#include "ui/dialogs.h"
+#include "ui/form.h"
 
 namespace plenvo::removable {
 
@@ -16,9 +16,8 @@ class RemChkWindow final : public ui::Form {
   public:
     static constexpr int kRows = 5;
 
-    RemChkWindow(const platform::RunContext& ctx, store::MonitoringFlag& flag,
-                 ui::Dialogs& dialogs, ui::WindowHost& host,
-                 const platform::RemovableDrives& drives);
+    RemChkWindow(const platform::RunContext& ctx, store::MonitoringFlag& flag, ui::Dialogs& dialogs,
+                 ui::WindowHost& host, const platform::RemovableDrives& drives);
 
     std::string caption() const override { return "リムーバブルメディアチェック"; }
     ui::Geometry clientArea() const override { return {0, 0, 12600, 8520}; }
@@ -27,25 +26,23 @@ class RemChkWindow final : public ui::Form {
     void Form_Unload() override;
     void click(const std::string& controlName) override;
 
-    void RemDrvChk();
+    void listAttachedMedia();
     // Fills the next local row from the medium; false when it could not.
-    bool RemDrv(const platform::RemovableMedium& medium);
-    void RemAddChk();  // the request list
+    bool fillLocalRow(const platform::RemovableMedium& medium);
+    void listRequests();  // the request list
     void CHG_Click(int index);
     void ADDLIST_Click();
     void ADDS_Click();      // 許可
     void Command2_Click();  // 否認
     void Command1_Click();  // 再表示
     void Command3_Click();  // 登録一覧表示
-    void RMSave();
+    void saveAllowList();
 
     int filledRows() const { return rows_; }
 
   private:
     void addControls();
-    ui::Control& row(const char* name, int index) {
-        return control(ui::arrayName(name, index));
-    }
+    ui::Control& row(const char* name, int index) { return control(ui::arrayName(name, index)); }
     void setRowEditable(int index, bool editable);
 
     const platform::RunContext& ctx_;

@@ -1,10 +1,10 @@
 #include "removable/rem_list_window.h"
 
 #include "platform/core/failure_log.h"
-#include "ui/form.h"
 #include "removable/entry_boxes.h"
 #include "removable/media_table.h"
 #include "store/mng_database.h"
+#include "ui/form.h"
 
 namespace plenvo::removable {
 namespace {
@@ -29,27 +29,23 @@ std::string dataLine(const store::Statement& row) {
 RemListWindow::RemListWindow(const platform::RunContext& ctx) : ctx_(ctx) {
     add(ui::designed("Frame1", ControlKind::frame, {0, 0, 14295, 9015}, "登録一覧"));
     add(ui::designed("Label8", ControlKind::label, {240, 360, 4095, 255},
-                           "不要な登録リストを選択してください", "Frame1"));
+                     "不要な登録リストを選択してください", "Frame1"));
     add(ui::designed("RMLIST", ControlKind::listBox, {240, 600, 13815, 6810}, {}, "Frame1"))
         .fixedPitch = true;
-    add(ui::designed("Label11", ControlKind::label, {2280, 7920, 975, 255}, "サイズ",
-                           "Frame1"));
+    add(ui::designed("Label11", ControlKind::label, {2280, 7920, 975, 255}, "サイズ", "Frame1"));
     add(ui::designed("SizeS", ControlKind::textBox, {2160, 8280, 1575, 375}, {}, "Frame1"));
     add(ui::designed("Label10", ControlKind::label, {4080, 7920, 2535, 255}, "許可ユーザID",
-                           "Frame1"));
+                     "Frame1"));
     add(ui::designed("UserIDS", ControlKind::textBox, {3840, 8280, 3015, 375}, {}, "Frame1"));
-    add(ui::designed("Label9", ControlKind::label, {6960, 7920, 4575, 255}, "備考",
-                           "Frame1"));
+    add(ui::designed("Label9", ControlKind::label, {6960, 7920, 4575, 255}, "備考", "Frame1"));
     add(ui::designed("RemarkS", ControlKind::textBox, {6960, 8280, 4095, 375}, {}, "Frame1"));
     add(ui::designed("DselNoS", ControlKind::textBox, {11160, 7800, 255, 375}, {}, "Frame1"));
-    add(ui::designed("Command1", ControlKind::button, {11160, 8280, 855, 375}, "変更",
-                           "Frame1"));
-    add(ui::designed("Command2", ControlKind::button, {12120, 8280, 855, 375}, "削除",
-                           "Frame1"));
+    add(ui::designed("Command1", ControlKind::button, {11160, 8280, 855, 375}, "変更", "Frame1"));
+    add(ui::designed("Command2", ControlKind::button, {12120, 8280, 855, 375}, "削除", "Frame1"));
 }
 
 void RemListWindow::Form_Load() {
-    RemListUpdt();
+    listRegisteredMedia();
 }
 
 void RemListWindow::click(const std::string& controlName) {
@@ -58,13 +54,13 @@ void RemListWindow::click(const std::string& controlName) {
     if (controlName == "Command2") Command2_Click();
 }
 
-void RemListWindow::RemListUpdt() {
+void RemListWindow::listRegisteredMedia() {
     auto& list = control("RMLIST");
     list.lines.clear();
     list.selected = -1;
     keys_.clear();
     // A failure ends the filling; the lines so far stay.
-    platform::guarded(ctx_.failures, "RemListUpdt", [&] {
+    platform::guarded(ctx_.failures, "registered media window", [&] {
         store::Connection db = store::openMng(ctx_.base);
         store::Statement rows = db.prepare(
             "SELECT rowid, Size, UPDT, USDT, UserID, DselNo FROM RemList ORDER BY USDT, rowid");
@@ -87,31 +83,31 @@ void RemListWindow::RMLIST_Click() {
     }
     const auto rowid = keys_.at(line);
     if (!rowid) return;
-    platform::guarded(ctx_.failures, "RMLIST_Click",
+    platform::guarded(ctx_.failures, "registered media window: selection",
                       [&] { fillEntryBoxes(*this, ctx_.base, "RemList", *rowid); });
 }
 
 void RemListWindow::Command1_Click() {
     if (control("DselNoS").text.empty()) return;
     const Registration medium = storedEntry(*this);
-    platform::guarded(ctx_.failures, "Command1_Click", [&] {
+    platform::guarded(ctx_.failures, "registered media window: change", [&] {
         store::Connection db = store::openMng(ctx_.base);
         const auto turn = store::writeTurn(ctx_);
         registerMedium(db, medium, ctx_.clock.now());
     });
-    RemListUpdt();
+    listRegisteredMedia();
     clearEntryBoxes(*this);
 }
 
 void RemListWindow::Command2_Click() {
     const std::string serial = control("DselNoS").text;
     if (serial.empty()) return;
-    platform::guarded(ctx_.failures, "Command2_Click", [&] {
+    platform::guarded(ctx_.failures, "registered media window: delete", [&] {
         store::Connection db = store::openMng(ctx_.base);
         const auto turn = store::writeTurn(ctx_);
         unregisterMedium(db, serial);
     });
-    RemListUpdt();
+    listRegisteredMedia();
     clearEntryBoxes(*this);
 }
 

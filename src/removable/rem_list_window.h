@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ui/form.h"
 #include "platform/core/run_context.h"
 #include "removable/list_line.h"
+#include "ui/form.h"
 
 namespace plenvo::removable {
 
@@ -18,7 +18,7 @@ class RemListWindow final : public ui::Form {
     void Form_Load() override;
     void click(const std::string& controlName) override;
 
-    void RemListUpdt();
+    void listRegisteredMedia();
     void RMLIST_Click();
     void Command1_Click();  // 変更
     void Command2_Click();  // 削除

@@ -25,9 +25,9 @@ std::optional<ClaimedFile> claimExchangeFile(const platform::RunContext& ctx,
 // stays under the agents' name, where nothing written to it is lost. A file is
 // never done in the tick that claims it, so this ends.
 void takeClaimed(const platform::RunContext& ctx, const std::string& name,
-                 std::optional<ClaimedFile> claimed, std::string_view routine,
+                 std::optional<ClaimedFile> claimed, std::string_view topic,
                  const ClaimedFile::Take& take) {
-    while (claimed && claimed->takeLines(take, ctx.failures, routine))
+    while (claimed && claimed->takeLines(take, ctx.failures, topic))
         claimed = claimExchangeFile(ctx, name);
 }
 
@@ -38,7 +38,7 @@ bool takeRequest(store::Statement& insert, const std::string& line, const std::s
     const std::vector<std::string> fields = splitFields(line);
     if (trimmed(fields[0]).empty()) return false;
     if (fields.size() < 4) {
-        failures.report("AddTxtInp",
+        failures.report("media requests",
                         "request with fewer than four fields passed over: " + excerpt(line));
         return false;
     }
@@ -69,7 +69,7 @@ bool takeRequests(const platform::RunContext& ctx) {
         "INSERT INTO RemList_Add (DselNo, Size, UserID, Remark, UPDT) VALUES (?1, ?2, ?3, ?4, ?5)");
     const std::string now = store::storedText(ctx.clock.now());
     bool taken = false;
-    takeClaimed(ctx, "ADD", std::move(claimed), "AddTxtInp",
+    takeClaimed(ctx, "ADD", std::move(claimed), "media requests",
                 [&](const std::vector<std::string>& lines) {
                     const auto turn = store::writeTurn(ctx);
                     store::Transaction tx(db);
@@ -84,11 +84,11 @@ bool takeRequests(const platform::RunContext& ctx) {
 
 }  // namespace
 
-bool AddTxtInp(const platform::RunContext& ctx) {
+bool takeMediaRequests(const platform::RunContext& ctx) {
     try {
         return takeRequests(ctx);
     } catch (const std::exception& e) {
-        ctx.failures.report("AddTxtInp", e.what());
+        ctx.failures.report("media requests", e.what());
         return false;
     }
 }
@@ -99,21 +99,21 @@ void askToRegister(ui::Dialogs& dialogs, const std::function<void()>& openCheckW
     if (answer == ui::MessageAnswer::yes && openCheckWindow) openCheckWindow();
 }
 
-void RemAddChk(const platform::RunContext& ctx, ui::Dialogs* dialogs,
-               const std::function<void()>& openCheckWindow) {
+void takeRequestsAndAsk(const platform::RunContext& ctx, ui::Dialogs* dialogs,
+                        const std::function<void()>& openCheckWindow) {
     // Headless, the requests wait for the check window.
-    if (AddTxtInp(ctx) && dialogs) askToRegister(*dialogs, openCheckWindow);
+    if (takeMediaRequests(ctx) && dialogs) askToRegister(*dialogs, openCheckWindow);
 }
 
 // The usage file is claimed in the exchange folder itself rather than copied
 // to the working folder, so an agent's line written between copy and delete
 // cannot be lost; `workingFolder` is no longer needed for it.
-void RemUseChk(const platform::RunContext& ctx, const std::string& /*workingFolder*/) {
+void recordMediaUse(const platform::RunContext& ctx, const std::string& /*workingFolder*/) {
     auto claimed = claimExchangeFile(ctx, "UseRem");
     if (!claimed) return;
     store::Connection db = store::openMng(ctx.base);
     store::Statement update = db.prepare("UPDATE RemList SET USDT = ?1 WHERE DselNo = ?2");
-    takeClaimed(ctx, "UseRem", std::move(claimed), "RemUseChk",
+    takeClaimed(ctx, "UseRem", std::move(claimed), "media use",
                 [&](const std::vector<std::string>& lines) {
                     // A refused line undoes only its own statement.
                     const auto turn = store::writeTurn(ctx);
@@ -123,7 +123,7 @@ void RemUseChk(const platform::RunContext& ctx, const std::string& /*workingFold
                         try {
                             applyUsage(update, line);
                         } catch (const std::exception& e) {
-                            ctx.failures.report("RemUseChk", e.what());
+                            ctx.failures.report("media use", e.what());
                         }
                     }
                     tx.commit();

@@ -2,21 +2,21 @@
 
 #include <functional>
 
-#include "ui/dialogs.h"
 #include "platform/core/run_context.h"
+#include "ui/dialogs.h"
 
 namespace plenvo::removable {
 
 // Takes a request file into RemList_Add and asks whether to register now;
 // `openCheckWindow` is called on Yes. Without `dialogs` (headless) nobody is asked.
-void RemAddChk(const platform::RunContext& ctx, ui::Dialogs* dialogs,
-               const std::function<void()>& openCheckWindow);
+void takeRequestsAndAsk(const platform::RunContext& ctx, ui::Dialogs* dialogs,
+                        const std::function<void()>& openCheckWindow);
 // Its two halves, for the console that takes requests in on its pass worker
-// and asks on the window thread. AddTxtInp is true when new request lines were
+// and asks on the window thread. takeMediaRequests is true when new request lines were
 // taken in; failures are told.
-bool AddTxtInp(const platform::RunContext& ctx);
+bool takeMediaRequests(const platform::RunContext& ctx);
 void askToRegister(ui::Dialogs& dialogs, const std::function<void()>& openCheckWindow);
 // Applies the usage file to RemList.USDT.
-void RemUseChk(const platform::RunContext& ctx, const std::string& workingFolder);
+void recordMediaUse(const platform::RunContext& ctx, const std::string& workingFolder);
 
 }  // namespace plenvo::removable

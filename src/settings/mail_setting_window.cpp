@@ -38,8 +38,7 @@ constexpr Field kFields[] = {
 
 }  // namespace
 
-MailSetting::MailSetting(const platform::RunContext& ctx, ui::Dialogs& dialogs,
-                         ui::SlowWork* slow)
+MailSetting::MailSetting(const platform::RunContext& ctx, ui::Dialogs& dialogs, ui::SlowWork* slow)
     : ctx_(ctx), dialogs_(dialogs), slow_(slow ? *slow : atOnce_) {
     layOut();
 }
@@ -53,17 +52,16 @@ void MailSetting::layOut() {
     int index = 1;
     for (const Field& field : kFields) {
         add(ui::designed("Label" + std::to_string(index++), ControlKind::label,
-                               pixels(12, top + 3, 180, 18), field.label));
+                         pixels(12, top + 3, 180, 18), field.label));
         add(ui::designed(field.box, ControlKind::textBox, pixels(196, top, 232, 24))).masked =
             field.box == std::string_view("PasswordF");
         top += 32;
     }
     add(ui::designed("NotifyUsersF", ControlKind::checkBox, pixels(12, top + 2, 22, 22)));
     add(ui::designed("Label" + std::to_string(index), ControlKind::label,
-                           pixels(36, top + 3, 392, 18), "各ユーザーのメールアドレスにも送る"));
+                     pixels(36, top + 3, 392, 18), "各ユーザーのメールアドレスにも送る"));
     top += 40;
-    add(ui::designed("TestSend", ControlKind::button, pixels(12, top, 120, 28),
-                           "テスト送信"));
+    add(ui::designed("TestSend", ControlKind::button, pixels(12, top, 120, 28), "テスト送信"));
     add(ui::designed("Save", ControlKind::button, pixels(220, top, 100, 28), "保存"));
     add(ui::designed("Cancel", ControlKind::button, pixels(328, top, 100, 28), "キャンセル"));
 }
@@ -80,7 +78,7 @@ void MailSetting::click(const std::string& controlName) {
 void MailSetting::Form_Load() {
     const alerts::MailSettingsRead read =
         alerts::loadMailSettings(ctx_.base.at(alerts::kMailSettingsFile));
-    if (!read.problem.empty()) ctx_.failures.report("MailSetting load", read.problem);
+    if (!read.problem.empty()) ctx_.failures.report("mail settings window", read.problem);
     // A file that cannot be used still shows what it could of itself: the defaults.
     show(read.settings.value_or(alerts::MailSettings{}));
 }
@@ -111,8 +109,7 @@ std::optional<alerts::MailSettings> MailSetting::entered() {
     std::string problem = read.problem;
     if (read.settings) problem = alerts::problemOf(*read.settings);
     if (!problem.empty()) {
-        dialogs_.messageBox(std::string(kNotUsable) + "\n" + problem, "",
-                            ui::MessageButtons::ok);
+        dialogs_.messageBox(std::string(kNotUsable) + "\n" + problem, "", ui::MessageButtons::ok);
         return std::nullopt;
     }
     read.settings->notifyUsers = control("NotifyUsersF").checked;
@@ -121,7 +118,7 @@ std::optional<alerts::MailSettings> MailSetting::entered() {
 }
 
 void MailSetting::TestSend_Click() {
-    platform::guarded(ctx_.failures, "TestSend", [&] {
+    platform::guarded(ctx_.failures, "mail settings window: test send", [&] {
         const auto settings = entered();
         if (!settings) return;
         platform::MailSendResult result;
@@ -133,7 +130,7 @@ void MailSetting::TestSend_Click() {
 }
 
 void MailSetting::Save_Click() {
-    platform::guarded(ctx_.failures, "Save", [&] {
+    platform::guarded(ctx_.failures, "mail settings window: save", [&] {
         const auto settings = entered();
         if (!settings) return;
         std::string error;
@@ -143,8 +140,7 @@ void MailSetting::Save_Click() {
             error = e.what();
         }
         if (!error.empty()) {
-            dialogs_.messageBox(std::string(kNotSaved) + "\n" + error, "",
-                                ui::MessageButtons::ok);
+            dialogs_.messageBox(std::string(kNotSaved) + "\n" + error, "", ui::MessageButtons::ok);
             return;
         }
         dialogs_.messageBox(kSaved, "", ui::MessageButtons::ok);

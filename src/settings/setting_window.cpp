@@ -1,7 +1,7 @@
 #include "settings/setting_window.h"
 
-#include "platform/files/dos_attributes.h"
 #include "platform/core/failure_log.h"
+#include "platform/files/dos_attributes.h"
 #include "platform/files/file_system.h"
 #include "platform/paths/windows_path.h"
 #include "platform/text/text_file.h"
@@ -18,13 +18,11 @@ constexpr const char* kNoFolderChosen = "バックアップ先フォルダを指
 constexpr const char* kErrorsCleared = "エラー情報が削除されました";
 constexpr const char* kErrorsNotCleared = "エラー情報を削除できませんでした";
 constexpr const char* kAllowList = "\\OrvShare\\REM\\RM";
-constexpr int kAllowListAttributes = 22;
 
 }  // namespace
 
-Setting::Setting(const platform::RunContext& ctx, store::MonitoringFlag& flag,
-                 ui::Dialogs& dialogs, std::string serverShareFolder,
-                 ui::SlowWork* slow, ui::WindowHost* windows)
+Setting::Setting(const platform::RunContext& ctx, store::MonitoringFlag& flag, ui::Dialogs& dialogs,
+                 std::string serverShareFolder, ui::SlowWork* slow, ui::WindowHost* windows)
     : ctx_(ctx),
       flag_(flag),
       dialogs_(dialogs),
@@ -47,7 +45,7 @@ void Setting::click(const std::string& controlName) {
 
 void Setting::MailSetting_Click() {
     if (!windows_) return;
-    platform::guarded(ctx_.failures, "MailSetting", [&] {
+    platform::guarded(ctx_.failures, "mail settings window", [&] {
         MailSetting window(ctx_, dialogs_, &slow_);
         windows_->showModal(window);
     });
@@ -56,20 +54,21 @@ void Setting::MailSetting_Click() {
 void Setting::Form_Load() {
     auto& list = control("ToBkupList").lines;
     list.clear();
-    platform::guarded(ctx_.failures, "Setting load", [&] {
+    platform::guarded(ctx_.failures, "settings window", [&] {
         store::Connection db = store::openMng(ctx_.base);
         store::Statement rows = db.prepare("SELECT ToBkup FROM ToBkupList ORDER BY rowid");
         // Listed even where it cannot be reached; only its pointer file is missed then.
         while (rows.step()) list.push_back(rows.text(0).value_or(""));
     });
     const std::vector<std::string> destinations = list;
-    platform::guarded(ctx_.failures, "Setting load", [&] {
+    platform::guarded(ctx_.failures, "settings window", [&] {
         slow_.run([&] {
             platform::ShareLookup lookup(signIn());
             platform::FolderReach reach(lookup);
             for (const std::string& destination : destinations)
                 if (!writePointerFile(destination, serverShareFolder_, reach))
-                    ctx_.failures.report("Setting load", "SRV.ini not written in " + destination);
+                    ctx_.failures.report("settings window",
+                                         "SRV.ini not written in " + destination);
         });
     });
     control("RemChkFlgF").checked = flag_.isOn();
@@ -80,7 +79,7 @@ platform::NetworkSignIn Setting::signIn() const {
 }
 
 void Setting::Command2_Click() {
-    platform::guarded(ctx_.failures, "Command2", [&] {
+    platform::guarded(ctx_.failures, "settings window: folder picker", [&] {
         const std::string current = control("ToBkupF").text;
         // The picker starts at the server or the drive of the current text.
         const std::string start = platform::rootOf(current);
@@ -101,7 +100,7 @@ void Setting::追加_Click() {
     const std::string destination = control("ToBkupF").text;
     // An empty box would point SRV.ini at the root and list a nameless destination.
     if (destination.empty()) return;
-    platform::guarded(ctx_.failures, "追加", [&] {
+    platform::guarded(ctx_.failures, "settings window: add destination", [&] {
         store::Connection db = store::openMng(ctx_.base);
         // Paths name folders of a case-blind file system.
         store::Statement known =
@@ -124,19 +123,19 @@ void Setting::追加_Click() {
 
 void Setting::ErClear_Click() {
     bool cleared = false;
-    platform::guarded(ctx_.failures, "ErClear", [&] {
+    platform::guarded(ctx_.failures, "settings window: clear errors", [&] {
         store::Connection db = store::openMng(ctx_.base);
         const auto turn = store::writeTurn(ctx_);
         db.exec("UPDATE UserLog SET ErNo = ''");
         cleared = true;
     });
-    dialogs_.messageBox(cleared ? kErrorsCleared : kErrorsNotCleared, "",
-                        ui::MessageButtons::ok);
+    dialogs_.messageBox(cleared ? kErrorsCleared : kErrorsNotCleared, "", ui::MessageButtons::ok);
 }
 
 void Setting::Form_Unload() {
-    platform::guarded(ctx_.failures, "Setting unload", [&] { saveMonitoringSwitch(); });
-    platform::guarded(ctx_.failures, "RemFlgGet", [&] { store::RemFlgGet(ctx_.base, flag_); });
+    platform::guarded(ctx_.failures, "settings window", [&] { saveMonitoringSwitch(); });
+    platform::guarded(ctx_.failures, "monitoring switch",
+                      [&] { store::readMonitoringFlag(ctx_.base, flag_); });
     makeOrRemoveAllowList();
 }
 
@@ -159,18 +158,19 @@ void Setting::makeOrRemoveAllowList() {
     const auto file = ctx_.base.at(kAllowList);
     if (!flag_.isOn()) {
         if (platform::fileExists(file) && !platform::deleteFile(file))
-            ctx_.failures.report("Setting unload", "allow-list not deleted");
+            ctx_.failures.report("settings window", "allow-list not deleted");
         return;
     }
     // A list already there is left as it is; the check window rewrites it.
     if (platform::fileExists(file)) return;
-    platform::guarded(ctx_.failures, "Setting unload", [&] {
+    platform::guarded(ctx_.failures, "settings window", [&] {
         platform::TextWriter empty(file, platform::TextWriter::Mode::create);
         empty.commit();
     });
-    platform::guarded(ctx_.failures, "Setting unload",
-                      [&] { platform::setAttributes(file, kAllowListAttributes); });
-    platform::guarded(ctx_.failures, "RMMake", [&] { removable::RMMake(ctx_, flag_); });
+    platform::guarded(ctx_.failures, "settings window",
+                      [&] { platform::setAttributes(file, platform::kHiddenSystemAttributes); });
+    platform::guarded(ctx_.failures, "allow-list file",
+                      [&] { removable::writeAllowList(ctx_, flag_); });
 }
 
 }  // namespace plenvo::settings

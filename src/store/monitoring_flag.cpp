@@ -16,7 +16,7 @@ bool MonitoringFlag::isOn() const {
     return end != text_.c_str() && value != 0;
 }
 
-void RemFlgGet(const platform::BaseFolder& base, MonitoringFlag& flag) {
+void readMonitoringFlag(const platform::BaseFolder& base, MonitoringFlag& flag) {
     if (!platform::fileExists(mngPath(base))) return;
     Connection db = openMng(base);
     Statement rows = db.prepare("SELECT RemChkFlg FROM Setting ORDER BY rowid LIMIT 1");

@@ -21,6 +21,6 @@ class MonitoringFlag {
 
 // Loads the flag from the first Setting row; a missing database leaves it as it
 // was, an empty table makes it "False". Failures reach the caller.
-void RemFlgGet(const platform::BaseFolder& base, MonitoringFlag& flag);
+void readMonitoringFlag(const platform::BaseFolder& base, MonitoringFlag& flag);
 
 }  // namespace plenvo::store

@@ -6,7 +6,7 @@
 #include <chrono>
 
 #include "alerts_fixture.h"
-#include "app/management.h"
+#include "app/console.h"
 #include "smtp_sink.h"
 
 namespace plenvo::alerts {
@@ -38,7 +38,7 @@ TEST_F(MailDelivery, NewCodesAreToldOnceAndTheLastOneGoingIsARecovery) {
     mailIni(sink->port());
     agent("PC01", "u1", "14");
 
-    EXPECT_EQ(MailAlerts(ctx).sent, 1u);
+    EXPECT_EQ(sendMailAlerts(ctx).sent, 1u);
     auto mails = sink->mails();
     ASSERT_EQ(mails.size(), 1u);
     EXPECT_EQ(mails[0].subject, std::string("[Plenvo] PC01 (u1): 「") + k14 + "」");
@@ -52,11 +52,11 @@ TEST_F(MailDelivery, NewCodesAreToldOnceAndTheLastOneGoingIsARecovery) {
         EXPECT_NE(mails[0].body.find(part), std::string::npos) << part << "\n" << mails[0].body;
 
     // A code that stays is not told again, also after a restart (nothing is held in memory).
-    EXPECT_EQ(MailAlerts(ctx).due, 0u);
+    EXPECT_EQ(sendMailAlerts(ctx).due, 0u);
     EXPECT_EQ(told("PC01"), "14");
 
     codes("PC01", "14,15");
-    EXPECT_EQ(MailAlerts(ctx).sent, 1u);
+    EXPECT_EQ(sendMailAlerts(ctx).sent, 1u);
     mails = sink->mails();
     ASSERT_EQ(mails.size(), 2u);
     EXPECT_EQ(mails[1].subject, std::string("[Plenvo] PC01 (u1): 「") + k15 + "」");
@@ -65,16 +65,16 @@ TEST_F(MailDelivery, NewCodesAreToldOnceAndTheLastOneGoingIsARecovery) {
 
     // One goes: no mail; it comes back: news again.
     codes("PC01", ",15");
-    EXPECT_EQ(MailAlerts(ctx).sent, 0u);
+    EXPECT_EQ(sendMailAlerts(ctx).sent, 0u);
     codes("PC01", "15,14");
-    EXPECT_EQ(MailAlerts(ctx).sent, 1u);
+    EXPECT_EQ(sendMailAlerts(ctx).sent, 1u);
     EXPECT_EQ(sink->mails().back().subject, std::string("[Plenvo] PC01 (u1): 「") + k14 + "」");
 
     codes("PC01", ",");
-    EXPECT_EQ(MailAlerts(ctx).sent, 1u);
+    EXPECT_EQ(sendMailAlerts(ctx).sent, 1u);
     EXPECT_EQ(sink->mails().back().subject, "[Plenvo] PC01 (u1): 「復旧しました」");
     EXPECT_NE(sink->mails().back().body.find("エラー: なし"), std::string::npos);
-    EXPECT_EQ(MailAlerts(ctx).sent, 0u);
+    EXPECT_EQ(sendMailAlerts(ctx).sent, 0u);
     EXPECT_EQ(sink->mails().size(), 4u);
     EXPECT_TRUE(failures.lines.empty());
 }
@@ -95,7 +95,7 @@ TEST_F(MailDelivery, AFirstStartOverTenThousandRowsSendsFiftyAndOneSummary) {
         }
         tx.commit();
     }
-    const AlertPass first = MailAlerts(ctx);
+    const AlertPass first = sendMailAlerts(ctx);
     EXPECT_EQ(first.sent, 51u);
     EXPECT_EQ(first.summarized, 9950u);
     EXPECT_EQ(sink->connections(), 1);
@@ -106,7 +106,7 @@ TEST_F(MailDelivery, AFirstStartOverTenThousandRowsSendsFiftyAndOneSummary) {
               std::string::npos);
     EXPECT_NE(mails[50].body.find("PC9999 (u): 「エラー 99」"), std::string::npos);
     EXPECT_EQ(mails[50].body.find("PC49 (u)"), std::string::npos) << "told on its own";
-    EXPECT_EQ(MailAlerts(ctx).due, 0u);
+    EXPECT_EQ(sendMailAlerts(ctx).due, 0u);
 }
 
 TEST_F(MailDelivery, AServerThatWasDownGetsTheMailLaterOnce) {
@@ -114,16 +114,16 @@ TEST_F(MailDelivery, AServerThatWasDownGetsTheMailLaterOnce) {
     mailIni(port);
     agent("PC01", "u1", "14");
     agent("PC02", "u1", "08");
-    const AlertPass down = MailAlerts(ctx);
+    const AlertPass down = sendMailAlerts(ctx);
     EXPECT_TRUE(down.failed);
     EXPECT_EQ(failures.lines.size(), 1u) << "one line for the pass, not one per mail";
     EXPECT_EQ(told("PC01"), "<none>");
 
     auto sink = startSink(port);
-    const AlertPass up = MailAlerts(ctx);
+    const AlertPass up = sendMailAlerts(ctx);
     EXPECT_FALSE(up.failed);
     EXPECT_EQ(up.sent, 2u);
-    EXPECT_EQ(MailAlerts(ctx).sent, 0u);
+    EXPECT_EQ(sendMailAlerts(ctx).sent, 0u);
     EXPECT_EQ(sink->mails().size(), 2u);
     EXPECT_EQ(failures.lines.size(), 1u);
 }
@@ -142,7 +142,7 @@ TEST_F(MailDelivery, AServerThatNeverAnswersCostsThePassOneDeadline) {
     for (int i = 0; i < 5; ++i) agent("PC" + std::to_string(i), "u1", "14");
 
     const auto started = std::chrono::steady_clock::now();
-    const AlertPass pass = MailAlerts(ctx, std::chrono::seconds(1));
+    const AlertPass pass = sendMailAlerts(ctx, std::chrono::seconds(1));
     const auto took = std::chrono::steady_clock::now() - started;
     ::close(listener);
     EXPECT_TRUE(pass.failed);
@@ -158,7 +158,7 @@ TEST_F(MailDelivery, HostileValuesNeverReachTheHeaders) {
           "victim2@example.jp>\r\nRCPT TO:<victim3@example.jp");
     agent("PC02", "u2", "14", "yamada@example.jp");
 
-    EXPECT_EQ(MailAlerts(ctx).sent, 2u);
+    EXPECT_EQ(sendMailAlerts(ctx).sent, 2u);
     const auto mails = sink->mails();
     ASSERT_EQ(mails.size(), 2u);
     EXPECT_EQ(mails[0].recipients,
@@ -214,7 +214,7 @@ TEST_F(MailDelivery, TheConsolesPassesSendOnceForAReportAndOnceForACheck) {
     values.workingFolder = home.path().string();
     app::IconAnimation animation{"1.0.4"};
     RecordingShares shares;
-    app::ManageMent console{ctx, animation, nullptr, &shares};
+    app::Console console{ctx, animation, nullptr, &shares};
 
     console.startUp(values);  // an import pass and a check pass
     ASSERT_EQ(sink->mails().size(), 1u);

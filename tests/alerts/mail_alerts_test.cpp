@@ -5,15 +5,15 @@ namespace {
 
 TEST_F(AlertsTest, WithoutUsableSettingsNothingIsSentOrKept) {
     agent("PC01", "u1", "14");
-    EXPECT_EQ(MailAlerts(ctx).due, 0u);  // no Mail.ini
+    EXPECT_EQ(sendMailAlerts(ctx).due, 0u);  // no Mail.ini
     test::writeCp932Lines(dir.path() / "Mail.ini", {"[Mail]", "Server=127.0.0.1"});
-    EXPECT_EQ(MailAlerts(ctx).due, 0u);  // no administrator
+    EXPECT_EQ(sendMailAlerts(ctx).due, 0u);  // no administrator
     EXPECT_TRUE(failures.lines.empty());
     EXPECT_EQ(told("PC01"), "<none>");
 
     test::writeCp932Lines(dir.path() / "Mail.ini",
                           {"[Mail]", "Server=127.0.0.1", "To=a@example.jp", "Security=ssl"});
-    EXPECT_EQ(MailAlerts(ctx).due, 0u);
+    EXPECT_EQ(sendMailAlerts(ctx).due, 0u);
     ASSERT_EQ(failures.lines.size(), 1u);
     EXPECT_NE(failures.lines[0].find("Security=ssl"), std::string::npos);
 }
@@ -23,7 +23,7 @@ TEST_F(AlertsTest, MailsThatCannotGoStayDueWithOneLinePerPass) {
     mailIni(1);
     for (int i = 0; i < 5; ++i) agent("PC0" + std::to_string(i), "u1", "14");
     for (int pass = 1; pass <= 2; ++pass) {
-        const AlertPass done = MailAlerts(ctx);
+        const AlertPass done = sendMailAlerts(ctx);
         EXPECT_EQ(done.due, 5u);
         EXPECT_EQ(done.sent, 0u);
         EXPECT_TRUE(done.failed);

@@ -19,7 +19,8 @@ class DestinationCheck : public CheckFixture {
         return {{"IPC$", "/tmp"}, {"Data", (dir.path() / "data").string()}};
     }
     void check() {
-        intake::BkdtChk(ctx, [this](const std::string& server) { return shares(server); });
+        intake::checkDestinations(ctx,
+                                  [this](const std::string& server) { return shares(server); });
     }
 
     std::map<std::string, int> asked;

@@ -40,7 +40,7 @@ class DriveSurvey : public CheckFixture {
         return {"NTFS", total, free, 3, "DATA", -1967333648};
     }
 
-    void survey() { intake::DskInfo(ctx, probes); }
+    void survey() { intake::surveyShareDrives(ctx, probes); }
     void later(int minutes) {
         auto t = clock.now();
         t.minute += minutes;

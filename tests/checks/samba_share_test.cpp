@@ -3,14 +3,14 @@
 #include <chrono>
 #include <thread>
 
-#include "app/management.h"
-#include "intake/share_folder.h"
+#include "app/console.h"
 #include "check_fixture.h"
 #include "intake/result_import.h"
+#include "intake/share_folder.h"
 #include "pages/share_drive_page.h"
+#include "platform/network/share_list.h"
 #include "platform/process/detached_command.h"
 #include "platform/process/environment.h"
-#include "platform/network/share_list.h"
 #include "samba_server.h"
 #include "support/drive_usage.h"
 
@@ -65,7 +65,7 @@ class SambaShare : public CheckFixture {
 TEST_F(SambaShare, AgentsDeliverThroughTheShareAndItsDriveIsSurveyed) {
     const std::string me = platform::computerName();
     app::IconAnimation animation("1.0.4");
-    app::ManageMent console(ctx, animation, nullptr);
+    app::Console console(ctx, animation, nullptr);
     app::StartupValues values;
     values.computerName = me;
     values.startupFolder = (dir.path() / "autostart").string();
@@ -97,9 +97,9 @@ TEST_F(SambaShare, AgentsDeliverThroughTheShareAndItsDriveIsSurveyed) {
     EXPECT_NE(st.st_uid, 0u);
 
     intake::NoAnimation still;
-    intake::MdbUpdt(ctx, still);
-    console.ErrCHK();
-    pages::Mk_HTML2(ctx);
+    intake::importResults(ctx, still);
+    console.runChecks();
+    pages::writeShareDrivePage(ctx);
 
     auto c = db();
     auto user = c.prepare("SELECT ErNo FROM UserLog WHERE ComNM = 'PC01'");

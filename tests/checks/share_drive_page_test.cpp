@@ -34,7 +34,7 @@ class ShareDrivePage : public CheckFixture {
 
 TEST_F(ShareDrivePage, EmptyTableLeavesAnEarlierPageAlone) {
     writeBytes(page(), "earlier");
-    pages::Mk_HTML2(ctx);
+    pages::writeShareDrivePage(ctx);
     EXPECT_EQ(readBytes(page()), "earlier");
 }
 
@@ -45,7 +45,7 @@ TEST_F(ShareDrivePage, PageLayout) {
     addShare("SRV01", "D:", "\\\\SRV01\\Backup", DbValue{2000.0 * 1073741824},
              DbValue{1500.0 * 1073741824}, DbValue{std::int64_t{100}});
     addShare("srv01", "D:", "\\\\SRV01\\A&B", DbValue{}, DbValue{}, DbValue{});
-    pages::Mk_HTML2(ctx);
+    pages::writeShareDrivePage(ctx);
 
     const std::string bytes = readBytes(page());
     // Every head and row line is followed by an empty line; the UpDate line ends the file.
@@ -84,7 +84,7 @@ TEST_F(ShareDrivePage, UsageBars) {
         {0, {0, 50}}, {1, {0, 50}}, {3, {1, 49}}};
     for (const auto& [rate, expected] : cases)
         addShare("s" + std::to_string(rate), "D:", "x", DbValue{1.0}, DbValue{1.0}, DbValue{rate});
-    pages::Mk_HTML2(ctx);
+    pages::writeShareDrivePage(ctx);
     const auto all = lines();
     for (size_t n = 0; n < 3; ++n)
         EXPECT_EQ(all[38 + n * 24 + 12], "      <TD ROWSPAN=2 width=200 ALIGN=left>" +
@@ -95,7 +95,7 @@ TEST_F(ShareDrivePage, UsageBars) {
 TEST_F(ShareDrivePage, NoHtmFolderNoPage) {
     std::filesystem::remove_all(dir.path() / "HTM");
     addShare("s", "D:", "x", store::DbValue{}, store::DbValue{}, store::DbValue{});
-    pages::Mk_HTML2(ctx);
+    pages::writeShareDrivePage(ctx);
     EXPECT_FALSE(std::filesystem::exists(page()));
     EXPECT_EQ(failures.lines.size(), 1u);
 }

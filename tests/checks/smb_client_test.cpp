@@ -16,10 +16,10 @@
 #include "intake/destination_check.h"
 #include "intake/drive_survey.h"
 #include "pages/share_drive_page.h"
-#include "platform/process/detached_command.h"
 #include "platform/credentials/network_sign_in.h"
 #include "platform/network/share_list.h"
 #include "platform/network/smb/smb_client_linux.h"
+#include "platform/process/detached_command.h"
 #include "platform/text/text_file.h"
 #include "samba_server.h"
 #include "store/date_time.h"
@@ -381,9 +381,9 @@ TEST_F(SmbClientTest, ACheckPassSeesTheOtherServersFoldersAndDrive) {
     }
 
     platform::ShareLookup pass(platform::loadNetworkSignIn(base.path() / "SmbAuth.conf", failures));
-    intake::DskInfo(ctx, {}, &pass);
-    intake::BkdtChk(ctx, {}, &pass);
-    pages::Mk_HTML2(ctx);
+    intake::surveyShareDrives(ctx, {}, &pass);
+    intake::checkDestinations(ctx, {}, &pass);
+    pages::writeShareDrivePage(ctx);
 
     auto db = store::openMng(ctx.base);
     auto codes = db.prepare("SELECT ComNM, ErNo FROM UserLog ORDER BY ComNM");

@@ -1,4 +1,4 @@
-#include "app/management.h"
+#include "app/console.h"
 #include "check_fixture.h"
 
 namespace plenvo::test {
@@ -15,7 +15,7 @@ class CheckTimer : public CheckFixture {
     std::filesystem::path page() const { return dir.path() / "HTM" / "DiskChk.htm"; }
 
     app::IconAnimation animation{"1.0.4"};
-    app::ManageMent console{ctx, animation, nullptr};
+    app::Console console{ctx, animation, nullptr};
 };
 
 TEST_F(CheckTimer, WorksAtTheEleventhTickAndEveryTenthAfter) {
@@ -28,16 +28,16 @@ TEST_F(CheckTimer, WorksAtTheEleventhTickAndEveryTenthAfter) {
         }
     }
     EXPECT_EQ(pagesAt, (std::vector<int>{11, 21, 31}));
-    EXPECT_EQ(animation.iconStep(), "99");
+    EXPECT_EQ(animation.iconStep(), intake::IconStep::resting);
 }
 
 TEST_F(CheckTimer, FailingWorkStillRestsTheIconAndResetsTheCounter) {
     writeBytes(dir.path() / "Mng.mdb", "not a database");
     for (int tick = 1; tick <= 11; ++tick) console.Timer2();
     EXPECT_FALSE(failures.lines.empty());
-    EXPECT_EQ(animation.iconStep(), "99");
+    EXPECT_EQ(animation.iconStep(), intake::IconStep::resting);
     EXPECT_EQ(animation.shownFrame(), app::IconAnimation::kRestingFrame);
-    EXPECT_EQ(console.TimCnt2(), "1");
+    EXPECT_EQ(console.checkTicks(), 1);
 }
 
 }  // namespace

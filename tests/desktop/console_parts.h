@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/management.h"
+#include "app/console.h"
 #include "support/fake_clock.h"
 #include "support/fake_dialogs.h"
 #include "support/fake_window_host.h"
@@ -17,7 +17,7 @@ struct ConsoleParts {
     app::IconAnimation animation{"1.0.4"};
     FakeDialogs dialogs;
     FakeWindowHost windows;
-    app::ManageMent management{ctx, animation, &dialogs};
+    app::Console management{ctx, animation, &dialogs};
 };
 
 }  // namespace plenvo::test

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <optional>
 #include <thread>
 
 #include "app/qt/tray_images.h"
@@ -32,19 +33,19 @@ TEST_F(TrayIconTest, CarriesItsSevenFramesAndShowsTheRestingOneWithTheTip) {
 
 // The passes step the animation on their own thread; the icon follows on the window thread.
 TEST_F(TrayIconTest, FollowsTheAnimationSteppedOnThePassThread) {
-    const auto stepOnAnotherThread = [&](const char* state) {
+    const auto stepOnAnotherThread = [&](std::optional<intake::IconStep> state) {
         std::thread pass([&] {
-            if (state) animation.setIconStep(state);
-            animation.Icon_CHG();
+            if (state) animation.setIconStep(*state);
+            animation.showNextFrame();
         });
         pass.join();
         QCoreApplication::processEvents();
     };
-    stepOnAnotherThread("0");
+    stepOnAnotherThread(intake::IconStep::frame0);
     EXPECT_TRUE(samePicture(tray.icon().icon(), trayFrame(0)));
-    stepOnAnotherThread(nullptr);
+    stepOnAnotherThread(std::nullopt);
     EXPECT_TRUE(samePicture(tray.icon().icon(), trayFrame(1)));
-    stepOnAnotherThread("99");
+    stepOnAnotherThread(intake::IconStep::resting);
     EXPECT_TRUE(samePicture(tray.icon().icon(), trayFrame(IconAnimation::kRestingFrame)));
 }
 

@@ -7,8 +7,8 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "app/console.h"
 #include "app/icon_animation.h"
-#include "app/management.h"
 #include "app/pass_worker.h"
 #include "app/qt/timer_loop.h"
 #include "qt_app.h"
@@ -46,7 +46,7 @@ TEST(WindowThread, AnswersWithinATenthOfASecondWhileAPassWaitsOnSilentServers) {
             Qt::QueuedConnection);
     });
     PassWorker worker;
-    ManageMent management(ctx, animation, nullptr, nullptr, workPlacesOn(worker));
+    Console management(ctx, animation, nullptr, nullptr, workPlacesOn(worker));
     // The eleventh tick hands the check pass to the worker and returns at once.
     for (int tick = 0; tick < 11; ++tick) management.Timer2();
 

@@ -21,14 +21,14 @@ class FixedClock final : public platform::Clock {
 // Only the failures the restore means to tell may come up.
 class ExpectedFailures final : public platform::FailureLog {
   public:
-    void report(std::string_view routine, std::string_view what) override {
+    void report(std::string_view topic, std::string_view what) override {
         const bool expected =
-            routine == "RemTxtInp" &&
+            topic == "registered media" &&
             ((what.starts_with("line ") && what.ends_with(" has fewer than five fields")) ||
              what.starts_with("no date in \""));
         if (!expected)
-            std::fprintf(stderr, "%.*s: %.*s\n", int(routine.size()), routine.data(),
-                         int(what.size()), what.data());
+            std::fprintf(stderr, "%.*s: %.*s\n", int(topic.size()), topic.data(), int(what.size()),
+                         what.data());
         FUZZ_CHECK(expected);
     }
 };
@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const auto rm = it.base / "OrvShare" / "REM" / "RM";
     fuzz::writeBytes(rm, fuzz::textOf(data, size));
-    removable::RemTxtInp(it.ctx);
+    removable::restoreRegisteredMedia(it.ctx);
 
     auto rows = restoredRows(db);
     for (const auto& row : rows) {
@@ -97,9 +97,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     // What the restore took in, the console writes out again and restores the same.
-    removable::RMMake(it.ctx, it.flag);
+    removable::writeAllowList(it.ctx, it.flag);
     db.exec("DELETE FROM RemList");
-    removable::RemTxtInp(it.ctx);
+    removable::restoreRegisteredMedia(it.ctx);
     for (auto& row : rows)
         for (auto& field : row) field = asWrittenBack(field);
     FUZZ_CHECK(restoredRows(db) == rows);

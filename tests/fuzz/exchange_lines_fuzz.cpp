@@ -5,8 +5,8 @@
 // serves as the position file a claimed file keeps beside it, which anyone on
 // the share can write too.
 #include "fuzz_support.h"
-#include "platform/files/file_system.h"
 #include "platform/core/run_context.h"
+#include "platform/files/file_system.h"
 #include "removable/exchange_fields.h"
 #include "removable/request_intake.h"
 #include "store/date_time.h"
@@ -29,15 +29,16 @@ class TickingClock final : public platform::Clock {
 // Only the failures the intake means to tell may come up.
 class ExpectedFailures final : public platform::FailureLog {
   public:
-    void report(std::string_view routine, std::string_view what) override {
+    void report(std::string_view topic, std::string_view what) override {
         const bool expected =
-            (routine == "AddTxtInp" && what.starts_with("request with fewer than four fields")) ||
-            (routine == "RemUseChk" && (what.starts_with("usage line with fewer than two fields") ||
-                                        what.starts_with("usage line without a date"))) ||
+            (topic == "media requests" &&
+             what.starts_with("request with fewer than four fields")) ||
+            (topic == "media use" && (what.starts_with("usage line with fewer than two fields") ||
+                                      what.starts_with("usage line without a date"))) ||
             what.starts_with("line longer than");
         if (!expected)
-            std::fprintf(stderr, "%.*s: %.*s\n", int(routine.size()), routine.data(),
-                         int(what.size()), what.data());
+            std::fprintf(stderr, "%.*s: %.*s\n", int(topic.size()), topic.data(), int(what.size()),
+                         what.data());
         FUZZ_CHECK(expected);
     }
 };
@@ -119,8 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Installation& it = installation();
     store::Connection db = store::openMng(it.ctx.base);
     db.exec("DELETE FROM RemList_Add; UPDATE RemList SET USDT = NULL");
-    const auto addTick = [&] { removable::AddTxtInp(it.ctx); };
-    const auto useTick = [&] { removable::RemUseChk(it.ctx, ""); };
+    const auto addTick = [&] { removable::takeMediaRequests(it.ctx); };
+    const auto useTick = [&] { removable::recordMediaUse(it.ctx, ""); };
 
     // Fresh files as an agent leaves them.
     it.clock.reset();

@@ -86,13 +86,13 @@ class FullDisk : public ::testing::Test {
 
 TEST_F(FullDisk, TheImportStopsSaysSoOnceAndTheNextPassTakesEveryFile) {
     reports("v1", 0);
-    MdbUpdt(ctx, animation);
+    importResults(ctx, animation);
     ASSERT_EQ(versions(), (std::map<std::string, int>{{"v1", kAgents}}));
 
     reports("v2", 1500);  // the rows grow: the database needs new pages
     disk.fill(base / "filler", 40 * 1024);
     failures.lines.clear();
-    MdbUpdt(ctx, animation);
+    importResults(ctx, animation);
     std::string told;
     for (const auto& line : failures.lines) told += line + "\n";
     ASSERT_EQ(failures.lines.size(), 1u) << told;
@@ -108,18 +108,18 @@ TEST_F(FullDisk, TheImportStopsSaysSoOnceAndTheNextPassTakesEveryFile) {
 
     fs::remove(base / "filler");
     failures.lines.clear();
-    MdbUpdt(ctx, animation);
+    importResults(ctx, animation);
     EXPECT_TRUE(failures.lines.empty());
     EXPECT_EQ(versions(), (std::map<std::string, int>{{"v2", kAgents}}));
 }
 
 TEST_F(FullDisk, TheBackupListPageTellsAFullDiskOnceNotOncePerAgent) {
     reports("v1", 0);
-    MdbUpdt(ctx, animation);
+    importResults(ctx, animation);
     fs::create_directories(base / "HTM" / "VBS");
     disk.fill(base / "filler", 0);
     failures.lines.clear();
-    pages::MK_HTML(ctx);
+    pages::writeBackupListPage(ctx);
     std::string told;
     for (const auto& line : failures.lines) told += line + "\n";
     EXPECT_LE(failures.lines.size(), 2u) << told;  // the viewers, then the page itself

@@ -31,8 +31,8 @@ class ConsolePasses : public ::testing::Test {
 
     // One pass as the console runs it; returns the page.
     std::string pass() {
-        MdbUpdt(ctx, animation, memory);
-        pages::MK_HTML(ctx, viewers, resultTimes);
+        importResults(ctx, animation, memory);
+        pages::writeBackupListPage(ctx, viewers, resultTimes);
         return test::readBytes(htm / "Index.htm");
     }
 
@@ -52,13 +52,13 @@ class ConsolePasses : public ::testing::Test {
 
 TEST_F(ConsolePasses, ThePageTakesTheResultFileTimesFromTheImportOnce) {
     report("PC01", "\\\\srv\\bk\\PC01");
-    MdbUpdt(ctx, animation, memory);
+    importResults(ctx, animation, memory);
     // Made stale behind the import's back: the page still goes by the time read.
     setModified(rst / "PC01.txt", std::time(nullptr) - 3600);
-    pages::MK_HTML(ctx, viewers, resultTimes);
+    pages::writeBackupListPage(ctx, viewers, resultTimes);
     EXPECT_NE(test::readBytes(htm / "Index.htm").find("run.gif"), std::string::npos);
     // Used up: a page without an import before it asks the file itself.
-    pages::MK_HTML(ctx, viewers, resultTimes);
+    pages::writeBackupListPage(ctx, viewers, resultTimes);
     EXPECT_NE(test::readBytes(htm / "Index.htm").find("Hatena.GIF"), std::string::npos);
 }
 
@@ -105,8 +105,8 @@ TEST_F(ConsolePasses, GiveThePagesAndViewersOfPassesWithoutMemory) {
         for (const auto& entry : fs::directory_iterator(rst))
             setModified(copy / entry.path().filename(), modifiedAt(entry.path()));
         const std::string remembered = pass();
-        MdbUpdt(plain, animation);
-        pages::MK_HTML(plain);
+        importResults(plain, animation);
+        pages::writeBackupListPage(plain);
         EXPECT_EQ(remembered, test::readBytes(plainDir.path() / "HTM" / "Index.htm"));
         for (const auto& entry : fs::directory_iterator(plainDir.path() / "HTM" / "VBS"))
             EXPECT_EQ(test::readBytes(htm / "VBS" / entry.path().filename()),

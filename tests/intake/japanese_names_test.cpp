@@ -30,7 +30,7 @@ TEST(JapaneseNames, AResultFileInAJapaneseBaseFolderReachesThePage) {
     const platform::RunContext ctx{platform::BaseFolder(base), clock, failures};
     NoAnimation animation;
 
-    MdbUpdt(ctx, animation);
+    importResults(ctx, animation);
     {
         auto db = store::openMng(ctx.base);
         auto rows = db.prepare("SELECT FileNM, UserName FROM UserLog");
@@ -43,7 +43,7 @@ TEST(JapaneseNames, AResultFileInAJapaneseBaseFolderReachesThePage) {
 
     // Without the import's memory the page asks the file by its stored name:
     // only a file found there shows the agent running rather than unknown.
-    pages::MK_HTML(ctx);
+    pages::writeBackupListPage(ctx);
     const std::string page = platform::decodeCp932(test::readBytes(base / "HTM" / "Index.htm"));
     EXPECT_NE(page.find("山田(u01)"), std::string::npos);
     EXPECT_NE(page.find("実行中"), std::string::npos);

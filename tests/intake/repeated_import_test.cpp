@@ -25,7 +25,7 @@ struct Console {
     }
     void pass() {
         failures.lines.clear();
-        remembering ? MdbUpdt(ctx, animation, memory) : MdbUpdt(ctx, animation);
+        remembering ? importResults(ctx, animation, memory) : importResults(ctx, animation);
     }
     void sql(const std::string& statement) { store::openMng(ctx.base).exec(statement); }
     std::int64_t writes() {

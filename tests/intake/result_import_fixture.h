@@ -17,8 +17,10 @@ namespace plenvo::intake {
 
 class RecordingAnimation final : public WorkAnimation {
   public:
-    void setIconStep(const std::string& state) override { events.push_back("state " + state); }
-    void Icon_CHG() override { events.push_back("step"); }
+    void setIconStep(intake::IconStep step) override {
+        events.push_back("state " + std::to_string(static_cast<int>(step)));
+    }
+    void showNextFrame() override { events.push_back("step"); }
     std::vector<std::string> events;
 };
 
@@ -33,7 +35,7 @@ class ResultImport : public ::testing::Test {
         test::writeCp932Lines(rst / name, lines);
     }
 
-    void import() { MdbUpdt(ctx, animation); }
+    void import() { importResults(ctx, animation); }
 
     // Field values of the host's rows, in table order.
     std::vector<std::string> column(const std::string& field, const std::string& where = "1=1") {

@@ -131,12 +131,12 @@ TEST_F(ResultImport, APassWithMemoryLetsGoOfTheDatabaseHoweverItEnds) {
     const auto mng = dir.path() / "Mng.mdb", away = dir.path() / "away.mdb";
     ImportMemory memory;
     report("a.txt", {"ComNM=A", "UserID=1"});
-    MdbUpdt(ctx, animation, memory);
+    importResults(ctx, animation, memory);
     ASSERT_NO_THROW(std::filesystem::rename(mng, away));
     std::filesystem::rename(away, mng);
 
     std::filesystem::remove_all(rst);  // the pass ends early
-    MdbUpdt(ctx, animation, memory);
+    importResults(ctx, animation, memory);
     EXPECT_FALSE(failures.lines.empty());
     ASSERT_NO_THROW(std::filesystem::rename(mng, away));
 }
@@ -161,13 +161,13 @@ TEST_F(ResultImport, AFileThatVanishesDuringThePassIsSkipped) {
     class Vanishing final : public WorkAnimation {
       public:
         explicit Vanishing(std::filesystem::path victim) : victim_(std::move(victim)) {}
-        void setIconStep(const std::string&) override {}
-        void Icon_CHG() override { std::filesystem::remove(victim_); }
+        void setIconStep(intake::IconStep) override {}
+        void showNextFrame() override { std::filesystem::remove(victim_); }
 
       private:
         std::filesystem::path victim_;
     } vanishing(rst / "r7.txt");
-    MdbUpdt(ctx, vanishing);
+    importResults(ctx, vanishing);
     EXPECT_EQ(column("count(*)"), std::vector<std::string>{"49"});
 }
 

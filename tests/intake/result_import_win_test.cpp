@@ -46,29 +46,29 @@ TEST_F(ResultImport, AFileAnAgentHoldsLockedIsTakenAtALaterPass) {
     report("b.txt", {"ComNM=B", "UserID=1"});
     test::HeldFile agent(rst / "b.txt", GENERIC_WRITE, 0);
     ASSERT_TRUE(agent.held());
-    MdbUpdt(ctx, animation, memory);
+    importResults(ctx, animation, memory);
     EXPECT_EQ(column("ComNM"), std::vector<std::string>{"A"});
     ASSERT_EQ(failures.lines.size(), 1u);
     EXPECT_NE(failures.lines[0].find("b.txt"), std::string::npos) << failures.lines[0];
 
     agent.release();
-    MdbUpdt(ctx, animation, memory);
+    importResults(ctx, animation, memory);
     EXPECT_EQ(column("ComNM"), (std::vector<std::string>{"A", "B"}));
 }
 
 TEST_F(ResultImport, AFileTakenInIsNotOpenedAgainUntilAnybodyElseWrites) {
     ImportMemory memory(std::chrono::milliseconds(0));
     report("a.txt", {"ComNM=A", "UserID=1"});
-    MdbUpdt(ctx, animation, memory);
+    importResults(ctx, animation, memory);
     // Locked from now on: a pass that opened it would say so.
     test::HeldFile agent(rst / "a.txt", GENERIC_WRITE, 0);
     ASSERT_TRUE(agent.held());
-    MdbUpdt(ctx, animation, memory);
+    importResults(ctx, animation, memory);
     EXPECT_TRUE(failures.lines.empty()) << failures.lines.front();
 
     // Another program's commit between passes: every file is read again.
     store::openMng(ctx.base).exec("UPDATE UserLog SET Status = 'x'");
-    MdbUpdt(ctx, animation, memory);
+    importResults(ctx, animation, memory);
     EXPECT_EQ(failures.lines.size(), 1u);
 }
 

@@ -73,7 +73,7 @@ TEST(ResultImportStorm, EveryRowHoldsOneWholeVersionOfFilesRewrittenInPlace) {
     for (const char* f : kVersionFields) fields += std::string(fields.empty() ? "" : ",") + f;
     NoAnimation still;
     auto rows = [&] {
-        MdbUpdt(ctx, still);
+        importResults(ctx, still);
         std::vector<std::vector<std::optional<std::string>>> out;
         store::Connection db = store::openMng(ctx.base);
         store::Statement st = db.prepare("SELECT " + fields + " FROM UserLog ORDER BY ComNM");

@@ -9,7 +9,7 @@ cp "$source_root/src/DEPS" "$work/src/"
 for folder in store app platform; do mkdir -p "$work/src/$folder"; done
 printf '#include "platform/core/clock.h"\n' > "$work/src/store/fine.cpp"
 python3 "$source_root/tests/layers/check_includes.py" "$work" >/dev/null
-printf '#include "app/management.h"\n' > "$work/src/store/upward.cpp"
+printf '#include "app/console.h"\n' > "$work/src/store/upward.cpp"
 if python3 "$source_root/tests/layers/check_includes.py" "$work" > "$work/out"; then
     echo "an include of app from store passed the check"; exit 1
 fi

@@ -75,10 +75,10 @@ class JournalLine : public ::testing::Test {
         {
             const JournalStream env(stream);
             const StderrTo redirect(file);
-            tellLine(LinePriority::failure, "PlenvoBackupMng: MdbUpdt: broken");
+            tellLine(LinePriority::failure, "PlenvoBackupMng: import: broken");
             tellLine(LinePriority::warning, "PlenvoBackupMng: already running for /srv/b");
             tellLine(LinePriority::info, "PlenvoBackupMng: running headless");
-            StderrFailureLog().report("DskInfo", "cannot read the drive of \\\\fs01\\bk");
+            StderrFailureLog().report("drive survey", "cannot read the drive of \\\\fs01\\bk");
         }
         return readAll(file);
     }
@@ -89,16 +89,16 @@ class JournalLine : public ::testing::Test {
 
 TEST_F(JournalLine, PriorityOnlyWhereStandardErrorIsTheJournalNamed) {
     EXPECT_EQ(told(JournalStream::of(file)),
-              "<3>PlenvoBackupMng: MdbUpdt: broken\n"
+              "<3>PlenvoBackupMng: import: broken\n"
               "<4>PlenvoBackupMng: already running for /srv/b\n"
               "<6>PlenvoBackupMng: running headless\n"
-              "<3>PlenvoBackupMng: DskInfo: cannot read the drive of \\\\fs01\\bk\n");
+              "<3>PlenvoBackupMng: drive survey: cannot read the drive of \\\\fs01\\bk\n");
 
     const std::string plain =
-        "PlenvoBackupMng: MdbUpdt: broken\n"
+        "PlenvoBackupMng: import: broken\n"
         "PlenvoBackupMng: already running for /srv/b\n"
         "PlenvoBackupMng: running headless\n"
-        "PlenvoBackupMng: DskInfo: cannot read the drive of \\\\fs01\\bk\n";
+        "PlenvoBackupMng: drive survey: cannot read the drive of \\\\fs01\\bk\n";
     EXPECT_EQ(told(std::nullopt), plain);
     // Inherited from a service by a program whose standard error went elsewhere.
     const int other = ::open((dir.path() / "other").c_str(), O_RDWR | O_CREAT, 0600);

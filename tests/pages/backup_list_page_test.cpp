@@ -52,7 +52,7 @@ class BackupListPage : public ::testing::Test {
     }
 
     std::vector<std::string> page() {
-        MK_HTML(ctx);
+        writeBackupListPage(ctx);
         return splitCrLf(test::readBytes(dir.path() / "HTM" / "Index.htm"));
     }
 
@@ -63,11 +63,11 @@ class BackupListPage : public ::testing::Test {
 };
 
 TEST_F(BackupListPage, EmptyTableWritesNothingAndKeepsAnOldPage) {
-    MK_HTML(ctx);
+    writeBackupListPage(ctx);
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "HTM"));
     std::filesystem::create_directories(dir.path() / "HTM");
     test::writeBytes(dir.path() / "HTM" / "Index.htm", "old");
-    MK_HTML(ctx);
+    writeBackupListPage(ctx);
     EXPECT_EQ(test::readBytes(dir.path() / "HTM" / "Index.htm"), "old");
 }
 

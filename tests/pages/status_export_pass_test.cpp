@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/management.h"
+#include "app/console.h"
 #include "platform/text/utf8_path.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
@@ -34,7 +34,7 @@ class ExportAfterPasses : public ::testing::Test {
     platform::RunContext ctx{platform::BaseFolder(base.path()), clock, failures};
     IconAnimation animation{"1.0.4"};
     NoShares shares;
-    ManageMent console{ctx, animation, nullptr, &shares};
+    Console console{ctx, animation, nullptr, &shares};
     StartupValues values;
 };
 

@@ -130,7 +130,7 @@ class StatusExportFiles : public ::testing::Test {
     void exportNow() {
         const PassFigures passes[] = {{"import", 1.5, platform::LocalTime{2009, 12, 1, 9, 59, 58}},
                                       {"checks", std::nullopt, std::nullopt}};
-        StatusExport(ctx, passes);
+        writeStatusExports(ctx, passes);
     }
     std::string json() { return test::readBytes(dir.path() / "HTM" / "status.json"); }
     std::string metrics() { return test::readBytes(dir.path() / "HTM" / "metrics.prom"); }
@@ -207,7 +207,7 @@ TEST_F(StatusExportFiles, AFailureLeavesTheOtherFileOrTheOldOnes) {
     exportNow();
     EXPECT_TRUE(fs::is_regular_file(dir.path() / "HTM" / "metrics.prom"));
     ASSERT_EQ(failures.lines.size(), 1u);
-    EXPECT_TRUE(failures.lines[0].starts_with("StatusExport: ")) << failures.lines[0];
+    EXPECT_TRUE(failures.lines[0].starts_with("status exports: ")) << failures.lines[0];
 
     // A database that cannot be read: the last whole picture stays.
     fs::remove_all(dir.path() / "HTM" / "status.json");

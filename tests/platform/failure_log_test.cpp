@@ -38,9 +38,9 @@ TEST(PrintableText, LongTextIsCutOnACharacterBoundaryAndMarked) {
 TEST(StderrFailureLog, WritesOnePrintableBoundedLine) {
     StderrFailureLog log;
     testing::internal::CaptureStderr();
-    log.report("MdbUpdt", "\x1b[31mRST/" + std::string(2000, 'x') + ".TXT\n: open failed");
+    log.report("import", "\x1b[31mRST/" + std::string(2000, 'x') + ".TXT\n: open failed");
     const std::string out = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(out, "PlenvoBackupMng: MdbUpdt: ?[31mRST/" + std::string(494 - 9, 'x') + " [cut]\n");
+    EXPECT_EQ(out, "PlenvoBackupMng: import: ?[31mRST/" + std::string(494 - 9, 'x') + " [cut]\n");
 }
 
 }  // namespace

@@ -19,8 +19,8 @@ namespace fs = std::filesystem;
 
 class RecordedFailures final : public FailureLog {
   public:
-    void report(std::string_view routine, std::string_view what) override {
-        lines.push_back(std::string(routine) + ": " + std::string(what));
+    void report(std::string_view topic, std::string_view what) override {
+        lines.push_back(std::string(topic) + ": " + std::string(what));
     }
     std::vector<std::string> lines;
 };

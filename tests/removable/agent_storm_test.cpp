@@ -51,8 +51,8 @@ class AgentStorm : public test::Installation {
     }
 
     void tick() {
-        AddTxtInp(live);
-        RemUseChk(live, platform::utf8Of(dir.path()));
+        takeMediaRequests(live);
+        recordMediaUse(live, platform::utf8Of(dir.path()));
     }
     bool exchangeFolderEmpty() const { return fs::is_empty(rem()); }
 

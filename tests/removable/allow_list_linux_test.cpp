@@ -15,13 +15,13 @@ TEST_F(AllowList, IsReplacedWholeSoAReaderNeverMeetsHalfAList) {
     sql("INSERT INTO RemList (DselNo, Size, UserID, Remark, UPDT) VALUES ('1', '1 GB', 'Any', "
         "'old', NULL)");
     monitoring(true);
-    RMMake(ctx, flag);
+    writeAllowList(ctx, flag);
     const std::string before = file("RM");
     const int reader = ::open(rm().c_str(), O_RDONLY);
     ASSERT_GE(reader, 0);
 
     sql("UPDATE RemList SET Remark = 'new'");
-    RMMake(ctx, flag);
+    writeAllowList(ctx, flag);
     char buffer[256] = {};
     const ssize_t n = ::read(reader, buffer, sizeof buffer);
     ::close(reader);
@@ -34,7 +34,7 @@ TEST_F(AllowList, StartUpDoesNotFollowALinkUnderTheListsName) {
     const fs::path secret = dir.path() / "secret";
     test::writeCp932Lines(secret, {"999&1 GB&root&secret line&2009/10/01"});
     fs::create_symlink(secret, rm());
-    RemTxtInp(ctx);
+    restoreRegisteredMedia(ctx);
     EXPECT_TRUE(rows("SELECT DselNo FROM RemList").empty());
     EXPECT_EQ(failures.lines.size(), 1u);
     EXPECT_EQ(rows("SELECT RemChkFlg FROM Setting"), std::vector<std::string>{"1"});

@@ -19,14 +19,14 @@ TEST_F(AllowList, AListAnAgentHoldsIsReplacedOnceTheAgentLetsGo) {
     sql("INSERT INTO RemList (DselNo, Size, UserID, Remark, UPDT) VALUES ('1', '1 GB', 'Any', "
         "'old', NULL)");
     monitoring(true);
-    RMMake(ctx, flag);
+    writeAllowList(ctx, flag);
     const std::string before = file("RM");
     test::HeldFile agent(rm(), GENERIC_READ, test::kReadersShare);
     ASSERT_TRUE(agent.held());
 
     // Held all along: the old list stays whole, and the change waits.
     sql("UPDATE RemList SET Remark = 'new'");
-    RMMake(ctx, flag);
+    writeAllowList(ctx, flag);
     EXPECT_EQ(agent.read(), before);
     EXPECT_EQ(file("RM"), before);
     EXPECT_FALSE(failures.lines.empty());
@@ -37,7 +37,7 @@ TEST_F(AllowList, AListAnAgentHoldsIsReplacedOnceTheAgentLetsGo) {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         agent.release();
     });
-    RMMake(ctx, flag);
+    writeAllowList(ctx, flag);
     EXPECT_EQ(file("RM"), "1&1 GB&Any&new&\r\n");
     EXPECT_TRUE(failures.lines.empty()) << failures.lines.front();
     EXPECT_EQ(platform::attributes(rm()), platform::kHidden | platform::kSystem);

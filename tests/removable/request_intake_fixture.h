@@ -17,8 +17,8 @@ namespace plenvo::removable {
 class Intake : public test::Installation {
   protected:
     void tick(ui::Dialogs* dialogs) {
-        RemAddChk(ctx, dialogs, [this] { ++windowsOpened; });
-        RemUseChk(ctx, platform::utf8Of(dir.path()));
+        takeRequestsAndAsk(ctx, dialogs, [this] { ++windowsOpened; });
+        recordMediaUse(ctx, platform::utf8Of(dir.path()));
     }
     std::vector<std::string> requests() {
         return rows(

@@ -101,20 +101,20 @@ TEST_F(Database, ValuesWithApostrophesAreJustCharacters) {
 
 TEST_F(Database, MonitoringFlagFollowsTheFirstSettingRow) {
     MonitoringFlag flag;
-    RemFlgGet(base, flag);  // no database: unchanged
+    readMonitoringFlag(base, flag);  // no database: unchanged
     EXPECT_EQ(flag.text(), "");
     EXPECT_FALSE(flag.isOn());
 
     installMngDatabase(mngPath(base));
-    RemFlgGet(base, flag);
+    readMonitoringFlag(base, flag);
     EXPECT_EQ(flag.text(), "False");
 
     openMng(base).exec("INSERT INTO Setting VALUES (1); INSERT INTO Setting VALUES (0)");
-    RemFlgGet(base, flag);
+    readMonitoringFlag(base, flag);
     EXPECT_TRUE(flag.isOn());
 
     openMng(base).exec("UPDATE Setting SET RemChkFlg = 0");
-    RemFlgGet(base, flag);
+    readMonitoringFlag(base, flag);
     EXPECT_FALSE(flag.isOn());
 
     for (const char* on : {"True", "true", "TRUE", "tRuE", "-1", "1"}) {

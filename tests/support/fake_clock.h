@@ -22,8 +22,8 @@ class FakeClock final : public platform::Clock {
 // Keeps what was reported, for tests that look at skipped failures.
 class RecordingFailureLog final : public platform::FailureLog {
   public:
-    void report(std::string_view routine, std::string_view what) override {
-        lines.push_back(std::string(routine) + ": " + std::string(what));
+    void report(std::string_view topic, std::string_view what) override {
+        lines.push_back(std::string(topic) + ": " + std::string(what));
     }
     std::vector<std::string> lines;
 };

@@ -33,7 +33,7 @@ class Served : public ::testing::Test {
         std::filesystem::create_directories(dir.path() / "backup" / "PC01");
         test::writeCp932Lines(dir.path() / "backup" / "PC01" / "Log.txt", {"old", "new"});
         addRow("PC01", (dir.path() / "backup" / "PC01").string());
-        pages::MK_HTML(ctx);
+        pages::writeBackupListPage(ctx);
         options.port = test::freePort();
     }
     void addRow(const std::string& host, const std::string& destination) {

@@ -102,7 +102,7 @@ class WebSiteTest : public ::testing::Test {
         test::writeBytes(backup / "a&b'x.txt", "12345");
         addRow("PC01", "tanaka", backup / "PC01");
         addRow("PC 02", "山田", backup / "PC 02");
-        pages::MK_HTML(ctx);
+        pages::writeBackupListPage(ctx);
     }
     void addRow(const std::string& host, const std::string& user,
                 const std::filesystem::path& destination) {

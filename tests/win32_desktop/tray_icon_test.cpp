@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -48,7 +49,7 @@ class TrayIconTest : public ::testing::Test {
     IconAnimation animation{"1.0.4"};
     test::FakeDialogs dialogs;
     test::FakeWindowHost windows;
-    ManageMent management{ctx, animation, &dialogs};
+    Console management{ctx, animation, &dialogs};
     std::vector<bool> timer1;
     int quits = 0;
     TrayIcon* shown = nullptr;
@@ -146,21 +147,21 @@ TEST_F(TrayIconTest, ComesBackWithTheTaskbarAndLeavesWithTheLastEntry) {
 TEST_F(TrayIconTest, FollowsTheAnimationSteppedOnThePassThread) {
     shown = &tray;
     ASSERT_TRUE(tray.add());
-    const auto stepOnAnotherThread = [&](const char* state, int expectedFrame) {
+    const auto stepOnAnotherThread = [&](std::optional<intake::IconStep> state, int expectedFrame) {
         std::jthread([&] {
-            if (state) animation.setIconStep(state);
-            animation.Icon_CHG();
+            if (state) animation.setIconStep(*state);
+            animation.showNextFrame();
         }).join();
         EXPECT_TRUE(test::pumpUntil([&] { return tray.shownFrame() == expectedFrame; }))
             << expectedFrame;
         EXPECT_EQ(tray.record().hIcon, images.frame(expectedFrame));
         EXPECT_TRUE(iconInTray());
     };
-    stepOnAnotherThread("0", 0);
-    stepOnAnotherThread(nullptr, 1);
-    stepOnAnotherThread("6", 6);
-    stepOnAnotherThread(nullptr, 0);
-    stepOnAnotherThread("99", IconAnimation::kRestingFrame);
+    stepOnAnotherThread(intake::IconStep::frame0, 0);
+    stepOnAnotherThread(std::nullopt, 1);
+    stepOnAnotherThread(intake::IconStep::frame6, 6);
+    stepOnAnotherThread(std::nullopt, 0);
+    stepOnAnotherThread(intake::IconStep::resting, IconAnimation::kRestingFrame);
 }
 
 }  // namespace

@@ -6,13 +6,13 @@
 #include <QTranslator>
 
 #include "app/check_window.h"
-#include "app/management.h"
+#include "app/console.h"
 #include "app/qt/qt_dialogs.h"
 #include "app/qt/qt_slow_work.h"
 #include "app/qt/qt_window_host.h"
+#include "app/qt/timer_loop.h"
 #include "app/qt/tray_icon.h"
 #include "app/startup.h"
-#include "app/qt/timer_loop.h"
 #include "app/tray_menu.h"
 #include "platform/desktop/open_document.h"
 
@@ -39,7 +39,7 @@ int runTrayConsole(const std::filesystem::path& base, const std::string& version
     QtWindowHost windows;
     // Runs the passes; it is finished below, before anything they use goes away.
     PassWorker worker;
-    ManageMent management(ctx, animation, &dialogs, nullptr, workPlacesOn(worker));
+    Console management(ctx, animation, &dialogs, nullptr, workPlacesOn(worker));
     // Running from now on; the first ticks are handled after the start-up below.
     TimerLoop timers(management, tickMs);
     CheckWindowOpener checkWindow(management, dialogs, windows);

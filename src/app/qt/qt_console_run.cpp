@@ -1,11 +1,11 @@
 #include <QApplication>
 #include <QCoreApplication>
 
+#include "app/console.h"
 #include "app/console_run.h"
-#include "app/management.h"
 #include "app/qt/desktop_console.h"
-#include "app/startup.h"
 #include "app/qt/timer_loop.h"
+#include "app/startup.h"
 #include "platform/desktop/desktop_session.h"
 
 namespace plenvo::app {
@@ -18,7 +18,7 @@ int runHeadless(const ConsoleRun& run) {
     // A stop request during the start-up ends the console as soon as the loop runs.
     const auto stopRequests = quitOnStopRequest();
     PassWorker worker;
-    ManageMent management(ctx, headless.animation, nullptr, nullptr, workPlacesOn(worker));
+    Console management(ctx, headless.animation, nullptr, nullptr, workPlacesOn(worker));
     management.startUp(collectStartupValues(run.version));
     TimerLoop timers(management, run.tickMs);
     const int rc = QCoreApplication::exec();

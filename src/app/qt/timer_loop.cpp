@@ -14,7 +14,7 @@ struct TimerLoop::Timers {
 namespace {
 
 template <typename Tick>
-void connectGuarded(QTimer& timer, ManageMent& m, const char* name, Tick tick) {
+void connectGuarded(QTimer& timer, Console& m, const char* name, Tick tick) {
     QObject::connect(&timer, &QTimer::timeout, [&m, name, tick] {
         try {
             (m.*tick)();
@@ -28,14 +28,14 @@ void connectGuarded(QTimer& timer, ManageMent& m, const char* name, Tick tick) {
 
 }  // namespace
 
-TimerLoop::TimerLoop(ManageMent& management, int intervalMs) : timers_(new Timers) {
+TimerLoop::TimerLoop(Console& management, int intervalMs) : timers_(new Timers) {
     for (QTimer* t : {&timers_->timer1, &timers_->timer2, &timers_->timer3}) {
         t->setInterval(intervalMs);
         t->setTimerType(Qt::CoarseTimer);
     }
-    connectGuarded(timers_->timer1, management, "Timer1", &ManageMent::Timer1);
-    connectGuarded(timers_->timer2, management, "Timer2", &ManageMent::Timer2);
-    connectGuarded(timers_->timer3, management, "Timer3", &ManageMent::Timer3);
+    connectGuarded(timers_->timer1, management, "import timer", &Console::Timer1);
+    connectGuarded(timers_->timer2, management, "check timer", &Console::Timer2);
+    connectGuarded(timers_->timer3, management, "request timer", &Console::Timer3);
     for (QTimer* t : {&timers_->timer1, &timers_->timer2, &timers_->timer3}) t->start();
 }
 

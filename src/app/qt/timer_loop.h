@@ -2,7 +2,7 @@
 
 #include <stop_token>
 
-#include "app/management.h"
+#include "app/console.h"
 #include "app/pass_worker.h"
 #include "platform/process/stop_request.h"
 
@@ -14,7 +14,7 @@ namespace plenvo::app {
 // a failure inside a tick is told and never ends the console.
 class TimerLoop {
   public:
-    TimerLoop(ManageMent& management, int intervalMs);
+    TimerLoop(Console& management, int intervalMs);
     ~TimerLoop();
     TimerLoop(const TimerLoop&) = delete;
     TimerLoop& operator=(const TimerLoop&) = delete;

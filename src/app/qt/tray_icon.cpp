@@ -14,7 +14,7 @@ TrayIcon::TrayIcon(IconAnimation& animation, TrayMenu& rules)
     for (const TrayMenuEntry& entry : kTrayMenuEntries) {
         QAction* action =
             menu_.addAction(menuBitmap(entry.bitmap), QString::fromUtf8(entry.caption));
-        action->setData(entry.index);
+        action->setData(entry.index());
     }
     icon_.setIcon(frames_[IconAnimation::kRestingFrame]);
     icon_.setToolTip(QString::fromStdString(animation_.tip()));

@@ -1,5 +1,5 @@
+#include "app/console.h"
 #include "app/console_run.h"
-#include "app/management.h"
 #include "app/plain_loop.h"
 #include "app/startup.h"
 #include "app/win32/win_tray_console.h"
@@ -16,7 +16,7 @@ int runHeadless(const ConsoleRun& run) {
     // A stop request during the start-up ends the console as soon as the loop runs.
     const platform::StopRequestWatch stopRequests([&loop] { loop.quit(); });
     PassWorker worker;
-    ManageMent management(ctx, headless.animation, nullptr, nullptr, loop.workPlacesOn(worker));
+    Console management(ctx, headless.animation, nullptr, nullptr, loop.workPlacesOn(worker));
     management.startUp(collectStartupValues(run.version));
     const int rc = loop.run(management);
     endPasses(worker, headless.ending, ctx, rc);

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "app/check_window.h"
-#include "app/management.h"
+#include "app/console.h"
 #include "app/startup.h"
 #include "app/tray_menu.h"
 #include "app/win32/win_dialogs.h"
@@ -39,7 +39,7 @@ std::optional<int> runTrayConsole(const std::filesystem::path& base, const std::
     Win32WindowHost windows;
     // Runs the passes; it is finished below, before anything they use goes away.
     PassWorker worker;
-    ManageMent management(ctx, animation, &dialogs, nullptr, loop.workPlacesOn(worker));
+    Console management(ctx, animation, &dialogs, nullptr, loop.workPlacesOn(worker));
     CheckWindowOpener checkWindow(management, dialogs, windows);
     const auto openCheckWindow = [&] { checkWindow(); };
     management.setCheckWindowOpener(openCheckWindow);

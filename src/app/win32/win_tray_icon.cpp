@@ -15,7 +15,7 @@ OwnedMenu makeMenu(const TrayImages& images) {
     if (!menu) return menu;
     for (const TrayMenuEntry& entry : kTrayMenuEntries) {
         const std::wstring caption = wideText(entry.caption);
-        if (!::AppendMenuW(menu.get(), MF_STRING, static_cast<UINT_PTR>(entry.index),
+        if (!::AppendMenuW(menu.get(), MF_STRING, static_cast<UINT_PTR>(entry.index()),
                            caption.c_str()))
             continue;
         // The picture in front of the caption; an entry without one still works.
@@ -24,7 +24,7 @@ OwnedMenu makeMenu(const TrayImages& images) {
         item.fMask = MIIM_BITMAP;
         item.hbmpItem = images.menuBitmap(entry.bitmap);
         if (item.hbmpItem)
-            ::SetMenuItemInfoW(menu.get(), static_cast<UINT>(entry.index), FALSE, &item);
+            ::SetMenuItemInfoW(menu.get(), static_cast<UINT>(entry.index()), FALSE, &item);
     }
     return menu;
 }

@@ -70,12 +70,12 @@ int WindowLoop::run(const Tick& tick) {
     return exitCode;
 }
 
-int WindowLoop::run(ManageMent& management) {
+int WindowLoop::run(Console& management) {
     return run([&management](int timer) {
-        static constexpr std::pair<const char*, void (ManageMent::*)()> kTimers[] = {
-            {"Timer1", &ManageMent::Timer1},
-            {"Timer2", &ManageMent::Timer2},
-            {"Timer3", &ManageMent::Timer3}};
+        static constexpr std::pair<const char*, void (Console::*)()> kTimers[] = {
+            {"import timer", &Console::Timer1},
+            {"check timer", &Console::Timer2},
+            {"request timer", &Console::Timer3}};
         const auto& [name, work] = kTimers[timer - 1];
         platform::guarded(management.context().failures, name, [&] { (management.*work)(); });
     });
@@ -113,7 +113,7 @@ std::optional<LRESULT> WindowLoop::handle(UINT message, WPARAM wParam, LPARAM) {
         case WM_ENDSESSION:
             if (wParam) {
                 quit(0);
-                if (sessionEnd_) platform::guarded(failures_, "WM_ENDSESSION", sessionEnd_);
+                if (sessionEnd_) platform::guarded(failures_, "session end", sessionEnd_);
             }
             return 0;
         default:

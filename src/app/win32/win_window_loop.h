@@ -5,7 +5,7 @@
 #include <functional>
 #include <mutex>
 
-#include "app/management.h"
+#include "app/console.h"
 #include "app/pass_worker.h"
 #include "app/win32/win_hidden_window.h"
 #include "platform/core/failure_log.h"
@@ -45,7 +45,7 @@ class WindowLoop {
     // Ticks the timers and runs posted work on the calling thread until quit.
     int run(const Tick& tick);
     // Ticks the console's Timer1, Timer2 and Timer3.
-    int run(ManageMent& management);
+    int run(Console& management);
 
     // The passes on `worker`, the prompts back on this loop.
     WorkPlaces workPlacesOn(PassWorker& worker);

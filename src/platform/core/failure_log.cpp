@@ -36,9 +36,9 @@ std::string printableText(std::string_view text, size_t limit) {
     return out += kCut;
 }
 
-void StderrFailureLog::report(std::string_view routine, std::string_view what) {
+void StderrFailureLog::report(std::string_view topic, std::string_view what) {
     std::string line = "PlenvoBackupMng: ";
-    line += printableText(routine, kMessageLimit);
+    line += printableText(topic, kMessageLimit);
     line += ": ";
     line += printableText(what, kMessageLimit);
     tellLine(LinePriority::failure, line);

@@ -8,11 +8,12 @@
 namespace plenvo::platform {
 
 // Where skipped failures go: one line each on standard error when headless,
+// "topic: what" with the topic in plain words ("drive survey", "import"),
 // nowhere in tray mode.
 class FailureLog {
   public:
     virtual ~FailureLog() = default;
-    virtual void report(std::string_view routine, std::string_view what) = 0;
+    virtual void report(std::string_view topic, std::string_view what) = 0;
 };
 
 class SilentFailureLog final : public FailureLog {
@@ -25,7 +26,7 @@ class SilentFailureLog final : public FailureLog {
 class StderrFailureLog final : public FailureLog {
   public:
     static constexpr size_t kMessageLimit = 500;
-    void report(std::string_view routine, std::string_view what) override;
+    void report(std::string_view topic, std::string_view what) override;
 };
 
 // The text safe for a terminal: line breaks and tabs become blanks; other
@@ -37,13 +38,13 @@ std::string printableText(std::string_view text, size_t limit);
 // Runs an event procedure or a step to its end: a failure is told and goes no
 // further, for nothing above could carry it and it must never end the console.
 template <typename Work>
-void guarded(FailureLog& failures, std::string_view routine, Work&& work) {
+void guarded(FailureLog& failures, std::string_view topic, Work&& work) {
     try {
         work();
     } catch (const std::exception& e) {
-        failures.report(routine, e.what());
+        failures.report(topic, e.what());
     } catch (...) {
-        failures.report(routine, "unknown failure");
+        failures.report(topic, "unknown failure");
     }
 }
 

@@ -12,7 +12,7 @@
 namespace plenvo::platform {
 namespace {
 
-constexpr const char* kRoutine = "SmbAuth.conf";
+constexpr const char* kTopic = "SmbAuth.conf";
 constexpr size_t kMaxBytes = 64 * 1024;  // a few lines; anything larger is not one
 
 class FileDescriptor {
@@ -44,21 +44,21 @@ NetworkSignIn loadNetworkSignIn(const std::filesystem::path& authFile, FailureLo
             ::open(authFile.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         if (file.get() < 0) {
             if (errno != ENOENT && errno != ENOTDIR)
-                failures.report(kRoutine, utf8Of(authFile) + " cannot be read (" +
-                                              std::strerror(errno) + "); it is not used");
+                failures.report(kTopic, utf8Of(authFile) + " cannot be read (" +
+                                            std::strerror(errno) + "); it is not used");
             return {};
         }
         struct stat st;
         if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-            failures.report(kRoutine, utf8Of(authFile) + " is not a plain file; it is not used");
+            failures.report(kTopic, utf8Of(authFile) + " is not a plain file; it is not used");
             return {};
         }
         // A password others may read is no secret any more.
         if (st.st_mode & 077) {
-            failures.report(kRoutine, utf8Of(authFile) + " is open to group or others (mode " +
-                                          octal(st.st_mode) +
-                                          "); it is not used until only its owner may read it "
-                                          "(chmod 600)");
+            failures.report(kTopic, utf8Of(authFile) + " is open to group or others (mode " +
+                                        octal(st.st_mode) +
+                                        "); it is not used until only its owner may read it "
+                                        "(chmod 600)");
             return {};
         }
         std::string text;
@@ -67,14 +67,14 @@ NetworkSignIn loadNetworkSignIn(const std::filesystem::path& authFile, FailureLo
             const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) {
-                failures.report(kRoutine, utf8Of(authFile) + " cannot be read (" +
-                                              std::strerror(errno) + "); it is not used");
+                failures.report(kTopic, utf8Of(authFile) + " cannot be read (" +
+                                            std::strerror(errno) + "); it is not used");
                 return {};
             }
             if (n == 0) break;
             text.append(buffer, static_cast<size_t>(n));
             if (text.size() > kMaxBytes) {
-                failures.report(kRoutine, utf8Of(authFile) + " is too large; it is not used");
+                failures.report(kTopic, utf8Of(authFile) + " is too large; it is not used");
                 return {};
             }
         }
@@ -82,7 +82,7 @@ NetworkSignIn loadNetworkSignIn(const std::filesystem::path& authFile, FailureLo
         signIn.authFile = authFile;
         return signIn;
     } catch (...) {
-        failures.report(kRoutine, utf8Of(authFile) + " cannot be read; it is not used");
+        failures.report(kTopic, utf8Of(authFile) + " cannot be read; it is not used");
         return {};
     }
 }

@@ -10,7 +10,7 @@
 namespace plenvo::platform {
 namespace {
 
-constexpr const char* kRoutine = "SmbAuth.conf";
+constexpr const char* kTopic = "SmbAuth.conf";
 constexpr DWORD kMaxBytes = 64 * 1024;  // a few lines; anything larger is not one
 
 std::string accountOf(PSID sid) {
@@ -93,18 +93,18 @@ NetworkSignIn loadNetworkSignIn(const std::filesystem::path& authFile, FailureLo
                                                     OPEN_EXISTING, win::LinkRule::follow, error);
         if (!file) {
             if (error == win::kNotPlainFile)
-                failures.report(kRoutine, shown + " is not a plain file; it is not used");
+                failures.report(kTopic, shown + " is not a plain file; it is not used");
             else if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-                failures.report(kRoutine, shown + " cannot be read (" + win::errorText(error) +
-                                              "); it is not used");
+                failures.report(kTopic, shown + " cannot be read (" + win::errorText(error) +
+                                            "); it is not used");
             return {};
         }
         // A password others may read is no secret any more.
         if (const auto readers = otherReaders(file.get()); !readers.empty()) {
-            failures.report(kRoutine, shown + " is open to other users (" + joined(readers) +
-                                          "); it is not used until only its owner may read "
-                                          "it (icacls \"" +
-                                          shown + "\" /inheritance:r /grant:r \"%USERNAME%:F\")");
+            failures.report(kTopic, shown + " is open to other users (" + joined(readers) +
+                                        "); it is not used until only its owner may read "
+                                        "it (icacls \"" +
+                                        shown + "\" /inheritance:r /grant:r \"%USERNAME%:F\")");
             return {};
         }
         std::string text;
@@ -112,15 +112,14 @@ NetworkSignIn loadNetworkSignIn(const std::filesystem::path& authFile, FailureLo
         for (;;) {
             DWORD n = 0;
             if (!::ReadFile(file.get(), buffer, sizeof buffer, &n, nullptr)) {
-                failures.report(kRoutine, shown + " cannot be read (" +
-                                              win::errorText(::GetLastError()) +
-                                              "); it is not used");
+                failures.report(kTopic, shown + " cannot be read (" +
+                                            win::errorText(::GetLastError()) + "); it is not used");
                 return {};
             }
             if (n == 0) break;
             text.append(buffer, n);
             if (text.size() > kMaxBytes) {
-                failures.report(kRoutine, shown + " is too large; it is not used");
+                failures.report(kTopic, shown + " is too large; it is not used");
                 return {};
             }
         }
@@ -128,7 +127,7 @@ NetworkSignIn loadNetworkSignIn(const std::filesystem::path& authFile, FailureLo
         signIn.authFile = authFile;
         return signIn;
     } catch (...) {
-        failures.report(kRoutine, shown + " cannot be read; it is not used");
+        failures.report(kTopic, shown + " cannot be read; it is not used");
         return {};
     }
 }

@@ -9,6 +9,9 @@ namespace plenvo::platform {
 inline constexpr int kHidden = 2;
 inline constexpr int kSystem = 4;
 inline constexpr int kDirectory = 16;
+// What the console gives the request folder and the files agents must not
+// see (22): hidden and system, with the folder bit that a file does not keep.
+inline constexpr int kHiddenSystemAttributes = kHidden | kSystem | kDirectory;
 
 // Assigns the attribute value; a file keeps only its hidden and system bits.
 // Where the file system cannot carry attributes this does nothing.

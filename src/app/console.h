@@ -12,10 +12,10 @@
 #include "intake/work_animation.h"
 #include "pages/log_viewer.h"
 #include "pages/status_snapshot.h"
-#include "ui/dialogs.h"
-#include "platform/network/network_share.h"
 #include "platform/core/run_context.h"
+#include "platform/network/network_share.h"
 #include "store/monitoring_flag.h"
+#include "ui/dialogs.h"
 
 namespace plenvo::app {
 
@@ -38,13 +38,12 @@ struct PassOutcome {
 
 // The console's main window without its looks: the start-up sequence, the
 // three timers with their counters, and the work each of them does.
-class ManageMent {
+class Console {
   public:
     // `dialogs` is null when nobody sits at the console (headless); `shares`
     // null means this machine's own share service.
-    ManageMent(const platform::RunContext& ctx, IconAnimation& animation,
-               ui::Dialogs* dialogs, platform::ShareService* shares = nullptr,
-               WorkPlaces places = {});
+    Console(const platform::RunContext& ctx, IconAnimation& animation, ui::Dialogs* dialogs,
+            platform::ShareService* shares = nullptr, WorkPlaces places = {});
 
     // Start-up from the environment values on. Every step that fails is
     // skipped; the next one runs.
@@ -56,8 +55,11 @@ class ManageMent {
     void Timer1();
     void Timer2();
     void Timer3();
+    // The checks run at every this many ticks of Timer2.
+    static constexpr int kTicksBetweenChecks = 10;
+
     // The survey and the destination check; false when either failed.
-    bool ErrCHK();
+    bool runChecks();
 
     // Opens the removable media check window (set by the desktop console).
     void setCheckWindowOpener(std::function<void()> opener) {
@@ -67,8 +69,9 @@ class ManageMent {
     bool resultFolderAndDatabaseExist() const;
     const StartupValues& values() const { return values_; }
     store::MonitoringFlag& monitoringFlag() { return flag_; }
-    const std::string& TimCnt1() const { return timCnt1_; }
-    const std::string& TimCnt2() const { return timCnt2_; }
+    // Ticks of the import and the check timer since their work last fell due.
+    int importTicks() const { return importTicks_; }
+    int checkTicks() const { return checkTicks_; }
     const platform::RunContext& context() const { return ctx_; }
 
   private:
@@ -95,8 +98,8 @@ class ManageMent {
     store::MonitoringFlag flag_;
     WorkPlaces places_;
     std::atomic<bool> inTimer1_ = false, inTimer2_ = false, inTimer3_ = false;
-    std::string timCnt1_ = "0";
-    std::string timCnt2_ = "0";
+    int importTicks_ = 0;
+    int checkTicks_ = 0;
     std::function<void()> openCheckWindow_;
     // Kept from pass to pass; touched only on the pass thread.
     intake::ImportMemory importMemory_;

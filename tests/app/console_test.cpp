@@ -1,9 +1,9 @@
-#include "app/management.h"
+#include "app/console.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/files/dos_attributes.h"
 #include "platform/desktop/startup_entry.h"
+#include "platform/files/dos_attributes.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
@@ -22,9 +22,9 @@ class RecordingShares final : public platform::ShareService {
     std::vector<std::string> calls;
 };
 
-class Console : public ::testing::Test {
+class ConsoleTest : public ::testing::Test {
   protected:
-    Console() {
+    ConsoleTest() {
         values.version = "1.0.4";
         values.computerName = "SRV01";
         values.startupFolder = (home.path() / "autostart").string();
@@ -54,12 +54,12 @@ class Console : public ::testing::Test {
     platform::RunContext ctx{platform::BaseFolder(base.path()), clock, failures};
     IconAnimation animation{"1.0.4"};
     RecordingShares shares;
-    ManageMent console{ctx, animation, nullptr, &shares};
+    Console console{ctx, animation, nullptr, &shares};
     StartupValues values;
     std::vector<int> frames;
 };
 
-TEST_F(Console, FirstStartWithoutDatabaseMakesTheTreeAndTheStartupEntryOnly) {
+TEST_F(ConsoleTest, FirstStartWithoutDatabaseMakesTheTreeAndTheStartupEntryOnly) {
     console.startUp(values);
     for (const char* folder : {"OrvShare", "OrvShare/RST", "OrvShare/PRG", "OrvShare/REM"})
         EXPECT_TRUE(std::filesystem::is_directory(base.path() / folder)) << folder;
@@ -69,13 +69,13 @@ TEST_F(Console, FirstStartWithoutDatabaseMakesTheTreeAndTheStartupEntryOnly) {
     EXPECT_FALSE(std::filesystem::exists(base.path() / "HTM"));
     EXPECT_TRUE(std::filesystem::exists(home.path() / "autostart" / entryFile()));
     EXPECT_EQ(console.values().serverShareFolder, "\\\\SRV01\\OrvShare$");
-    EXPECT_EQ(console.TimCnt1(), "0");
+    EXPECT_EQ(console.importTicks(), 0);
     const auto share = (base.path() / "OrvShare").string();
     EXPECT_EQ(shares.calls,
               (std::vector<std::string>{"share OrvShare$ " + share, "grant " + share}));
 }
 
-TEST_F(Console, AnExistingTreeIsNotCompletedAndAnAllUsersEntryIsEnough) {
+TEST_F(ConsoleTest, AnExistingTreeIsNotCompletedAndAnAllUsersEntryIsEnough) {
     std::filesystem::create_directories(base.path() / "OrvShare");
     std::filesystem::create_directories(home.path() / "xdg-autostart");
     test::writeBytes(home.path() / "xdg-autostart" / entryFile(), "");
@@ -84,7 +84,7 @@ TEST_F(Console, AnExistingTreeIsNotCompletedAndAnAllUsersEntryIsEnough) {
     EXPECT_FALSE(std::filesystem::exists(home.path() / "autostart"));
 }
 
-TEST_F(Console, StartupImportsAndWritesThePage) {
+TEST_F(ConsoleTest, StartupImportsAndWritesThePage) {
     withDatabase();
     report("PC01");
     console.startUp(values);
@@ -92,7 +92,7 @@ TEST_F(Console, StartupImportsAndWritesThePage) {
     EXPECT_TRUE(std::filesystem::exists(base.path() / "HTM" / "Index.htm"));
 }
 
-TEST_F(Console, Timer1SkipsItsFirstTickThenImportsEveryTick) {
+TEST_F(ConsoleTest, Timer1SkipsItsFirstTickThenImportsEveryTick) {
     withDatabase();
     console.startUp(values);
     report("PC01");
@@ -105,7 +105,7 @@ TEST_F(Console, Timer1SkipsItsFirstTickThenImportsEveryTick) {
     EXPECT_EQ(rows(), 2);
 }
 
-TEST_F(Console, Timer2WorksAtTheEleventhTickThenEveryTenthAndAlwaysComesToRest) {
+TEST_F(ConsoleTest, Timer2WorksAtTheEleventhTickThenEveryTenthAndAlwaysComesToRest) {
     withDatabase();
     console.startUp(values);
     frames.clear();
@@ -116,7 +116,7 @@ TEST_F(Console, Timer2WorksAtTheEleventhTickThenEveryTenthAndAlwaysComesToRest) 
         if (frames.size() != before) workingTicks.push_back(tick);
     }
     EXPECT_EQ(workingTicks, (std::vector<int>{11, 21, 31}));
-    EXPECT_EQ(animation.iconStep(), "99");
+    EXPECT_EQ(animation.iconStep(), intake::IconStep::resting);
     EXPECT_EQ(frames.back(), IconAnimation::kRestingFrame);
 
     // Without the database only the animation shows.
@@ -124,10 +124,10 @@ TEST_F(Console, Timer2WorksAtTheEleventhTickThenEveryTenthAndAlwaysComesToRest) 
     frames.clear();
     for (int tick = 0; tick < 10; ++tick) console.Timer2();
     EXPECT_EQ(frames, (std::vector<int>{0, IconAnimation::kRestingFrame}));
-    EXPECT_EQ(console.TimCnt2(), "1");
+    EXPECT_EQ(console.checkTicks(), 1);
 }
 
-TEST_F(Console, TicksSurviveADatabaseDeletedOrBrokenWhileRunning) {
+TEST_F(ConsoleTest, TicksSurviveADatabaseDeletedOrBrokenWhileRunning) {
     withDatabase();
     report("PC01");
     console.startUp(values);
@@ -139,7 +139,7 @@ TEST_F(Console, TicksSurviveADatabaseDeletedOrBrokenWhileRunning) {
     EXPECT_FALSE(failures.lines.empty());
 }
 
-TEST_F(Console, ATickDuringItsOwnTimersPromptIsDropped) {
+TEST_F(ConsoleTest, ATickDuringItsOwnTimersPromptIsDropped) {
     withDatabase();
     console.startUp(values);
     std::filesystem::create_directories(base.path() / "OrvShare" / "REM");
@@ -150,7 +150,7 @@ TEST_F(Console, ATickDuringItsOwnTimersPromptIsDropped) {
         std::function<void()> whileOpen;
         int* count;
         ui::MessageAnswer messageBox(const std::string&, const std::string&,
-                                           ui::MessageButtons) override {
+                                     ui::MessageButtons) override {
             ++*count;
             whileOpen();
             return ui::MessageAnswer::no;
@@ -161,7 +161,7 @@ TEST_F(Console, ATickDuringItsOwnTimersPromptIsDropped) {
         }
     } dialogs;
     dialogs.count = &prompts;
-    ManageMent asking(ctx, animation, &dialogs, &shares);
+    Console asking(ctx, animation, &dialogs, &shares);
     dialogs.whileOpen = [&] {
         if (prompts > 1) return;
         test::writeCp932Lines(base.path() / "OrvShare" / "REM" / "ADD", {"222&1 GB&u2&second"});
@@ -184,13 +184,13 @@ TEST(IconAnimation, StepsThroughSevenFramesAndRestsOnAnyOtherState) {
         shown.push_back(frame);
         tip = t;
     });
-    animation.Icon_CHG();  // empty state: resting
-    animation.setIconStep("5");
-    for (int i = 0; i < 4; ++i) animation.Icon_CHG();
-    animation.setIconStep("99");
-    animation.Icon_CHG();
+    animation.showNextFrame();  // empty state: resting
+    animation.setIconStep(intake::IconStep::frame5);
+    for (int i = 0; i < 4; ++i) animation.showNextFrame();
+    animation.setIconStep(intake::IconStep::resting);
+    animation.showNextFrame();
     EXPECT_EQ(shown, (std::vector<int>{2, 5, 6, 0, 1, 2}));
-    EXPECT_EQ(animation.iconStep(), "99");
+    EXPECT_EQ(animation.iconStep(), intake::IconStep::resting);
     EXPECT_EQ(tip, "Plenvo Backup Manager Ver.1.0.4");
 }
 

@@ -1,4 +1,4 @@
-#include "app/management.h"
+#include "app/console.h"
 
 #include "alerts/mail_alerts.h"
 #include "app/share_routines.h"
@@ -8,11 +8,11 @@
 #include "pages/backup_list_page.h"
 #include "pages/share_drive_page.h"
 #include "pages/status_export.h"
-#include "platform/process/detached_command.h"
-#include "platform/files/dos_attributes.h"
-#include "platform/process/environment.h"
-#include "platform/files/file_system.h"
 #include "platform/desktop/startup_entry.h"
+#include "platform/files/dos_attributes.h"
+#include "platform/files/file_system.h"
+#include "platform/process/detached_command.h"
+#include "platform/process/environment.h"
 #include "platform/text/utf8_path.h"
 #include "removable/allow_list.h"
 #include "removable/request_intake.h"
@@ -36,30 +36,29 @@ class Running {
 
 }  // namespace
 
-ManageMent::ManageMent(const platform::RunContext& ctx, IconAnimation& animation,
-                       ui::Dialogs* dialogs, platform::ShareService* shares,
-                       WorkPlaces places)
+Console::Console(const platform::RunContext& ctx, IconAnimation& animation, ui::Dialogs* dialogs,
+                 platform::ShareService* shares, WorkPlaces places)
     : ctx_(ctx),
       animation_(animation),
       dialogs_(dialogs),
       shares_(shares ? *shares : systemShares_),
       places_(std::move(places)) {}
 
-void ManageMent::onPassThread(std::function<void()> work) {
+void Console::onPassThread(std::function<void()> work) {
     if (places_.pass)
         places_.pass(std::move(work));
     else
         work();
 }
 
-void ManageMent::onWindowThread(std::function<void()> work) {
+void Console::onWindowThread(std::function<void()> work) {
     if (places_.window)
         places_.window(std::move(work));
     else
         work();
 }
 
-bool ManageMent::step(const char* name, const std::function<void()>& work) {
+bool Console::step(const char* name, const std::function<void()>& work) {
     // Ending: the steps still to come wait for the next start.
     if (ctx_.stopRequested()) return false;
     bool done = false;
@@ -70,7 +69,7 @@ bool ManageMent::step(const char* name, const std::function<void()>& work) {
     return done;
 }
 
-void ManageMent::timedPass(PassKind kind, const std::function<bool()>& steps) {
+void Console::timedPass(PassKind kind, const std::function<bool()>& steps) {
     const auto started = std::chrono::steady_clock::now();
     const bool succeeded = steps();
     if (ctx_.stopRequested()) return;
@@ -79,29 +78,29 @@ void ManageMent::timedPass(PassKind kind, const std::function<bool()>& steps) {
     followUp({kind, took, succeeded});
 }
 
-void ManageMent::followUp(const PassOutcome& outcome) {
+void Console::followUp(const PassOutcome& outcome) {
     pages::PassFigures& figures = passFigures_[outcome.kind == PassKind::import ? 0 : 1];
     figures.lastDurationSeconds = std::chrono::duration<double>(outcome.duration).count();
     if (outcome.succeeded) figures.lastSuccess = ctx_.clock.now();
-    step("MailAlerts", [&] { alerts::MailAlerts(ctx_); });
-    step("StatusExport", [&] { pages::StatusExport(ctx_, passFigures_); });
+    step("mail alerts", [&] { alerts::sendMailAlerts(ctx_); });
+    step("status exports", [&] { pages::writeStatusExports(ctx_, passFigures_); });
 }
 
-bool ManageMent::resultFolderAndDatabaseExist() const {
+bool Console::resultFolderAndDatabaseExist() const {
     return platform::folderExists(ctx_.base.at("\\OrvShare\\RST")) &&
            platform::fileExists(store::mngPath(ctx_.base));
 }
 
-void ManageMent::startUp(const StartupValues& values) {
+void Console::startUp(const StartupValues& values) {
     values_ = values;
-    step("RemTxtInp", [&] { removable::RemTxtInp(ctx_); });
-    step("RemFlgGet", [&] { store::RemFlgGet(ctx_.base, flag_); });
-    timCnt1_ = "0";
-    timCnt2_ = "0";
+    step("registered media", [&] { removable::restoreRegisteredMedia(ctx_); });
+    step("monitoring switch", [&] { store::readMonitoringFlag(ctx_.base, flag_); });
+    importTicks_ = 0;
+    checkTicks_ = 0;
     step("folders", [&] { makeFolderTree(); });
     const auto share = ctx_.base.at("\\OrvShare");
-    step("ShareAdd", [&] { ShareAdd(platform::utf8Of(share), values_.computerName, shares_); });
-    step("access", [&] { shares_.grantAccess(share); });
+    step("share", [&] { shareBaseFolder(platform::utf8Of(share), values_.computerName, shares_); });
+    step("share access", [&] { shares_.grantAccess(share); });
     values_.serverShareFolder = "\\\\" + values_.computerName + "\\OrvShare$";
     // The first pass goes ahead of every tick's work on the worker.
     onPassThread([this] {
@@ -112,23 +111,25 @@ void ManageMent::startUp(const StartupValues& values) {
     step("startup entry", [&] { makeStartupEntry(); });
 }
 
-bool ManageMent::importAndPage() {
-    const bool imported = step("MdbUpdt", [&] { intake::MdbUpdt(ctx_, animation_, importMemory_); });
-    const bool paged =
-        step("MK_HTML", [&] { pages::MK_HTML(ctx_, logViewers_, importMemory_.resultTimes()); });
+bool Console::importAndPage() {
+    const bool imported =
+        step("import", [&] { intake::importResults(ctx_, animation_, importMemory_); });
+    const bool paged = step("backup list page", [&] {
+        pages::writeBackupListPage(ctx_, logViewers_, importMemory_.resultTimes());
+    });
     return imported && paged;
 }
 
-bool ManageMent::checksAndPage(intake::AnimationRun* run) {
+bool Console::checksAndPage(intake::AnimationRun* run) {
     if (run) run->step();
     bool checked = false;
-    step("ErrCHK", [&] { checked = ErrCHK(); });
+    step("checks", [&] { checked = runChecks(); });
     if (run) run->step();
-    const bool paged = step("Mk_HTML2", [&] { pages::Mk_HTML2(ctx_); });
+    const bool paged = step("share drive page", [&] { pages::writeShareDrivePage(ctx_); });
     return checked && paged;
 }
 
-void ManageMent::makeFolderTree() {
+void Console::makeFolderTree() {
     const auto root = ctx_.base.at("\\OrvShare");
     if (platform::folderExists(root)) return;
     platform::createFolder(root);
@@ -136,10 +137,10 @@ void ManageMent::makeFolderTree() {
     platform::createFolder(ctx_.base.at("\\OrvShare\\RST"));
     platform::createFolder(ctx_.base.at("\\OrvShare\\PRG"));
     platform::createFolder(ctx_.base.at("\\OrvShare\\REM"));
-    platform::setAttributes(ctx_.base.at("\\OrvShare\\REM"), 22);
+    platform::setAttributes(ctx_.base.at("\\OrvShare\\REM"), platform::kHiddenSystemAttributes);
 }
 
-void ManageMent::makeStartupEntry() {
+void Console::makeStartupEntry() {
     const auto file = platform::pathFromUtf8(platform::startupEntryFileName(kStartupEntryName));
     const auto allUsersFolder = platform::pathFromUtf8(values_.allUsersStartupFolder);
     const auto ownFolder = platform::pathFromUtf8(values_.startupFolder);
@@ -149,23 +150,24 @@ void ManageMent::makeStartupEntry() {
                                  ctx_.base.root());
 }
 
-void ManageMent::Timer1() {
+void Console::Timer1() {
     if (inTimer1_) return;
-    if (std::stol(timCnt1_) > 0) {
+    // Every tick but the first after start-up imports.
+    if (importTicks_ > 0) {
         inTimer1_ = true;
         onPassThread([this] {
             const Running running(inTimer1_);
             if (!resultFolderAndDatabaseExist()) return;
             timedPass(PassKind::import, [this] { return importAndPage(); });
         });
-        timCnt1_ = "0";
+        importTicks_ = 0;
     }
-    timCnt1_ = std::to_string(std::stol(timCnt1_) + 1);
+    ++importTicks_;
 }
 
-void ManageMent::Timer2() {
+void Console::Timer2() {
     if (inTimer2_) return;
-    if (std::stol(timCnt2_) > 9) {
+    if (checkTicks_ >= kTicksBetweenChecks) {
         inTimer2_ = true;
         onPassThread([this] {
             const Running running(inTimer2_);
@@ -174,34 +176,36 @@ void ManageMent::Timer2() {
             if (!resultFolderAndDatabaseExist()) return;
             timedPass(PassKind::checks, [&] { return checksAndPage(&run); });
         });
-        timCnt2_ = "0";
+        checkTicks_ = 0;
     }
-    timCnt2_ = std::to_string(std::stol(timCnt2_) + 1);
+    ++checkTicks_;
 }
 
-void ManageMent::Timer3() {
+void Console::Timer3() {
     if (inTimer3_) return;
     inTimer3_ = true;
     onPassThread([this] {
         bool taken = false;
-        step("AddTxtInp", [&] { taken = removable::AddTxtInp(ctx_); });
-        step("RemUseChk", [&] { removable::RemUseChk(ctx_, values_.workingFolder); });
+        step("media requests", [&] { taken = removable::takeMediaRequests(ctx_); });
+        step("media use", [&] { removable::recordMediaUse(ctx_, values_.workingFolder); });
         // The question is asked on the window thread; the timer stays held until it is answered.
         onWindowThread([this, taken] {
             const Running running(inTimer3_);
             if (taken && dialogs_)
-                step("RemAddChk", [&] { removable::askToRegister(*dialogs_, openCheckWindow_); });
+                step("media request prompt",
+                     [&] { removable::askToRegister(*dialogs_, openCheckWindow_); });
         });
     });
 }
 
-bool ManageMent::ErrCHK() {
+bool Console::runChecks() {
     // The survey and the check share what they learn of the network: a server
     // that was silent for one is not asked again by the other.
     platform::ShareLookup pass(
         platform::loadNetworkSignIn(ctx_.base.at("\\SmbAuth.conf"), ctx_.failures));
-    const bool surveyed = step("DskInfo", [&] { intake::DskInfo(ctx_, {}, &pass); });
-    const bool checked = step("BkdtChk", [&] { intake::BkdtChk(ctx_, {}, &pass); });
+    const bool surveyed = step("drive survey", [&] { intake::surveyShareDrives(ctx_, {}, &pass); });
+    const bool checked =
+        step("destination check", [&] { intake::checkDestinations(ctx_, {}, &pass); });
     return surveyed && checked;
 }
 
