@@ -5,6 +5,7 @@
 
 #include <chrono>
 
+#include "support/skip.h"
 #include "alerts_fixture.h"
 #include "app/console.h"
 #include "smtp_sink.h"
@@ -22,7 +23,7 @@ class MailDelivery : public AlertsTest {
   protected:
     void SetUp() override {
         if (const std::string why = SmtpSink::unavailableReason(); !why.empty())
-            GTEST_SKIP() << why;
+            PLENVO_SKIP() << why;
     }
     std::unique_ptr<SmtpSink> startSink(int port = 0) {
         auto sink =

@@ -13,6 +13,7 @@
 #include <map>
 #include <sstream>
 
+#include "support/skip.h"
 #include "alerts/mail_text.h"
 #include "platform/mail/mail_transport.h"
 
@@ -88,9 +89,9 @@ std::string simpleMessage(const std::string& subject) {
 class MailTransport : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (serversFolder().empty()) GTEST_SKIP() << "PLENVO_SMTP_SERVERS is not set";
+        if (serversFolder().empty()) PLENVO_SKIP() << "PLENVO_SMTP_SERVERS is not set";
         if (const std::string why = contents(serversFolder() / "unavailable"); !why.empty())
-            GTEST_SKIP() << why;
+            PLENVO_SKIP() << why;
         ASSERT_NE(portOf("plain"), 0) << "the SMTP servers did not start";
     }
 };

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include "support/skip.h"
 #include "platform/process/detached_command.h"
 #include "platform/text/text_file.h"
 #include "store/sqlite.h"
@@ -116,7 +117,7 @@ TEST_F(Program, ASecondConsoleForTheSameFolderEndsAtOnceAndTheFirstEndsOnSigterm
 
 TEST_F(Program, EndsWithinASecondWhileAPassWaitsOnASilentServer) {
     plenvo::test::SilentServer silent("127.0.0.10");
-    if (!silent.listening()) GTEST_SKIP() << "a listener on 127.0.0.10:445 needs root";
+    if (!silent.listening()) PLENVO_SKIP() << "a listener on 127.0.0.10:445 needs root";
     const auto inst = dir.path() / "inst";
     ASSERT_EQ(run({"--install", inst.string()})->exitCode, 0);
     std::filesystem::create_directories(inst / "OrvShare" / "RST");

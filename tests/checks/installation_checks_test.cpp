@@ -7,6 +7,7 @@
 #include <chrono>
 #include <ctime>
 
+#include "support/skip.h"
 #include "platform/process/detached_command.h"
 #include "platform/text/text_file.h"
 #include "store/mng_database.h"
@@ -31,7 +32,7 @@ class InstalledChecks : public ::testing::Test {
   protected:
     void SetUp() override {
         if (platform::findProgram("net").empty())
-            GTEST_SKIP() << "Samba's net tool is not installed";
+            PLENVO_SKIP() << "Samba's net tool is not installed";
         std::filesystem::create_directories(dir.path() / "usershares");
         test::writeBytes(dir.path() / "smb.conf",
                          "[global]\nusershare path = " + (dir.path() / "usershares").string() +

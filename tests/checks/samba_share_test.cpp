@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "support/skip.h"
 #include "app/console.h"
 #include "check_fixture.h"
 #include "intake/result_import.h"
@@ -49,7 +50,7 @@ class SambaShare : public CheckFixture {
   protected:
     void SetUp() override {
         if (const std::string reason = SambaServer::unavailableReason(); !reason.empty())
-            GTEST_SKIP() << "real-Samba test skipped: " << reason;
+            PLENVO_SKIP() << "real-Samba test skipped: " << reason;
         // Samba serves the share as the agents' account, which must reach it.
         ::chmod(dir.path().c_str(), 0755);
         std::filesystem::remove_all(dir.path() / "OrvShare");

@@ -13,6 +13,7 @@
 #include <map>
 #include <thread>
 
+#include "support/skip.h"
 #include "intake/destination_check.h"
 #include "intake/drive_survey.h"
 #include "pages/share_drive_page.h"
@@ -170,7 +171,7 @@ class SmbClientTest : public ::testing::Test {
   protected:
     void SetUp() override {
         if (const std::string reason = SambaServer::unavailableReason(); !reason.empty())
-            GTEST_SKIP() << "real-Samba test skipped: " << reason;
+            PLENVO_SKIP() << "real-Samba test skipped: " << reason;
         account.emplace();
         ASSERT_NE(account->entry(), nullptr);
         ::chmod(dir.path().c_str(), 0755);

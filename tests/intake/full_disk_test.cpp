@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 
+#include "support/skip.h"
 #include "intake/result_import.h"
 #include "pages/backup_list_page.h"
 #include "platform/text/text_file.h"
@@ -50,7 +51,7 @@ class SmallDisk {
 class FullDisk : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!disk.mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
+        if (!disk.mounted()) PLENVO_SKIP() << "mounting a small tmpfs needs root";
         fs::create_directories(rst);
         ASSERT_TRUE(store::installMngDatabase(base / "Mng.mdb"));
     }

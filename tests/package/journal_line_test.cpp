@@ -70,7 +70,7 @@ class JournalLine : public ::testing::Test {
 
     // What a few lines look like on standard error with JOURNAL_STREAM set so.
     std::string told(const std::optional<std::string>& stream) {
-        ::ftruncate(file, 0);
+        EXPECT_EQ(::ftruncate(file, 0), 0);
         ::lseek(file, 0, SEEK_SET);
         {
             const JournalStream env(stream);

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <sstream>
 
+#include "support/skip.h"
 #include "platform/core/bounded_access.h"
 #include "platform/drives/drive_values.h"
 #include "platform/process/environment.h"
@@ -83,7 +84,7 @@ TEST(WindowsDrives, TheVolumeOfAFolderWithItsFileSystemAndSerial) {
 
 TEST(WindowsDrives, ARemovableDriveShowsItsLabelAndSerialAndIsListed) {
     const WineDrive removable = wineDrive("floppy");
-    if (removable.name.empty()) GTEST_SKIP() << "no removable drive: scripts/wine-drives makes one";
+    if (removable.name.empty()) PLENVO_SKIP() << "no removable drive: scripts/wine-drives makes one";
     // Windows shows the serial's 32 bits as a signed number.
     const auto serial = static_cast<std::int32_t>(
         static_cast<std::uint32_t>(std::stoul(removable.serialHex, nullptr, 16)));
@@ -106,7 +107,7 @@ TEST(WindowsDrives, ARemovableDriveShowsItsLabelAndSerialAndIsListed) {
 
 TEST(WindowsDrives, ASilentNetworkDriveIsWaitedForOnceAndThenPassedOver) {
     const std::string network = wineDrive("network").name;
-    if (network.empty()) GTEST_SKIP() << "no network drive: scripts/wine-drives makes one";
+    if (network.empty()) PLENVO_SKIP() << "no network drive: scripts/wine-drives makes one";
     const path folder = folderOn(network, "bounded");
     std::filesystem::create_directories(folder / "PC01");
     test::TempDir local;

@@ -9,6 +9,7 @@
 #include <optional>
 #include <thread>
 
+#include "support/skip.h"
 #include "platform/process/detached_command.h"
 #include "platform/process/single_instance.h"
 #include "platform/desktop/startup_entry.h"
@@ -93,7 +94,7 @@ TEST_F(SingleInstance, APlantedLinkIsNeverFollowed) {
 }
 
 TEST_F(SingleInstance, AConsoleOfAnotherUserForTheSameFolderIsSeen) {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root to be another user";
+    if (::geteuid() != 0) PLENVO_SKIP() << "needs root to be another user";
     // The service's user holds the base folder's lock; root's own runtime folder is free.
     const auto shared = base.path() / ".PlenvoBackupMng.lock";
     const int held = ::open(shared.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);

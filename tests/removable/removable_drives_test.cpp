@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "support/skip.h"
 #include "platform/drives/removable_drives_linux.h"
 #include "support/temp_dir.h"
 
@@ -24,7 +25,7 @@ class DeviceTree : public ::testing::Test {
   protected:
     void SetUp() override {
         if (std::system("command -v mkfs.vfat >/dev/null 2>&1 || test -x /usr/sbin/mkfs.vfat") != 0)
-            GTEST_SKIP() << "mkfs.vfat (dosfstools) is not installed";
+            PLENVO_SKIP() << "mkfs.vfat (dosfstools) is not installed";
         fs::create_directories(root() / "dev");
     }
 

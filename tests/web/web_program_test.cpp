@@ -7,6 +7,7 @@
 #include <chrono>
 #include <thread>
 
+#include "support/skip.h"
 #include "free_port.h"
 #include "platform/process/detached_command.h"
 #include "platform/text/text_file.h"
@@ -107,7 +108,7 @@ TEST_F(WebProgram, TheHeadlessConsoleServesItsPagesWithTheirLinks) {
         EXPECT_EQ(c.Get(target)->status, 404) << target;
 
     // A browser shows the page and follows its state link to the log.
-    if (::access("/usr/bin/chromium", X_OK) != 0) GTEST_SKIP() << "no chromium here";
+    if (::access("/usr/bin/chromium", X_OK) != 0) PLENVO_SKIP() << "no chromium here";
     const std::string url = "http://127.0.0.1:" + std::to_string(port);
     const auto browser = [&](const std::string& target) {
         const auto shown =

@@ -1,3 +1,4 @@
+#include "support/skip.h"
 #include "web/web_server.h"
 
 #include <gtest/gtest.h>
@@ -174,7 +175,7 @@ TEST_F(Served, WhatCannotBeServedIsRefusedWithItsReason) {
 
 TEST_F(Served, ASilentServerCostsOneWaitNotTheRequest) {
     test::SilentServer silent("127.0.0.12");
-    if (!silent.listening()) GTEST_SKIP() << "a listener on 127.0.0.12:445 needs root";
+    if (!silent.listening()) PLENVO_SKIP() << "a listener on 127.0.0.12:445 needs root";
     addRow("PC02", "\\\\127.0.0.12\\Backup\\PC02");
     const auto server = start(1s);
     ASSERT_TRUE(server);

@@ -5,6 +5,7 @@
 
 #include <chrono>
 
+#include "support/skip.h"
 #include "platform/process/detached_command.h"
 #include "samba_server.h"
 #include "store/mng_database.h"
@@ -25,7 +26,7 @@ class OverSmb : public ::testing::Test {
   protected:
     void SetUp() override {
         if (const std::string reason = test::SambaServer::unavailableReason(); !reason.empty())
-            GTEST_SKIP() << "real-Samba test skipped: " << reason;
+            PLENVO_SKIP() << "real-Samba test skipped: " << reason;
         if (!::getpwnam(kUser))
             platform::runBounded(
                 {"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", kUser},
@@ -38,7 +39,7 @@ class OverSmb : public ::testing::Test {
         std::filesystem::create_directories(share / "PC02");
         test::writeCp932Lines(share / "PC01" / "Log.txt", {"開始", "終了"});
         for (const auto& folder : {share, share / "PC01", share / "PC02"})
-            ::chown(folder.c_str(), account->pw_uid, account->pw_gid);
+            EXPECT_EQ(::chown(folder.c_str(), account->pw_uid, account->pw_gid), 0);
         server.emplace(dir.path() / "samba", "[global]\nrestrict anonymous = 2\n[Backup]\npath = " +
                                                  share.string() + "\nread only = yes\n");
         ASSERT_EQ(server->failure(), "");

@@ -1,0 +1,1 @@
+// Only the precompiled headers of the tests are built from this.
