@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/text/text_file_parts.h"
+#include "platform/text/utf8_path.h"
 
 // What reading and writing CP932 text has in common on every system; opening,
 // filling and committing are each system's own.
@@ -158,6 +159,39 @@ std::vector<std::string> readAllLines(const std::filesystem::path& path) {
     std::string line;
     while (reader.readLine(line)) lines.push_back(line);
     return lines;
+}
+
+TextWriter::~TextWriter() {
+    if (committed_) return;
+    std::fclose(file_);
+    text::giveBack(std::move(buffer_));
+    if (writing_ != target_) text::removeQuietly(writing_);
+}
+
+FileStamp TextWriter::commit() {
+    // The first error says why, "No space left on device" above all.
+    if (std::fflush(file_) != 0 && !error_) error_ = errno;
+    std::error_code failure;
+    if (std::ferror(file_) != 0 || error_ != 0)
+        failure = std::error_code(error_ ? error_ : EIO, std::generic_category());
+    // On the disk before the rename makes it the file others read.
+    if (!failure && durable_) failure = text::flushToDisk(file_);
+    const FileStamp ofOpen = text::stampOfOpen(file_);
+    if (std::fclose(file_) != 0 && !failure)
+        failure = std::error_code(errno, std::generic_category());
+    text::giveBack(std::move(buffer_));
+    committed_ = true;
+    if (failure) {
+        if (writing_ != target_) text::removeQuietly(writing_);
+        throw std::system_error(failure, "write " + utf8Of(target_));
+    }
+    if (writing_ != target_) text::replaceTarget(writing_, target_);
+    return text::committedStamp(target_, ofOpen);
+}
+
+std::optional<std::string> readPlainFile(const std::filesystem::path& path, size_t limit) {
+    FileStamp stamp;
+    return readPlainFile(path, limit, stamp);
 }
 
 }  // namespace plenvo::platform

@@ -101,7 +101,14 @@ class TextReader {
 
 // Writes a text file. `replace` writes beside the target and renames over it
 // on commit(), so a reader never meets a half-written file; `append` adds to
-// the end of an existing file (or makes a new one).
+// the end of an existing file (or makes a new one); `create` writes the target
+// itself, for files the console can make again at any time.
+//
+// What survives a crash or a power cut: for `replace` and `append`, commit()
+// flushes the data to the disk (fsync, FlushFileBuffers) before the rename
+// publishes it, so the target then holds the old text or the whole new one;
+// on Linux the folder is flushed after the rename as far as its file system
+// allows. `create` promises no more than the system's cache.
 class TextWriter {
   public:
     enum class Mode { create, replace, append };
@@ -116,8 +123,10 @@ class TextWriter {
     void writeLine(std::string_view utf8);
     // The bytes as they stand, for files that are not the system's text (UTF-8 exports).
     void writeBytes(std::string_view bytes);
-    // Flushes and closes; throws std::system_error when the data did not reach the disk.
-    // Returns the written file's stamp (all zero when the file system did not tell it).
+    // Writes out and closes; throws std::system_error when the data could not be
+    // written or, for `replace` and `append`, flushed to the disk; a `replace`
+    // then leaves the old file as it was. Returns the written file's stamp (all
+    // zero when the file system did not tell it).
     FileStamp commit();
     // The file being written: the target itself, or for `replace` the file
     // beside it that commit() renames over the target.
@@ -129,6 +138,7 @@ class TextWriter {
     std::unique_ptr<char[]> buffer_;
     std::FILE* file_;
     int error_ = 0;  // errno of the first failed write
+    bool durable_ = false;
     bool committed_ = false;
 };
 

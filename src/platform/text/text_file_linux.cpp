@@ -243,6 +243,7 @@ TextWriter::TextWriter(const std::filesystem::path& path, Mode mode)
         flags |= O_APPEND;
         how = "ab";
     }
+    durable_ = mode != Mode::create;
     if (mode == Mode::replace) {
         writing_ += ".new~";
         ::unlink(writing_.c_str());
@@ -253,39 +254,44 @@ TextWriter::TextWriter(const std::filesystem::path& path, Mode mode)
     buffer_ = takeBuffer();
     std::setvbuf(file_, buffer_.get(), _IOFBF, kBufferSize);
 }
-TextWriter::~TextWriter() {
-    if (committed_) return;
-    std::fclose(file_);
-    giveBack(std::move(buffer_));
-    if (writing_ != target_) ::unlink(writing_.c_str());
+namespace text {
+
+std::error_code flushToDisk(std::FILE* file) {
+    if (::fsync(::fileno(file)) == 0) return {};
+    return std::error_code(errno, std::generic_category());
 }
 
-FileStamp TextWriter::commit() {
-    // The first error says why, "No space left on device" above all.
-    if (std::fflush(file_) != 0 && !error_) error_ = errno;
-    const bool failed = std::ferror(file_) != 0 || error_ != 0;
+FileStamp stampOfOpen(std::FILE* file) {
     struct stat st;
-    const FileStamp written = ::fstat(::fileno(file_), &st) == 0 ? stampOf(st) : FileStamp{};
-    if (std::fclose(file_) != 0 && !error_) error_ = errno;
-    giveBack(std::move(buffer_));
-    committed_ = true;
-    if (failed || error_) {
-        if (writing_ != target_) ::unlink(writing_.c_str());
-        throw std::system_error(error_ ? error_ : EIO, std::generic_category(),
-                                "write " + utf8Of(target_));
-    }
-    if (writing_ != target_ && ::rename(writing_.c_str(), target_.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(writing_.c_str());
-        throw std::system_error(err, std::generic_category(), "rename " + utf8Of(target_));
-    }
-    return written;
+    return ::fstat(::fileno(file), &st) == 0 ? stampOf(st) : FileStamp{};
 }
 
-std::optional<std::string> readPlainFile(const std::filesystem::path& path, size_t limit) {
-    FileStamp stamp;
-    return readPlainFile(path, limit, stamp);
+void removeQuietly(const std::filesystem::path& file) {
+    ::unlink(file.c_str());
 }
+
+void replaceTarget(const std::filesystem::path& written, const std::filesystem::path& target) {
+    if (::rename(written.c_str(), target.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(written.c_str());
+        throw std::system_error(err, std::generic_category(), "rename " + utf8Of(target));
+    }
+    // The rename itself lives in the folder. A folder that cannot be flushed
+    // (some network file systems refuse) leaves the file in place all the same.
+    const auto folder =
+        target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+FileStamp committedStamp(const std::filesystem::path&, const FileStamp& ofOpen) {
+    return ofOpen;
+}
+
+}  // namespace text
 
 std::optional<std::string> readPlainFile(const std::filesystem::path& path, size_t limit,
                                          FileStamp& stamp) {

@@ -2,11 +2,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
+
+#include "platform/text/text_file.h"
 
 // Inside the text files only: the pieces both systems' readers and writers share.
 namespace plenvo::platform::text {
@@ -27,5 +32,16 @@ std::optional<std::string> readWithin(size_t limit, std::uint64_t openedSize,
 
 // CP932 bytes into UTF-8, a bad byte as U+FFFD; each system's own.
 void decodeInto(std::string_view bytes, std::string& out);
+
+// Each system's own steps of TextWriter::commit().
+// Flushes the open file's written data to the disk; why it could not, or no error.
+std::error_code flushToDisk(std::FILE* file);
+// The stamp of the open file, as the system tells it before the file is closed.
+FileStamp stampOfOpen(std::FILE* file);
+void removeQuietly(const std::filesystem::path& file);
+// Puts the written file in the target's place; throws std::system_error.
+void replaceTarget(const std::filesystem::path& written, const std::filesystem::path& target);
+// The committed file's stamp as a listing will see it.
+FileStamp committedStamp(const std::filesystem::path& target, const FileStamp& ofOpen);
 
 }  // namespace plenvo::platform::text

@@ -325,6 +325,7 @@ TextWriter::TextWriter(const std::filesystem::path& path, Mode mode)
         flags |= _O_APPEND;
         how = "ab";
     }
+    durable_ = mode != Mode::create;
     if (mode == Mode::replace) {
         // A file left beside the target by an earlier write is replaced, never followed.
         writing_ += ".new~";
@@ -346,40 +347,36 @@ TextWriter::TextWriter(const std::filesystem::path& path, Mode mode)
     std::setvbuf(file_, buffer_.get(), _IOFBF, kBufferSize);
 }
 
-TextWriter::~TextWriter() {
-    if (committed_) return;
-    std::fclose(file_);
-    giveBack(std::move(buffer_));
-    if (writing_ != target_) ::DeleteFileW(writing_.c_str());
+namespace text {
+
+std::error_code flushToDisk(std::FILE* file) {
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
+    if (::FlushFileBuffers(handle)) return {};
+    return std::error_code(static_cast<int>(::GetLastError()), std::system_category());
 }
 
-FileStamp TextWriter::commit() {
-    // The first error says why, "No space left on device" above all.
-    if (std::fflush(file_) != 0 && !error_) error_ = errno;
-    const bool failed = std::ferror(file_) != 0 || error_ != 0;
-    if (std::fclose(file_) != 0 && !error_) error_ = errno;
-    giveBack(std::move(buffer_));
-    committed_ = true;
-    if (failed || error_) {
-        if (writing_ != target_) ::DeleteFileW(writing_.c_str());
-        throw std::system_error(error_ ? error_ : EIO, std::generic_category(),
-                                "write " + nameOf(target_));
-    }
-    if (writing_ != target_) {
-        // The new text stays beside the target when the target cannot be
-        // replaced: nothing of it is lost, and the next write tries again.
-        if (const DWORD error = win::moveReplacing(writing_, target_))
-            win::throwError(error, "rename " + nameOf(target_));
-    }
-    // Asked by name once the file is closed, as a listing will see it: Windows
-    // brings the folder's entry up to date only then.
-    return plainStamp(target_).value_or(FileStamp{});
+// Windows brings the folder's entry up to date only once the file is closed.
+FileStamp stampOfOpen(std::FILE*) {
+    return {};
 }
 
-std::optional<std::string> readPlainFile(const std::filesystem::path& path, size_t limit) {
-    FileStamp stamp;
-    return readPlainFile(path, limit, stamp);
+void removeQuietly(const std::filesystem::path& file) {
+    ::DeleteFileW(file.c_str());
 }
+
+void replaceTarget(const std::filesystem::path& written, const std::filesystem::path& target) {
+    // The new text stays beside the target when the target cannot be
+    // replaced: nothing of it is lost, and the next write tries again.
+    if (const DWORD error = win::moveReplacing(written, target))
+        win::throwError(error, "rename " + nameOf(target));
+}
+
+// Asked by name once the file is closed, as a listing will see it.
+FileStamp committedStamp(const std::filesystem::path& target, const FileStamp&) {
+    return plainStamp(target).value_or(FileStamp{});
+}
+
+}  // namespace text
 
 std::optional<std::string> readPlainFile(const std::filesystem::path& path, size_t limit,
                                          FileStamp& stamp) {
