@@ -4,23 +4,20 @@
 
 #include "alerts/mail_alerts.h"
 #include "platform/process/environment.h"
+#include "ui/view_rules.h"
 
 namespace plenvo::settings {
 namespace {
 
 using ui::ControlKind;
 
-constexpr int kTwipsPerPixel = 15;
 constexpr const char* kSaved = "メール通知設定を保存しました";
 constexpr const char* kNotSaved = "メール通知設定を保存できませんでした";
 constexpr const char* kTestSent = "テストメールを送信しました";
 constexpr const char* kTestNotSent = "テストメールを送信できませんでした";
 constexpr const char* kNotUsable = "設定に誤りがあります";
 
-ui::Geometry pixels(int left, int top, int width, int height) {
-    return {left * kTwipsPerPixel, top * kTwipsPerPixel, width * kTwipsPerPixel,
-            height * kTwipsPerPixel};
-}
+constexpr auto pixels = ui::twipsOfPixels;
 
 struct Field {
     const char* box;

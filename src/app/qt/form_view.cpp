@@ -9,17 +9,17 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
+#include "ui/view_rules.h"
+
 namespace plenvo::app {
 namespace {
 
 using ui::Control;
 using ui::ControlKind;
 
-constexpr int kTwipsPerPixel = 15;
-
-QRect pixelsOf(const ui::Geometry& g) {
-    return {g.left / kTwipsPerPixel, g.top / kTwipsPerPixel, g.width / kTwipsPerPixel,
-            g.height / kTwipsPerPixel};
+QRect rectOf(const ui::Geometry& twips) {
+    const ui::Geometry g = ui::pixelsOf(twips);
+    return {g.left, g.top, g.width, g.height};
 }
 
 QString q(const std::string& text) {
@@ -55,14 +55,6 @@ int selectedRow(const QListWidget& list) {
     return items.isEmpty() ? -1 : list.row(items.front());
 }
 
-// A mount point is too long for a drive box; its last folder names the medium.
-QString shownPlace(const QString& text) {
-    if (!text.startsWith('/')) return text;
-    QString path = text;
-    while (path.size() > 1 && path.endsWith('/')) path.chop(1);
-    return path.size() > 1 ? path.mid(path.lastIndexOf('/') + 1) : text;
-}
-
 bool sameLines(const QListWidget& list, const std::vector<std::string>& lines) {
     if (list.count() != static_cast<int>(lines.size())) return false;
     for (int i = 0; i < list.count(); ++i)
@@ -74,7 +66,7 @@ bool sameLines(const QListWidget& list, const std::vector<std::string>& lines) {
 
 FormView::FormView(ui::Form& form, QWidget* parent) : QDialog(parent), form_(form) {
     setWindowTitle(q(form_.caption()));
-    const QRect area = pixelsOf(form_.clientArea());
+    const QRect area = rectOf(form_.clientArea());
     setFixedSize(area.width(), area.height());
     build();
     refresh();
@@ -156,7 +148,7 @@ QWidget* FormView::makeWidget(const Control& c, QWidget* parent, QPoint origin) 
         }
     }
     widget->setObjectName(q(name));
-    widget->setGeometry(pixelsOf(c.geometry).translated(-origin));
+    widget->setGeometry(rectOf(c.geometry).translated(-origin));
     if (c.fixedPitch) widget->setFont(fixedPitchFont(widget->font()));
     if (c.redText) {
         QPalette palette = widget->palette();
@@ -199,7 +191,7 @@ void FormView::apply(const Control& c, QWidget* widget) const {
             auto* edit = static_cast<QLineEdit*>(widget);
             // A box nobody types in may shorten a path; the tip holds it whole.
             const QString full = q(c.text);
-            const QString shown = c.enabled ? full : shownPlace(full);
+            const QString shown = c.enabled ? full : q(ui::shownPlace(c.text));
             // Setting an equal text would still move the cursor to the end.
             if (edit->text() != shown) edit->setText(shown);
             edit->setToolTip(shown == full ? QString() : full);

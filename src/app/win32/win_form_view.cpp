@@ -6,6 +6,7 @@
 
 #include "app/win32/win_view_text.h"
 #include "platform/win/win32_win.h"
+#include "ui/view_rules.h"
 
 namespace plenvo::app {
 namespace {
@@ -14,7 +15,6 @@ using ui::Control;
 using ui::ControlKind;
 
 constexpr const wchar_t* kWindowClass = L"PlenvoFormView";
-constexpr int kTwipsPerInch = 1440;
 constexpr int kFontPoints = 9;
 constexpr int kFirstControlId = 1000;  // clear of IDOK and IDCANCEL
 constexpr DWORD kWindowStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
@@ -107,14 +107,6 @@ POINT placeFor(HWND owner, int width, int height) {
     return at;
 }
 
-// A mount point is too long for a drive box; its last folder names the medium.
-std::string shownPlace(const std::string& text) {
-    if (text.empty() || text.front() != '/') return text;
-    std::string path = text;
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path.size() > 1 ? path.substr(path.rfind('/') + 1) : text;
-}
-
 // How wide the longest line draws, so that the list scrolls sideways to its end.
 int widestLine(HWND list, HFONT font, const std::vector<std::string>& lines) {
     const HDC dc = ::GetDC(list);
@@ -141,7 +133,8 @@ Win32FormView::Win32FormView(ui::Form& form, HWND owner)
     registerWindowClass(instance, windowProc);
 
     const ui::Geometry area = form_.clientArea();
-    RECT outer{0, 0, area.width * dpi_ / kTwipsPerInch, area.height * dpi_ / kTwipsPerInch};
+    const ui::Geometry size = ui::pixelsOf(area, dpi_);
+    RECT outer{0, 0, size.width, size.height};
     ::AdjustWindowRectEx(&outer, kWindowStyle, FALSE, kWindowExStyle);
     const int width = outer.right - outer.left, height = outer.bottom - outer.top;
     const POINT at = placeFor(owner_, width, height);
@@ -210,9 +203,8 @@ HWND activeConsoleWindow() {
 }
 
 RECT Win32FormView::pixelsOf(const ui::Geometry& g) const {
-    const auto px = [this](int twips) { return twips * dpi_ / kTwipsPerInch; };
-    const int left = px(g.left), top = px(g.top);
-    return {left, top, left + px(g.width), top + px(g.height)};
+    const ui::Geometry p = ui::pixelsOf(g, dpi_);
+    return {p.left, p.top, p.left + p.width, p.top + p.height};
 }
 
 void Win32FormView::build() {
@@ -318,7 +310,7 @@ void Win32FormView::apply(const Control& c, Drawn& d) {
         }
         case ControlKind::textBox: {
             // A box nobody types in may shorten a mount point to its medium.
-            const std::string shown = c.enabled ? c.text : shownPlace(c.text);
+            const std::string shown = c.enabled ? c.text : ui::shownPlace(c.text);
             // Setting an equal text would still move the caret.
             if (windowText(d.window) != shown) {
                 setWindowText(d.window, shown);
