@@ -5,69 +5,73 @@
 #include <QSystemTrayIcon>
 #include <QTranslator>
 
-#include "app/check_window.h"
-#include "app/console.h"
 #include "app/qt/qt_dialogs.h"
 #include "app/qt/qt_slow_work.h"
 #include "app/qt/qt_window_host.h"
 #include "app/qt/timer_loop.h"
 #include "app/qt/tray_icon.h"
-#include "app/startup.h"
-#include "app/tray_menu.h"
-#include "platform/desktop/open_document.h"
+#include "app/tray_console.h"
 
 namespace plenvo::app {
+namespace {
+
+class QtToolkit final : public TrayToolkit {
+  public:
+    explicit QtToolkit(int tickMs) : tickMs_(tickMs) {
+        // Qt's own texts (the folder picker's buttons) in Japanese, like the rest.
+        if (japanese_.load("qtbase_ja", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QApplication::installTranslator(&japanese_);
+        // Closing the settings window must not end a console that has no window.
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+
+    ui::Dialogs& dialogs() override { return dialogs_; }
+    ui::WindowHost& windows() override { return windows_; }
+    ui::SlowWork& slowWork() override { return slowWork_; }
+    WorkPlaces workPlacesOn(PassWorker& worker) override { return app::workPlacesOn(worker); }
+    void startTimers(Console& console) override { timers_.emplace(console, tickMs_); }
+    void setTimer1Enabled(bool on) override {
+        if (timers_) timers_->setTimer1Enabled(on);
+    }
+    bool showIcon(IconAnimation& animation, TrayMenu& menu) override {
+        tray_.emplace(animation, menu);
+        tray_->show();
+        return true;
+    }
+    void removeIcon() override {
+        if (tray_) tray_->hide();
+    }
+    // Queued onto the Qt loop: a stop request is told on a thread of its own.
+    void quit() override {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+    }
+    int run(Console&) override { return QApplication::exec(); }
+    void letGo() override {
+        tray_.reset();
+        timers_.reset();
+    }
+
+  private:
+    const int tickMs_;
+    QTranslator japanese_;
+    QtDialogs dialogs_;
+    QtWindowHost windows_;
+    QtSlowWork slowWork_;
+    std::optional<TimerLoop> timers_;
+    std::optional<TrayIcon> tray_;
+};
+
+}  // namespace
 
 bool systemTrayAvailable() {
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-int runTrayConsole(const std::filesystem::path& base, const std::string& version, int tickMs) {
-    // Qt's own texts (the folder picker's buttons) in Japanese, like the rest.
-    QTranslator japanese;
-    if (japanese.load("qtbase_ja", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&japanese);
-    // Closing the settings window must not end a console that has no window.
-    QApplication::setQuitOnLastWindowClosed(false);
-
-    platform::SystemClock clock;
-    platform::SilentFailureLog failures;
-    std::stop_source ending;
-    const platform::RunContext ctx{platform::BaseFolder(base), clock, failures, ending.get_token()};
-    IconAnimation animation(version);
-    QtDialogs dialogs;
-    QtWindowHost windows;
-    // Runs the passes; it is finished below, before anything they use goes away.
-    PassWorker worker;
-    Console management(ctx, animation, &dialogs, nullptr, workPlacesOn(worker));
-    // Running from now on; the first ticks are handled after the start-up below.
-    TimerLoop timers(management, tickMs);
-    CheckWindowOpener checkWindow(management, dialogs, windows);
-    const auto openCheckWindow = [&] { checkWindow(); };
-    management.setCheckWindowOpener(openCheckWindow);
-
-    QtSlowWork slowWork;
-    TrayIcon* shown = nullptr;
-    TrayMenu menu(management, dialogs, windows,
-                  {.setTimer1Enabled = [&](bool on) { timers.setTimer1Enabled(on); },
-                   .openDocument = platform::openDocument,
-                   .openCheckWindow = openCheckWindow,
-                   .quit =
-                       [&shown] {
-                           if (shown) shown->hide();
-                           QApplication::quit();
-                       },
-                   .slowWork = &slowWork});
-    TrayIcon tray(animation, menu);
-    shown = &tray;
-    tray.show();
-
-    const auto stopRequests = quitOnStopRequest();
-    management.startUp(collectStartupValues(version));
-    const int rc = QApplication::exec();
-    tray.hide();
-    endPasses(worker, ending, ctx, rc);
-    return rc;
+std::optional<int> runQtTrayConsole(const std::filesystem::path& base, const std::string& version,
+                                    int tickMs) {
+    QtToolkit toolkit(tickMs);
+    return runTrayConsole(base, version, toolkit);
 }
 
 }  // namespace plenvo::app

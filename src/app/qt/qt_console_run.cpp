@@ -33,7 +33,9 @@ int runConsole(const ConsoleRun& run) {
     // A widgets application cannot even start without a display: ask first.
     if (!run.headless && platform::desktopSessionAvailable()) {
         QApplication qt(argc, run.argv);
-        if (systemTrayAvailable()) return runTrayConsole(run.base, run.version, run.tickMs);
+        if (systemTrayAvailable()) {
+            if (const auto rc = runQtTrayConsole(run.base, run.version, run.tickMs)) return *rc;
+        }
         return runHeadless(run);
     }
     QCoreApplication qt(argc, run.argv);

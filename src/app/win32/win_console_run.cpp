@@ -27,7 +27,7 @@ int runHeadless(const ConsoleRun& run) {
 
 int runConsole(const ConsoleRun& run) {
     if (!run.headless) {
-        if (const auto rc = runTrayConsole(run.base, run.version, run.tickMs)) return *rc;
+        if (const auto rc = runWin32TrayConsole(run.base, run.version, run.tickMs)) return *rc;
     }
     return runHeadless(run);
 }

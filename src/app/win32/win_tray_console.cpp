@@ -2,17 +2,12 @@
 
 #include <windows.h>
 
-#include "app/check_window.h"
-#include "app/console.h"
-#include "app/startup.h"
-#include "app/tray_menu.h"
+#include "app/tray_console.h"
 #include "app/win32/win_dialogs.h"
 #include "app/win32/win_slow_work.h"
 #include "app/win32/win_tray_icon.h"
 #include "app/win32/win_window_host.h"
 #include "app/win32/win_window_loop.h"
-#include "platform/desktop/open_document.h"
-#include "platform/process/stop_request.h"
 
 namespace plenvo::app {
 namespace {
@@ -25,58 +20,56 @@ void letGoOfOwnConsole() {
     if (::GetConsoleProcessList(processes, 2) == 1) ::FreeConsole();
 }
 
+class Win32Toolkit final : public TrayToolkit {
+  public:
+    explicit Win32Toolkit(int tickMs) : loop_(std::chrono::milliseconds(tickMs), failures_) {}
+
+    ui::Dialogs& dialogs() override { return dialogs_; }
+    ui::WindowHost& windows() override { return windows_; }
+    ui::SlowWork& slowWork() override { return slowWork_; }
+    WorkPlaces workPlacesOn(PassWorker& worker) override { return loop_.workPlacesOn(worker); }
+    // The loop ticks the timers itself as it runs.
+    void startTimers(Console&) override {}
+    void setTimer1Enabled(bool on) override { loop_.setTimer1Enabled(on); }
+    bool showIcon(IconAnimation& animation, TrayMenu& menu) override {
+        if (!loop_.window()) return false;
+        tray_.emplace(animation, menu, images_);
+        if (!tray_->add()) {
+            tray_.reset();
+            return false;
+        }
+        letGoOfOwnConsole();
+        return true;
+    }
+    void removeIcon() override {
+        if (tray_) tray_->remove();
+    }
+    void quit() override { loop_.quit(); }
+    int run(Console& console) override { return loop_.run(console); }
+    void onSessionEnd(std::function<void()> ending) override {
+        loop_.onSessionEnd(std::move(ending));
+    }
+    void letGo() override {
+        loop_.onSessionEnd({});
+        tray_.reset();
+    }
+
+  private:
+    platform::SilentFailureLog failures_;
+    WindowLoop loop_;
+    Win32Dialogs dialogs_;
+    Win32WindowHost windows_;
+    Win32SlowWork slowWork_;
+    const TrayImages images_;
+    std::optional<TrayIcon> tray_;
+};
+
 }  // namespace
 
-std::optional<int> runTrayConsole(const std::filesystem::path& base, const std::string& version,
-                                  int tickMs) {
-    platform::SystemClock clock;
-    platform::SilentFailureLog failures;
-    std::stop_source ending;
-    const platform::RunContext ctx{platform::BaseFolder(base), clock, failures, ending.get_token()};
-    IconAnimation animation(version);
-    WindowLoop loop(std::chrono::milliseconds(tickMs), failures);
-    Win32Dialogs dialogs;
-    Win32WindowHost windows;
-    // Runs the passes; it is finished below, before anything they use goes away.
-    PassWorker worker;
-    Console management(ctx, animation, &dialogs, nullptr, loop.workPlacesOn(worker));
-    CheckWindowOpener checkWindow(management, dialogs, windows);
-    const auto openCheckWindow = [&] { checkWindow(); };
-    management.setCheckWindowOpener(openCheckWindow);
-
-    Win32SlowWork slowWork;
-    TrayIcon* shown = nullptr;
-    TrayMenu menu(management, dialogs, windows,
-                  {.setTimer1Enabled = [&](bool on) { loop.setTimer1Enabled(on); },
-                   .openDocument = platform::openDocument,
-                   .openCheckWindow = openCheckWindow,
-                   .quit =
-                       [&] {
-                           if (shown) shown->remove();
-                           loop.quit();
-                       },
-                   .slowWork = &slowWork});
-    const TrayImages images;
-    TrayIcon tray(animation, menu, images);
-    if (!loop.window() || !tray.add()) return std::nullopt;
-    shown = &tray;
-    letGoOfOwnConsole();
-
-    bool ended = false;
-    const auto end = [&](int rc) {
-        if (ended) return;
-        ended = true;
-        tray.remove();
-        endPasses(worker, ending, ctx, rc);
-    };
-    // Windows may end the process as soon as the session's end is answered.
-    loop.onSessionEnd([&] { end(0); });
-    // A stop request during the start-up ends the console as soon as the loop runs.
-    const platform::StopRequestWatch stopRequests([&loop] { loop.quit(); });
-    management.startUp(collectStartupValues(version));
-    const int rc = loop.run(management);
-    end(rc);
-    return rc;
+std::optional<int> runWin32TrayConsole(const std::filesystem::path& base,
+                                       const std::string& version, int tickMs) {
+    Win32Toolkit toolkit(tickMs);
+    return runTrayConsole(base, version, toolkit);
 }
 
 }  // namespace plenvo::app

@@ -6,11 +6,9 @@
 
 namespace plenvo::app {
 
-// The console as the administrator sees it: the icon in the notification area,
-// its menu and windows, until "終了" or the session's end. Failures of the steps
-// are not told: only the windows' own messages are shown. Returns nullopt,
-// before anything of the start-up ran, when no shell takes the icon.
-std::optional<int> runTrayConsole(const std::filesystem::path& base, const std::string& version,
-                                  int tickMs);
+// The tray console on plain Win32 (see runTrayConsole): the shell's icon, the
+// window thread's own loop, until "終了" or the session's end.
+std::optional<int> runWin32TrayConsole(const std::filesystem::path& base,
+                                       const std::string& version, int tickMs);
 
 }  // namespace plenvo::app

@@ -1,0 +1,59 @@
+#include "app/tray_console.h"
+
+#include "app/check_window.h"
+#include "app/startup.h"
+#include "app/tray_menu.h"
+#include "platform/desktop/open_document.h"
+#include "platform/process/stop_request.h"
+
+namespace plenvo::app {
+
+std::optional<int> runTrayConsole(const std::filesystem::path& base, const std::string& version,
+                                  TrayToolkit& toolkit) {
+    platform::SystemClock clock;
+    platform::SilentFailureLog failures;
+    std::stop_source ending;
+    const platform::RunContext ctx{platform::BaseFolder(base), clock, failures, ending.get_token()};
+    IconAnimation animation(version);
+    // Runs the passes; it is finished below, before anything they use goes away.
+    PassWorker worker;
+    Console console(ctx, animation, &toolkit.dialogs(), nullptr, toolkit.workPlacesOn(worker));
+    toolkit.startTimers(console);
+    CheckWindowOpener checkWindow(console, toolkit.dialogs(), toolkit.windows());
+    const auto openCheckWindow = [&] { checkWindow(); };
+    console.setCheckWindowOpener(openCheckWindow);
+
+    TrayMenu menu(console, toolkit.dialogs(), toolkit.windows(),
+                  {.setTimer1Enabled = [&](bool on) { toolkit.setTimer1Enabled(on); },
+                   .openDocument = platform::openDocument,
+                   .openCheckWindow = openCheckWindow,
+                   .quit =
+                       [&] {
+                           toolkit.removeIcon();
+                           toolkit.quit();
+                       },
+                   .slowWork = &toolkit.slowWork()});
+    // Destroyed first: the icon and the timers refer to the parts above.
+    const struct LetGo {
+        TrayToolkit& toolkit;
+        ~LetGo() { toolkit.letGo(); }
+    } letGo{toolkit};
+    if (!toolkit.showIcon(animation, menu)) return std::nullopt;
+
+    bool ended = false;
+    const auto end = [&](int rc) {
+        if (ended) return;
+        ended = true;
+        toolkit.removeIcon();
+        endPasses(worker, ending, ctx, rc);
+    };
+    toolkit.onSessionEnd([&] { end(0); });
+    // A stop request during the start-up ends the console as soon as the loop runs.
+    const platform::StopRequestWatch stopRequests([&toolkit] { toolkit.quit(); });
+    console.startUp(collectStartupValues(version));
+    const int rc = toolkit.run(console);
+    end(rc);
+    return rc;
+}
+
+}  // namespace plenvo::app

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/console.h"
+#include "app/icon_animation.h"
+#include "app/pass_worker.h"
+#include "ui/dialogs.h"
+#include "ui/form.h"
+#include "ui/slow_work.h"
+
+namespace plenvo::app {
+
+class TrayMenu;
+
+// What a toolkit gives the tray console: its windows, its loop with the
+// timers, and the icon in the notification area.
+class TrayToolkit {
+  public:
+    virtual ~TrayToolkit() = default;
+    virtual ui::Dialogs& dialogs() = 0;
+    virtual ui::WindowHost& windows() = 0;
+    virtual ui::SlowWork& slowWork() = 0;
+    // Passes on the worker, prompts back on the window thread.
+    virtual WorkPlaces workPlacesOn(PassWorker& worker) = 0;
+    // The timers tick for the console from now on, handled once the loop runs.
+    virtual void startTimers(Console& console) = 0;
+    virtual void setTimer1Enabled(bool on) = 0;
+    // Shows the icon with its menu; false when no notification area takes it.
+    virtual bool showIcon(IconAnimation& animation, TrayMenu& menu) = 0;
+    virtual void removeIcon() = 0;
+    // Ends the loop; may be called from any thread.
+    virtual void quit() = 0;
+    // Runs the loop until quit; the exit code.
+    virtual int run(Console& console) = 0;
+    // `ending` runs when the system ends the session, before the process may be ended.
+    virtual void onSessionEnd(std::function<void()> ending) { (void)ending; }
+    // Lets go of the icon and the timers before the console's parts they use go.
+    virtual void letGo() = 0;
+};
+
+// The console as the administrator sees it, the same on every toolkit: the
+// icon, its menu and windows, until "終了", a stop request or the session's
+// end. Failures of the steps are not told: only the windows' own messages are
+// shown. nullopt, before anything of the start-up ran, when no notification
+// area takes the icon.
+std::optional<int> runTrayConsole(const std::filesystem::path& base, const std::string& version,
+                                  TrayToolkit& toolkit);
+
+}  // namespace plenvo::app
