@@ -4,8 +4,8 @@
 #include <string>
 
 #include "platform/files/base_folder.h"
-#include "ui/form.h"
 #include "removable/media_table.h"
+#include "ui/form.h"
 
 namespace plenvo::removable {
 

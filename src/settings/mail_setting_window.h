@@ -3,9 +3,9 @@
 #include <string>
 
 #include "alerts/mail_settings.h"
+#include "platform/core/run_context.h"
 #include "ui/dialogs.h"
 #include "ui/form.h"
-#include "platform/core/run_context.h"
 #include "ui/slow_work.h"
 
 namespace plenvo::settings {

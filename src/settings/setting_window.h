@@ -2,12 +2,12 @@
 
 #include <string>
 
+#include "platform/core/run_context.h"
+#include "platform/credentials/network_sign_in.h"
+#include "store/monitoring_flag.h"
 #include "ui/dialogs.h"
 #include "ui/form.h"
-#include "platform/credentials/network_sign_in.h"
-#include "platform/core/run_context.h"
 #include "ui/slow_work.h"
-#include "store/monitoring_flag.h"
 
 namespace plenvo::settings {
 
@@ -20,9 +20,9 @@ class Setting final : public ui::Form {
     // `serverShareFolder` is what each destination's SRV.ini names; `slow`
     // writes those files away from the window thread (null: at once);
     // `windows` shows the mail settings window (null: its button does nothing).
-    Setting(const platform::RunContext& ctx, store::MonitoringFlag& flag,
-            ui::Dialogs& dialogs, std::string serverShareFolder,
-            ui::SlowWork* slow = nullptr, ui::WindowHost* windows = nullptr);
+    Setting(const platform::RunContext& ctx, store::MonitoringFlag& flag, ui::Dialogs& dialogs,
+            std::string serverShareFolder, ui::SlowWork* slow = nullptr,
+            ui::WindowHost* windows = nullptr);
 
     std::string caption() const override { return "環境設定"; }
     ui::Geometry clientArea() const override;

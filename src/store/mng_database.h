@@ -2,8 +2,8 @@
 
 #include <mutex>
 
-#include "platform/files/base_folder.h"
 #include "platform/core/run_context.h"
+#include "platform/files/base_folder.h"
 #include "store/sqlite.h"
 
 namespace plenvo::store {

@@ -3,14 +3,14 @@
 #include <map>
 #include <optional>
 
-#include "platform/paths/windows_path.h"
 #include "pages/log_viewer.h"
 #include "platform/core/ascii_case.h"
+#include "platform/credentials/network_sign_in.h"
 #include "platform/files/file_system.h"
 #include "platform/files/folder_listing.h"
 #include "platform/network/folder_reach.h"
-#include "platform/credentials/network_sign_in.h"
 #include "platform/network/share_list.h"
+#include "platform/paths/windows_path.h"
 #include "platform/text/text_file.h"
 #include "platform/text/utf8_path.h"
 #include "web/folder_page.h"

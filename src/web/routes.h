@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/files/base_folder.h"
 #include "platform/core/failure_log.h"
+#include "platform/files/base_folder.h"
 #include "web/agent_rows.h"
 
 namespace plenvo::web {

@@ -2,8 +2,8 @@
 
 #include <charconv>
 
-#include "platform/credentials/password_check.h"
 #include "platform/core/ascii_case.h"
+#include "platform/credentials/password_check.h"
 
 namespace plenvo::web {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <variant>
 
-#include "platform/files/base_folder.h"
 #include "platform/core/failure_log.h"
+#include "platform/files/base_folder.h"
 #include "web/web_options.h"
 
 namespace plenvo::web {

@@ -5,10 +5,10 @@
 
 #include <chrono>
 
-#include "support/skip.h"
 #include "alerts_fixture.h"
 #include "app/console.h"
 #include "smtp_sink.h"
+#include "support/skip.h"
 
 namespace plenvo::alerts {
 namespace {

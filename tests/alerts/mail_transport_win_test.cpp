@@ -13,9 +13,9 @@
 #include <map>
 #include <sstream>
 
-#include "support/skip.h"
 #include "alerts/mail_text.h"
 #include "platform/mail/mail_transport.h"
+#include "support/skip.h"
 
 namespace plenvo::platform {
 namespace {

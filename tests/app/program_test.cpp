@@ -6,11 +6,11 @@
 #include <chrono>
 #include <thread>
 
-#include "support/skip.h"
 #include "platform/process/detached_command.h"
 #include "platform/text/text_file.h"
 #include "store/sqlite.h"
 #include "support/silent_server.h"
+#include "support/skip.h"
 #include "support/temp_dir.h"
 
 namespace {

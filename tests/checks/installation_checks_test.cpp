@@ -7,11 +7,11 @@
 #include <chrono>
 #include <ctime>
 
-#include "support/skip.h"
 #include "platform/process/detached_command.h"
 #include "platform/text/text_file.h"
 #include "store/mng_database.h"
 #include "support/drive_usage.h"
+#include "support/skip.h"
 #include "support/temp_dir.h"
 
 namespace plenvo {

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <thread>
 
-#include "support/skip.h"
 #include "app/console.h"
 #include "check_fixture.h"
 #include "intake/result_import.h"
@@ -14,6 +13,7 @@
 #include "platform/process/environment.h"
 #include "samba_server.h"
 #include "support/drive_usage.h"
+#include "support/skip.h"
 
 namespace plenvo::test {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/process/environment.h"
 #include "platform/network/unc_path.h"
+#include "platform/process/environment.h"
 #include "platform/text/utf8_path.h"
 #include "support/temp_dir.h"
 

@@ -13,7 +13,6 @@
 #include <map>
 #include <thread>
 
-#include "support/skip.h"
 #include "intake/destination_check.h"
 #include "intake/drive_survey.h"
 #include "pages/share_drive_page.h"
@@ -27,6 +26,7 @@
 #include "store/mng_database.h"
 #include "support/drive_usage.h"
 #include "support/fake_clock.h"
+#include "support/skip.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::test {

@@ -51,8 +51,7 @@ TEST(QtDialogsTest, MessageBoxesSpeakJapanese) {
 
     BoxSeen ok;
     answerNextBox(ok, "OK");
-    EXPECT_EQ(dialogs.messageBox("済", "環境設定", ui::MessageButtons::ok),
-              ui::MessageAnswer::ok);
+    EXPECT_EQ(dialogs.messageBox("済", "環境設定", ui::MessageButtons::ok), ui::MessageAnswer::ok);
     EXPECT_EQ(ok.title, "環境設定");
     EXPECT_EQ(ok.buttons, QStringList{"OK"});
 }

@@ -7,7 +7,6 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "support/skip.h"
 #include "app/console.h"
 #include "app/icon_animation.h"
 #include "app/pass_worker.h"
@@ -16,6 +15,7 @@
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
 #include "support/silent_server.h"
+#include "support/skip.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::app {

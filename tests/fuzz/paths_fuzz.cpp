@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/paths/windows_path.h"
-#include "intake/share_folder.h"
 #include "fuzz_support.h"
+#include "intake/share_folder.h"
 #include "platform/drives/drive_values_linux.h"
 #include "platform/network/unc_path.h"
+#include "platform/paths/windows_path.h"
 
 using namespace plenvo;
 
@@ -34,7 +34,8 @@ void checkPathRoutines(const std::string& original) {
     const std::string parent = platform::parentOf(original);
     FUZZ_CHECK(trimmed.starts_with(parent));
     FUZZ_CHECK(parent.size() < original.size() || original.empty());
-    if (!parent.empty()) FUZZ_CHECK(!platform::isPathSeparator(parent.back()) || parent.size() == 1);
+    if (!parent.empty())
+        FUZZ_CHECK(!platform::isPathSeparator(parent.back()) || parent.size() == 1);
 
     const std::string server = platform::serverOf(original);
     FUZZ_CHECK(server.find_first_of("\\/") == std::string::npos);
@@ -84,7 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         platform::localDrivesOf(mounts));
 
     try {
-        const std::string folder = intake::shareFolderOf(platform::serverOf(path), path, tail, lookup);
+        const std::string folder =
+            intake::shareFolderOf(platform::serverOf(path), path, tail, lookup);
         FUZZ_CHECK(folder.empty() || folder.ends_with(tail));
     } catch (const intake::NoSharesError&) {
         FUZZ_CHECK(platform::lowerCase(platform::serverOf(path)) == "silent");

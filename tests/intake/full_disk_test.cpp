@@ -8,12 +8,12 @@
 #include <fstream>
 #include <map>
 
-#include "support/skip.h"
 #include "intake/result_import.h"
 #include "pages/backup_list_page.h"
 #include "platform/text/text_file.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
+#include "support/skip.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::intake {

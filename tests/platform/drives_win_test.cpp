@@ -5,11 +5,11 @@
 #include <cctype>
 #include <sstream>
 
-#include "support/skip.h"
 #include "platform/core/bounded_access.h"
 #include "platform/drives/drive_values.h"
-#include "platform/process/environment.h"
 #include "platform/drives/removable_drives.h"
+#include "platform/process/environment.h"
+#include "support/skip.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {
@@ -84,7 +84,8 @@ TEST(WindowsDrives, TheVolumeOfAFolderWithItsFileSystemAndSerial) {
 
 TEST(WindowsDrives, ARemovableDriveShowsItsLabelAndSerialAndIsListed) {
     const WineDrive removable = wineDrive("floppy");
-    if (removable.name.empty()) PLENVO_SKIP() << "no removable drive: scripts/wine-drives makes one";
+    if (removable.name.empty())
+        PLENVO_SKIP() << "no removable drive: scripts/wine-drives makes one";
     // Windows shows the serial's 32 bits as a signed number.
     const auto serial = static_cast<std::int32_t>(
         static_cast<std::uint32_t>(std::stoul(removable.serialHex, nullptr, 16)));

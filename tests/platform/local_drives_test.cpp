@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/drives/drive_values_linux.h"
-#include "platform/process/environment.h"
 #include "platform/network/smb/samba_listing_linux.h"
 #include "platform/network/unc_path.h"
+#include "platform/process/environment.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {

@@ -5,9 +5,9 @@
 #include <atomic>
 #include <thread>
 
-#include "platform/process/environment.h"
 #include "platform/network/folder_reach.h"
 #include "platform/network/unc_path.h"
+#include "platform/process/environment.h"
 #include "platform/text/utf8_path.h"
 
 namespace plenvo::platform {

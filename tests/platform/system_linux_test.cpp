@@ -9,10 +9,10 @@
 #include <optional>
 #include <thread>
 
-#include "support/skip.h"
+#include "platform/desktop/startup_entry.h"
 #include "platform/process/detached_command.h"
 #include "platform/process/single_instance.h"
-#include "platform/desktop/startup_entry.h"
+#include "support/skip.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "support/skip.h"
 #include "platform/files/dos_attributes.h"
+#include "support/skip.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {

@@ -14,11 +14,11 @@
 #include <future>
 #include <thread>
 
-#include "platform/process/detached_command.h"
+#include "platform/desktop/startup_entry.h"
 #include "platform/files/dos_attributes.h"
+#include "platform/process/detached_command.h"
 #include "platform/process/environment.h"
 #include "platform/process/single_instance.h"
-#include "platform/desktop/startup_entry.h"
 #include "platform/process/stop_request.h"
 #include "platform/text/utf8_path.h"
 #include "support/temp_dir.h"

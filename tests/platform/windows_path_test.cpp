@@ -23,7 +23,8 @@ TEST(WindowsPath, ServerOnlyFromUncPathsWithEitherSeparator) {
 TEST(WindowsPath, UncComponentsKeepEmptyOnesAndIgnoreOtherPaths) {
     EXPECT_EQ(uncComponentsOf("\\\\srv\\share/a\\\\b"),
               (std::vector<std::string>{"srv", "share", "a", "", "b"}));
-    EXPECT_EQ(uncComponentsOf("\\\\?\\UNC\\srv\\share"), (std::vector<std::string>{"srv", "share"}));
+    EXPECT_EQ(uncComponentsOf("\\\\?\\UNC\\srv\\share"),
+              (std::vector<std::string>{"srv", "share"}));
     EXPECT_TRUE(uncComponentsOf("D:\\a\\b").empty());
     EXPECT_TRUE(isUncPath("\\\\srv"));
     EXPECT_FALSE(isUncPath("\\srv"));

@@ -17,9 +17,7 @@ class CheckWindow : public test::Installation {
   protected:
     CheckWindow() { monitoring(true); }
 
-    const ui::Control& at(const char* name, int i) {
-        return window.control(arrayName(name, i));
-    }
+    const ui::Control& at(const char* name, int i) { return window.control(arrayName(name, i)); }
     ui::Control& box(const char* name) { return window.control(name); }
     // Drive name, size, user ids, remark, status, button caption; "*" marks an enabled user id box.
     std::string row(int i) {

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "support/skip.h"
 #include "platform/drives/removable_drives_linux.h"
+#include "support/skip.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::platform {

@@ -31,11 +31,11 @@ class FakeDialogs final : public ui::Dialogs {
     std::vector<Picker> pickers;
 
     ui::MessageAnswer messageBox(const std::string& text, const std::string& caption,
-                                       ui::MessageButtons buttons) override {
+                                 ui::MessageButtons buttons) override {
         messages.push_back({text, caption, buttons});
         if (answers.empty())
             return buttons == ui::MessageButtons::ok ? ui::MessageAnswer::ok
-                                                           : ui::MessageAnswer::no;
+                                                     : ui::MessageAnswer::no;
         const auto answer = answers.front();
         answers.pop_front();
         return answer;

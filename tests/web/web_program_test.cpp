@@ -7,11 +7,11 @@
 #include <chrono>
 #include <thread>
 
-#include "support/skip.h"
 #include "free_port.h"
 #include "platform/process/detached_command.h"
 #include "platform/text/text_file.h"
 #include "store/sqlite.h"
+#include "support/skip.h"
 #include "support/temp_dir.h"
 
 namespace {

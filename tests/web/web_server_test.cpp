@@ -1,4 +1,3 @@
-#include "support/skip.h"
 #include "web/web_server.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +12,7 @@
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
 #include "support/silent_server.h"
+#include "support/skip.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::web {

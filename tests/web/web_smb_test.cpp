@@ -5,11 +5,11 @@
 
 #include <chrono>
 
-#include "support/skip.h"
 #include "platform/process/detached_command.h"
 #include "samba_server.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
+#include "support/skip.h"
 #include "support/temp_dir.h"
 #include "web/routes.h"
 

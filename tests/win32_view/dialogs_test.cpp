@@ -63,8 +63,7 @@ TEST_F(Win32DialogsTest, AYesNoBoxTellsWhichButtonWasPressed) {
 class AskingForm final : public ui::Form {
   public:
     explicit AskingForm(ui::Dialogs& dialogs) : dialogs_(dialogs) {
-        add(ui::designed("Command1", ui::ControlKind::button, {150, 150, 1500, 375},
-                               "削除"));
+        add(ui::designed("Command1", ui::ControlKind::button, {150, 150, 1500, 375}, "削除"));
     }
     std::string caption() const override { return "問い"; }
     ui::Geometry clientArea() const override { return {0, 0, 3000, 1500}; }

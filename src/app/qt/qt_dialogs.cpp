@@ -31,10 +31,9 @@ void fitTitle(QMessageBox& box) {
 }  // namespace
 
 ui::MessageAnswer QtDialogs::messageBox(const std::string& text, const std::string& caption,
-                                              ui::MessageButtons buttons) {
+                                        ui::MessageButtons buttons) {
     QMessageBox box(QApplication::activeModalWidget());
-    box.setWindowTitle(
-        QString::fromStdString(caption.empty() ? ui::kApplicationTitle : caption));
+    box.setWindowTitle(QString::fromStdString(caption.empty() ? ui::kApplicationTitle : caption));
     box.setText(QString::fromStdString(text));
     if (buttons == ui::MessageButtons::ok) {
         box.setDefaultButton(box.addButton("OK", QMessageBox::AcceptRole));

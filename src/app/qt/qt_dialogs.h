@@ -8,7 +8,7 @@ namespace plenvo::app {
 class QtDialogs final : public ui::Dialogs {
   public:
     ui::MessageAnswer messageBox(const std::string& text, const std::string& caption,
-                                       ui::MessageButtons buttons) override;
+                                 ui::MessageButtons buttons) override;
     std::optional<std::string> browseForFolder(const std::string& title,
                                                const std::string& root) override;
 };

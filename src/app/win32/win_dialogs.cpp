@@ -44,9 +44,8 @@ class ItemList {
 
 }  // namespace
 
-ui::MessageAnswer Win32Dialogs::messageBox(const std::string& text,
-                                                 const std::string& caption,
-                                                 ui::MessageButtons buttons) {
+ui::MessageAnswer Win32Dialogs::messageBox(const std::string& text, const std::string& caption,
+                                           ui::MessageButtons buttons) {
     const HWND owner = activeConsoleWindow();
     UINT type = buttons == ui::MessageButtons::ok ? MB_OK : MB_YESNO;
     // A box of the console's own, with no window of it in front, must still be seen.

@@ -9,7 +9,7 @@ namespace plenvo::app {
 class Win32Dialogs final : public ui::Dialogs {
   public:
     ui::MessageAnswer messageBox(const std::string& text, const std::string& caption,
-                                       ui::MessageButtons buttons) override;
+                                 ui::MessageButtons buttons) override;
     // Rooted at `root` where the shell knows it (else at the desktop); the root
     // itself comes back under the name it was asked by, so callers can tell.
     std::optional<std::string> browseForFolder(const std::string& title,

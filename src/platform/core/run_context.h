@@ -3,9 +3,9 @@
 #include <mutex>
 #include <stop_token>
 
-#include "platform/files/base_folder.h"
 #include "platform/core/clock.h"
 #include "platform/core/failure_log.h"
+#include "platform/files/base_folder.h"
 
 namespace plenvo::platform {
 

@@ -1,5 +1,5 @@
-#include "platform/process/detached_command.h"
 #include "platform/desktop/open_document.h"
+#include "platform/process/detached_command.h"
 #include "platform/text/utf8_path.h"
 
 namespace plenvo::platform {

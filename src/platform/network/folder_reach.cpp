@@ -2,11 +2,11 @@
 
 #include <map>
 
-#include "platform/files/file_system.h"
 #include "platform/core/parallel.h"
-#include "platform/text/text_file.h"
+#include "platform/files/file_system.h"
 #include "platform/network/unc_path.h"
 #include "platform/paths/windows_path.h"
+#include "platform/text/text_file.h"
 #include "platform/text/utf8_path.h"
 
 namespace plenvo::platform {
@@ -114,7 +114,8 @@ Reached<std::vector<FolderEntry>> FolderReach::listFolder(const std::string& pat
 void reachEach(const std::vector<std::string>& paths, ShareLookup& lookup,
                const std::function<void(std::size_t, FolderReach&)>& work) {
     std::map<std::string, std::vector<std::size_t>> byServer;
-    for (std::size_t i = 0; i < paths.size(); ++i) byServer[lowerCase(serverOf(paths[i]))].push_back(i);
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        byServer[lowerCase(serverOf(paths[i]))].push_back(i);
     std::vector<const std::vector<std::size_t>*> groups;
     for (const auto& [server, indices] : byServer) groups.push_back(&indices);
     runAtOnce(groups.size(), kServersAtOnce, [&](std::size_t g) {

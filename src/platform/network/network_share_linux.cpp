@@ -1,7 +1,7 @@
 #include <chrono>
 
-#include "platform/process/detached_command.h"
 #include "platform/network/network_share.h"
+#include "platform/process/detached_command.h"
 #include "platform/text/utf8_path.h"
 
 namespace plenvo::platform {

@@ -5,8 +5,8 @@
 #include <lm.h>
 #include <sddl.h>
 
-#include "platform/process/detached_command.h"
 #include "platform/network/network_share.h"
+#include "platform/process/detached_command.h"
 #include "platform/text/utf8_path.h"
 #include "platform/win/win32_win.h"
 

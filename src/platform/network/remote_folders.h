@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/credentials/network_sign_in.h"
 #include "platform/drives/drive_values.h"
 #include "platform/files/folder_listing.h"
-#include "platform/credentials/network_sign_in.h"
 
 namespace plenvo::platform {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/files/base_folder.h"
-#include "platform/drives/drive_values.h"
-#include "platform/process/environment.h"
 #include "platform/credentials/network_sign_in.h"
+#include "platform/drives/drive_values.h"
+#include "platform/files/base_folder.h"
+#include "platform/process/environment.h"
 
 namespace plenvo::platform {
 

@@ -1,11 +1,11 @@
 #include <algorithm>
 #include <chrono>
 
+#include "platform/network/share_list.h"
+#include "platform/network/smb/samba_listing_linux.h"
+#include "platform/network/smb/smb_tools_linux.h"
 #include "platform/process/detached_command.h"
 #include "platform/process/environment.h"
-#include "platform/network/smb/samba_listing_linux.h"
-#include "platform/network/share_list.h"
-#include "platform/network/smb/smb_tools_linux.h"
 
 namespace plenvo::platform {
 namespace {

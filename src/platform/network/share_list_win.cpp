@@ -1,8 +1,8 @@
 #include "platform/network/share_list_win.h"
 
 #include "platform/core/bounded_access.h"
-#include "platform/process/environment.h"
 #include "platform/network/server_connection_win.h"
+#include "platform/process/environment.h"
 #include "platform/win/win32_win.h"
 
 namespace plenvo::platform {

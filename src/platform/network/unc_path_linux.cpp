@@ -1,7 +1,7 @@
 #include <vector>
 
-#include "platform/files/base_folder.h"
 #include "platform/drives/drive_values_linux.h"
+#include "platform/files/base_folder.h"
 #include "platform/network/unc_parts.h"
 #include "platform/network/unc_path.h"
 #include "platform/paths/windows_path.h"

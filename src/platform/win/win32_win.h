@@ -1,6 +1,7 @@
 #pragma once
 
-// Shared by the Windows implementations only; no other file includes it.
+// Shared by the Windows implementations (`_win.cpp`) and the Win32 views in
+// app/win32; the layer test keeps every other file from including it.
 #include <windows.h>
 
 #include <cstdint>
