@@ -2,7 +2,6 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 # The Windows program, cross-built with mingw-w64 and tested under Wine.
 WIN_BUILD ?= build-win
-VERSION = $(shell sed -n 's/^project.PlenvoBackupMng VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 # Instrumented builds live beside the plain one.
 FUZZ_BUILD     ?= $(BUILD)-fuzz
 SANITIZE_BUILD ?= $(BUILD)-sanitize
@@ -25,10 +24,9 @@ $(BUILD)/build.ninja: CMakeLists.txt
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build windows-installer
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
-	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS)
-	FUZZ_SECONDS=5 FUZZ_CORPUS=seeds JOBS=$(JOBS) scripts/fuzz $(FUZZ_BUILD)
+# Both builds, the fuzz build and their tests, overlapped (scripts/test-all).
+test: deps $(BUILD)/build.ninja $(WIN_BUILD)/build.ninja
+	BUILD=$(BUILD) WIN_BUILD=$(WIN_BUILD) FUZZ_BUILD=$(FUZZ_BUILD) JOBS=$(JOBS) scripts/test-all
 
 $(WIN_BUILD)/build.ninja: CMakeLists.txt cmake/mingw-w64.cmake
 	cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
@@ -38,11 +36,10 @@ windows: deps $(WIN_BUILD)/build.ninja
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 
 windows-installer: windows
-	makensis -V2 -DPROGRAM=$(CURDIR)/$(WIN_BUILD)/bin/PlenvoBackupMng.exe -DVERSION=$(VERSION) \
-	    -DOUTFILE=$(CURDIR)/$(WIN_BUILD)/PlenvoBackupMng-Setup.exe packaging/windows/installer.nsi
+	scripts/make-installer $(WIN_BUILD)
 
 # The headless console as a Debian package with its systemd unit:
-# $(BUILD)/plenvo-backup-mng_$(VERSION)_amd64.deb.
+# $(BUILD)/plenvo-backup-mng_VERSION_amd64.deb.
 deb: build
 	scripts/make-deb $(BUILD)/bin/PlenvoBackupMng $(BUILD)
 

@@ -14,7 +14,7 @@ namespace {
 using platform::TextWriter;
 using store::Statement;
 
-constexpr const char* kHead[] = {
+constexpr const char* kShareHead[] = {
     "<HTML><head>",
     "<TITLE>共有ディスク情報</TITLE>",
     "</head>",
@@ -42,9 +42,9 @@ constexpr int kBarLength = 50;
 // Shown where the survey has no value yet.
 constexpr const char* kNoValue = "-";
 
-class Row {
+class ShareRow {
   public:
-    explicit Row(const Statement& st) : st_(st) {}
+    explicit ShareRow(const Statement& st) : st_(st) {}
     std::string text(const char* field) const {
         const int i = st_.columnIndex(field);
         return i < 0 ? std::string() : htmlEscaped(st_.text(i).value_or(""));
@@ -89,7 +89,7 @@ void writeSpaced(TextWriter& page, const std::string& line) {
     page.writeLine("");
 }
 
-void writeBlock(TextWriter& page, const Row& row, const std::string& colour) {
+void writeBlock(TextWriter& page, const ShareRow& row, const std::string& colour) {
     const auto size = row.number("DrvSize");
     const auto space = row.number("DrvSpace");
     const auto totalGb = wholeGigabytes(size);
@@ -137,7 +137,7 @@ void writeShareDrivePage(const platform::RunContext& ctx) {
     try {
         // The HTM folder is the backup list page's; without it there is no page.
         page.emplace(ctx.base.at("\\HTM\\DiskChk.htm"), TextWriter::Mode::replace);
-        for (const char* line : kHead) writeSpaced(*page, line);
+        for (const char* line : kShareHead) writeSpaced(*page, line);
     } catch (const std::exception& e) {
         ctx.failures.report("share drive page", e.what());
         return;
@@ -146,7 +146,7 @@ void writeShareDrivePage(const platform::RunContext& ctx) {
     bool firstColour = true;
     try {
         do {
-            writeBlock(*page, Row(*rows), firstColour ? "#CCFFCC" : "#FFFFCC");
+            writeBlock(*page, ShareRow(*rows), firstColour ? "#CCFFCC" : "#FFFFCC");
             firstColour = !firstColour;
         } while (rows->step());
     } catch (const std::exception& e) {

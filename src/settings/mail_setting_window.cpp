@@ -4,6 +4,7 @@
 
 #include "alerts/mail_alerts.h"
 #include "platform/process/environment.h"
+#include "settings/designed_in_pixels.h"
 #include "ui/view_rules.h"
 
 namespace plenvo::settings {
@@ -16,8 +17,6 @@ constexpr const char* kNotSaved = "メール通知設定を保存できません
 constexpr const char* kTestSent = "テストメールを送信しました";
 constexpr const char* kTestNotSent = "テストメールを送信できませんでした";
 constexpr const char* kNotUsable = "設定に誤りがあります";
-
-constexpr auto pixels = ui::twipsOfPixels;
 
 struct Field {
     const char* box;

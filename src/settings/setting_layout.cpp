@@ -1,4 +1,5 @@
 // The look of the settings window: its controls, captions and groups.
+#include "settings/designed_in_pixels.h"
 #include "settings/setting_window.h"
 #include "ui/form.h"
 #include "ui/view_rules.h"
@@ -7,8 +8,6 @@ namespace plenvo::settings {
 namespace {
 
 using ui::ControlKind;
-
-constexpr auto pixels = ui::twipsOfPixels;
 
 }  // namespace
 

@@ -4,19 +4,10 @@
 #include "platform/process/environment.h"
 #include "platform/text/utf8_path.h"
 #include "support/temp_dir.h"
+#include "this_machine_shares.h"
 
 namespace plenvo::test {
 namespace {
-
-using platform::ShareEntry;
-using platform::ShareLookup;
-
-// This machine's shares as Samba lists them: Linux folders.
-ShareLookup lookupOf(std::vector<ShareEntry> local) {
-    return ShareLookup([=](const std::string& server) {
-        return platform::isThisMachine(server) ? local : std::vector<ShareEntry>{};
-    });
-}
 
 TEST(LocalPathOf, ThisMachinesSharesAndTheRest) {
     const std::string me = platform::computerName();

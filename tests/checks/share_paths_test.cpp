@@ -2,18 +2,13 @@
 
 #include "intake/share_folder.h"
 #include "platform/network/share_list.h"
+#include "this_machine_shares.h"
 
 namespace plenvo::test {
 namespace {
 
 using platform::ShareEntry;
 using platform::ShareLookup;
-
-ShareLookup lookupOf(std::vector<ShareEntry> local) {
-    return ShareLookup([=](const std::string& server) {
-        return platform::isThisMachine(server) ? local : std::vector<ShareEntry>{};
-    });
-}
 
 TEST(ShareFolder, FindsTheShareWithoutLetterCase) {
     auto windows = ShareLookup([](const std::string&) {

@@ -46,14 +46,14 @@ bool isNetworkFileSystem(std::string_view type) {
     return false;
 }
 
-struct Probe {
+struct SuperblockNames {
     std::string label;
     std::string uuid;
 };
 
 // Label and UUID from the device's superblock; empty where it cannot be read.
-Probe probeDevice(const std::string& device) {
-    Probe found;
+SuperblockNames probeDevice(const std::string& device) {
+    SuperblockNames found;
     const std::unique_ptr<std::remove_pointer_t<blkid_probe>, void (*)(blkid_probe)> probe(
         blkid_new_probe_from_filename(device.c_str()), blkid_free_probe);
     if (!probe) return found;
@@ -140,7 +140,7 @@ std::optional<DriveValues> driveValuesOf(const std::filesystem::path& folder,
     values.fileSystem = mount->type;
     values.driveType = driveTypeOf(*mount);
     if (mount->source.rfind("/dev/", 0) == 0) {
-        const Probe probe = probeDevice(mount->source);
+        const SuperblockNames probe = probeDevice(mount->source);
         values.volumeName = probe.label;
         if (!probe.uuid.empty()) values.serialNumber = serialFromUuid(probe.uuid, mount->type);
     }

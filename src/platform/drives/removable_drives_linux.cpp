@@ -89,19 +89,19 @@ std::optional<std::string> mountPointOf(const fs::path& device, const fs::path& 
     return std::nullopt;
 }
 
-struct Probe {
+struct DeviceFileSystem {
     std::string uuid;
     std::uint64_t size = 0;
 };
 
 // The file system on the device, read by libblkid from the device itself.
-std::optional<Probe> probeFileSystem(const fs::path& device) {
+std::optional<DeviceFileSystem> probeFileSystem(const fs::path& device) {
     blkid_probe pr = blkid_new_probe_from_filename(device.c_str());
     if (!pr) return std::nullopt;
     blkid_probe_enable_superblocks(pr, 1);
     blkid_probe_set_superblocks_flags(pr,
                                       BLKID_SUBLKS_UUID | BLKID_SUBLKS_TYPE | BLKID_SUBLKS_USAGE);
-    std::optional<Probe> result;
+    std::optional<DeviceFileSystem> result;
     if (blkid_do_safeprobe(pr) == 0) {
         const char* usage = nullptr;
         const char* uuid = nullptr;
@@ -109,7 +109,7 @@ std::optional<Probe> probeFileSystem(const fs::path& device) {
             std::string(usage) == "filesystem" &&
             blkid_probe_lookup_value(pr, "UUID", &uuid, nullptr) == 0) {
             const blkid_loff_t size = blkid_probe_get_size(pr);
-            result = Probe{uuid, size > 0 ? static_cast<std::uint64_t>(size) : 0};
+            result = DeviceFileSystem{uuid, size > 0 ? static_cast<std::uint64_t>(size) : 0};
         }
     }
     blkid_free_probe(pr);
@@ -172,12 +172,12 @@ std::vector<RemovableMedium> SysfsRemovableDrives::list() const {
         for (const std::string& volume : volumesOf(disk, blockDir)) {
             const fs::path device = devRoot_ / volume;
             const auto mountPoint = mountPointOf(device, mountTable_);
-            std::optional<Probe> probe = probeFileSystem(device);
+            std::optional<DeviceFileSystem> probe = probeFileSystem(device);
             if (!probe) {
                 auto uuid = uuidFromLinks(device, devRoot_);
                 if (!uuid) continue;
                 const fs::path dir = volume == disk ? blockDir : blockDir / volume;
-                probe = Probe{*uuid, sectors(dir) * 512};
+                probe = DeviceFileSystem{*uuid, sectors(dir) * 512};
             }
             const auto serial = serialFromUuid(probe->uuid);
             if (!serial) continue;
