@@ -18,7 +18,7 @@ namespace {
 using namespace std::chrono_literals;
 using std::filesystem::path;
 
-// A drive scripts/wine-drives gave Wine, as "r:floppy:8abcdef0:BACKUP01" says.
+// A drive the build gave Wine (scripts/wine-drives), as "r:floppy:8abcdef0:BACKUP01" says.
 struct WineDrive {
     std::string name;  // "R:"; empty where there is none, as on a real Windows
     std::string serialHex, label;
@@ -85,7 +85,7 @@ TEST(WindowsDrives, TheVolumeOfAFolderWithItsFileSystemAndSerial) {
 TEST(WindowsDrives, ARemovableDriveShowsItsLabelAndSerialAndIsListed) {
     const WineDrive removable = wineDrive("floppy");
     if (removable.name.empty())
-        PLENVO_SKIP() << "no removable drive: scripts/wine-drives makes one";
+        PLENVO_SKIP() << "no removable drive: the build's Wine prefix is made with one";
     // Windows shows the serial's 32 bits as a signed number.
     const auto serial = static_cast<std::int32_t>(
         static_cast<std::uint32_t>(std::stoul(removable.serialHex, nullptr, 16)));
@@ -108,7 +108,7 @@ TEST(WindowsDrives, ARemovableDriveShowsItsLabelAndSerialAndIsListed) {
 
 TEST(WindowsDrives, ASilentNetworkDriveIsWaitedForOnceAndThenPassedOver) {
     const std::string network = wineDrive("network").name;
-    if (network.empty()) PLENVO_SKIP() << "no network drive: scripts/wine-drives makes one";
+    if (network.empty()) PLENVO_SKIP() << "no network drive: the build's Wine prefix is made with one";
     const path folder = folderOn(network, "bounded");
     std::filesystem::create_directories(folder / "PC01");
     test::TempDir local;

@@ -1,0 +1,1 @@
+// The standard headers every library takes, compiled once (see CMakeLists.txt).
