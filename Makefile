@@ -24,9 +24,9 @@ $(BUILD)/build.ninja: CMakeLists.txt
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Both builds, the fuzz build and their tests, overlapped (scripts/test-all).
+# Both builds and their tests, overlapped (scripts/test-all).
 test: deps $(BUILD)/build.ninja $(WIN_BUILD)/build.ninja
-	BUILD=$(BUILD) WIN_BUILD=$(WIN_BUILD) FUZZ_BUILD=$(FUZZ_BUILD) JOBS=$(JOBS) scripts/test-all
+	BUILD=$(BUILD) WIN_BUILD=$(WIN_BUILD) JOBS=$(JOBS) scripts/test-all
 
 $(WIN_BUILD)/build.ninja: CMakeLists.txt cmake/mingw-w64.cmake
 	cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
