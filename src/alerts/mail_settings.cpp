@@ -5,6 +5,7 @@
 
 #include "alerts/mail_text.h"
 #include "platform/core/ascii_case.h"
+#include "platform/credentials/secret_file.h"
 #include "platform/files/file_system.h"
 #include "platform/files/private_file.h"
 #include "platform/text/text_file.h"
@@ -14,6 +15,7 @@ namespace plenvo::alerts {
 namespace {
 
 constexpr size_t kLineLimit = 4096;
+constexpr size_t kFileLimit = 64 * 1024;  // a dozen settings lines
 
 // A value without the comment after it: ";" at its start or after a blank.
 std::string_view withoutComment(std::string_view value) {
@@ -156,14 +158,19 @@ std::string problemOf(const MailSettings& settings) {
 }
 
 MailSettingsRead loadMailSettings(const std::filesystem::path& file) {
-    if (!platform::fileExists(file)) return {};
+    // It holds the mail server's password.
+    const platform::SecretFile secret = platform::readSecretFile(file, kFileLimit);
+    if (!secret.refusal.empty()) return {std::nullopt, secret.refusal};
+    if (!secret.text) return {};
     std::vector<std::string> lines;
-    try {
-        platform::TextReader reader(file, kLineLimit);
-        std::string line;
-        while (reader.readLine(line)) lines.push_back(line);
-    } catch (const std::exception& e) {
-        return {std::nullopt, platform::utf8Of(file) + " cannot be read (" + e.what() + ")"};
+    const std::string text = platform::decodeCp932(*secret.text);
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.size() <= kLineLimit) lines.push_back(std::move(line));
+        start = end + 1;
     }
     MailSettingsRead read = parseMailSettings(lines);
     if (read.settings) {
@@ -192,6 +199,8 @@ void saveMailSettings(const std::filesystem::path& file, const MailSettings& set
     if (settings.limit != MailSettings::kDefaultLimit)
         writer.writeLine("MaxMails=" + std::to_string(settings.limit));
     writer.commit();
+    // Again on the file in place: not every file system keeps rights over a rename.
+    platform::keepToOwner(file);
 }
 
 }  // namespace plenvo::alerts

@@ -11,6 +11,7 @@
 #include "platform/desktop/startup_entry.h"
 #include "platform/files/dos_attributes.h"
 #include "platform/files/file_system.h"
+#include "platform/files/private_file.h"
 #include "platform/process/detached_command.h"
 #include "platform/process/environment.h"
 #include "platform/text/utf8_path.h"
@@ -72,10 +73,12 @@ bool Console::step(const char* name, const std::function<void()>& work) {
 void Console::timedPass(PassKind kind, const std::function<bool()>& steps) {
     const auto started = std::chrono::steady_clock::now();
     const bool succeeded = steps();
-    if (ctx_.stopRequested()) return;
-    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - started);
-    followUp({kind, took, succeeded});
+    if (!ctx_.stopRequested()) {
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - started);
+        followUp({kind, took, succeeded});
+    }
+    ctx_.failures.passEnded();
 }
 
 void Console::followUp(const PassOutcome& outcome) {
@@ -98,8 +101,17 @@ void Console::startUp(const StartupValues& values) {
     importTicks_ = 0;
     checkTicks_ = 0;
     step("folders", [&] { makeFolderTree(); });
+    // Names and mail addresses of every user: not for every local user to read.
+    step("database", [&] {
+        const auto database = store::mngPath(ctx_.base);
+        if (platform::fileExists(database) && !platform::keepFromOthers(database))
+            ctx_.failures.report("database",
+                                 platform::utf8Of(database) + " cannot be kept from other users");
+    });
     const auto share = ctx_.base.at("\\OrvShare");
-    step("share", [&] { shareBaseFolder(platform::utf8Of(share), values_.computerName, shares_); });
+    step("share", [&] {
+        shareBaseFolder(platform::utf8Of(share), values_.computerName, shares_, ctx_.failures);
+    });
     step("share access", [&] { shares_.grantAccess(share); });
     values_.serverShareFolder = "\\\\" + values_.computerName + "\\OrvShare$";
     // The first pass goes ahead of every tick's work on the worker.
@@ -201,8 +213,7 @@ void Console::Timer3() {
 bool Console::runChecks() {
     // The survey and the check share what they learn of the network: a server
     // that was silent for one is not asked again by the other.
-    platform::ShareLookup pass(
-        platform::loadNetworkSignIn(ctx_.base.at("\\SmbAuth.conf"), ctx_.failures));
+    platform::ShareLookup pass(store::listedServersSignIn(ctx_.base, ctx_.failures));
     const bool surveyed = step("drive survey", [&] { intake::surveyShareDrives(ctx_, {}, &pass); });
     const bool checked =
         step("destination check", [&] { intake::checkDestinations(ctx_, {}, &pass); });

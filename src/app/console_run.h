@@ -27,7 +27,9 @@ struct HeadlessRun {
     explicit HeadlessRun(const ConsoleRun& run);
 
     platform::SystemClock clock;
-    platform::StderrFailureLog failures;
+    platform::StderrFailureLog told;
+    // Thousands of agents' files failing alike every minute: each told once.
+    platform::RepeatsCounted failures{told};
     std::stop_source ending;
     const platform::RunContext ctx;
     IconAnimation animation;

@@ -47,11 +47,10 @@ int main(int argc, char** argv) {
 
     const std::filesystem::path base = options.base ? std::filesystem::absolute(*options.base)
                                                     : platform::executablePath().parent_path();
-    const auto guard = platform::acquireSingleInstance(base);
-    if (!guard) {
-        platform::tellLine(platform::LinePriority::warning,
-                           "PlenvoBackupMng: already running for " + platform::utf8Of(base));
-        return 0;
+    const auto instance = platform::acquireSingleInstance(base);
+    if (!instance) {
+        platform::tellLine(platform::LinePriority::failure, "PlenvoBackupMng: " + instance.refusal);
+        return platform::kNotStartedStatus;
     }
     if (options.once) return runOnce(base, version);
 

@@ -1,6 +1,7 @@
 #include "store/mng_database.h"
 
 #include "platform/files/file_system.h"
+#include "platform/files/private_file.h"
 #include "platform/text/utf8_path.h"
 
 namespace plenvo::store {
@@ -63,11 +64,35 @@ bool installMngDatabase(const std::filesystem::path& path) {
         db.exec(kSchema);
         tx.commit();
     }
+    // Names and mail addresses of every user.
+    platform::keepToOwner(making);
     if (!platform::renameFile(making, path)) {
         platform::deleteFile(making);
         throw DbError("cannot put " + platform::utf8Of(path) + " in place");
     }
     return true;
+}
+
+std::vector<std::string> listedDestinations(Connection& db) {
+    std::vector<std::string> listed;
+    Statement st = db.prepare("SELECT ToBkup FROM ToBkupList ORDER BY rowid");
+    while (st.step())
+        if (auto destination = st.text(0); destination && !destination->empty())
+            listed.push_back(std::move(*destination));
+    return listed;
+}
+
+platform::NetworkSignIn listedServersSignIn(const platform::BaseFolder& base,
+                                            platform::FailureLog& failures) {
+    std::vector<std::string> listed;
+    try {
+        Connection db = openMng(base);
+        listed = listedDestinations(db);
+    } catch (const DbError&) {
+        // Offered to no server: the pass that needs the database says why.
+    }
+    return platform::offeredOnlyToServersOf(
+        platform::loadNetworkSignIn(base.at("\\SmbAuth.conf"), failures), listed);
 }
 
 }  // namespace plenvo::store

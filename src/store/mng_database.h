@@ -1,8 +1,11 @@
 #pragma once
 
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "platform/core/run_context.h"
+#include "platform/credentials/network_sign_in.h"
 #include "platform/files/base_folder.h"
 #include "store/sqlite.h"
 
@@ -20,6 +23,16 @@ Connection openMng(const platform::BaseFolder& base);
 [[nodiscard]] inline std::unique_lock<std::mutex> writeTurn(const platform::RunContext& ctx) {
     return std::unique_lock<std::mutex>(ctx.writeTurns);
 }
+
+// The backup destinations the administrator listed (ToBkupList), in the order
+// added: the only folders, and the servers of the only folders, that the
+// console follows an agent to.
+std::vector<std::string> listedDestinations(Connection& db);
+
+// The account of the base folder's SmbAuth.conf, offered only to the servers
+// of the listed destinations (to none when Mng.mdb cannot be read). Never throws.
+platform::NetworkSignIn listedServersSignIn(const platform::BaseFolder& base,
+                                            platform::FailureLog& failures);
 
 // Lays out a new management database with its seven tables and the texts of the
 // error codes. An existing file is left as it is; returns false then.

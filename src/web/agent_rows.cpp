@@ -42,4 +42,9 @@ void AgentRows::each(const std::function<void(const AgentRow&)>& take) const {
     }
 }
 
+std::vector<std::string> AgentRows::listedDestinations() const {
+    store::Connection db = openReading(base_);
+    return store::listedDestinations(db);
+}
+
 }  // namespace plenvo::web

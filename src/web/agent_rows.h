@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/files/base_folder.h"
 
@@ -28,6 +29,9 @@ class AgentRows {
 
     // Every row, in no particular order.
     void each(const std::function<void(const AgentRow&)>& take) const;
+
+    // The backup destinations the administrator listed.
+    std::vector<std::string> listedDestinations() const;
 
   private:
     platform::BaseFolder base_;

@@ -133,14 +133,34 @@ WebResponse WebSite::image(const std::string& name) const {
     return {200, imageType(*found), std::move(*bytes)};
 }
 
+bool WebSite::followable(const AgentRow& row, const std::string& folder,
+                         const std::vector<std::string>& listed) const {
+    for (const std::string& destination : listed)
+        if (platform::isAtOrBelow(folder, destination)) return true;
+    if (toldOutside_->first(platform::lowerCase(row.comNm) + '\n' +
+                            platform::lowerCase(row.userId)))
+        failures_.report("web view", row.comNm + " / " + row.userId + ": the destination " +
+                                         row.toBkup +
+                                         " is not in the list of backup destinations; "
+                                         "its log and folder are not shown");
+    return false;
+}
+
+platform::ShareLookup WebSite::lookupFor(const std::vector<std::string>& listed) const {
+    platform::SilentFailureLog told;  // the checks tell of a bad SmbAuth.conf already
+    return platform::ShareLookup(platform::offeredOnlyToServersOf(
+        platform::loadNetworkSignIn(base_.at("\\SmbAuth.conf"), told), listed));
+}
+
 WebResponse WebSite::agentLog(const std::string& comNm, const std::string& userId) const {
     const auto row = rows_.find(comNm, userId);
     if (!row) return notFound();
     const std::string folder(platform::withoutTrailingSeparators(row->toBkup));
-    if (folder.empty() || climbs(folder)) return plain(404, "no backup destination");
+    const auto listed = rows_.listedDestinations();
+    if (folder.empty() || climbs(folder) || !followable(*row, folder, listed))
+        return plain(404, "no backup destination");
     const std::string file = folder + (isLocalForm(folder) ? "/" : "\\") + "Log.txt";
-    platform::SilentFailureLog told;  // the checks tell of a bad SmbAuth.conf already
-    platform::ShareLookup lookup(platform::loadNetworkSignIn(base_.at("\\SmbAuth.conf"), told));
+    platform::ShareLookup lookup = lookupFor(listed);
     platform::FolderReach reach(lookup, reachLimit_);
     const auto tail = reach.readFileTail(file, kLogTailLimit);
     if (tail.silent) return plain(504, file + ": no answer in time");
@@ -152,9 +172,10 @@ WebResponse WebSite::agentFolder(const std::string& comNm, const std::string& us
     const auto row = rows_.find(comNm, userId);
     if (!row) return notFound();
     const std::string parent = platform::parentOf(row->toBkup);
-    if (parent.empty() || climbs(parent)) return plain(404, "no restore folder");
-    platform::SilentFailureLog told;
-    platform::ShareLookup lookup(platform::loadNetworkSignIn(base_.at("\\SmbAuth.conf"), told));
+    const auto listed = rows_.listedDestinations();
+    if (parent.empty() || climbs(parent) || !followable(*row, parent, listed))
+        return plain(404, "no restore folder");
+    platform::ShareLookup lookup = lookupFor(listed);
     platform::FolderReach reach(lookup, reachLimit_);
     const auto entries = reach.listFolder(parent);
     if (entries.silent) return plain(504, parent + ": no answer in time");

@@ -1,11 +1,15 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/core/failure_log.h"
+#include "platform/core/told_once.h"
 #include "platform/files/base_folder.h"
+#include "platform/network/share_list.h"
 #include "web/agent_rows.h"
 
 namespace plenvo::web {
@@ -39,11 +43,17 @@ class WebSite {
     WebResponse image(const std::string& name) const;
     WebResponse agentLog(const std::string& comNm, const std::string& userId) const;
     WebResponse agentFolder(const std::string& comNm, const std::string& userId) const;
+    // Whether the view may follow the agent to `folder`: only at or below a
+    // listed destination, as agents may write any path. Told once per agent.
+    bool followable(const AgentRow& row, const std::string& folder,
+                    const std::vector<std::string>& listed) const;
+    platform::ShareLookup lookupFor(const std::vector<std::string>& listed) const;
 
     platform::BaseFolder base_;
     platform::FailureLog& failures_;
     std::chrono::milliseconds reachLimit_;
     AgentRows rows_;
+    std::unique_ptr<platform::ToldOnce> toldOutside_ = std::make_unique<platform::ToldOnce>();
 };
 
 }  // namespace plenvo::web

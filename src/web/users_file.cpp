@@ -63,14 +63,15 @@ std::variant<UsersFile, std::string> UsersFile::parse(std::string_view text) {
     return users;
 }
 
-std::optional<std::string> UsersFile::read(const std::filesystem::path& file) {
-    return platform::readPlainFile(file, kUsersFileLimit);
+platform::SecretFile UsersFile::read(const std::filesystem::path& file) {
+    return platform::readSecretFile(file, kUsersFileLimit);
 }
 
 std::variant<UsersFile, std::string> UsersFile::fromText(const std::filesystem::path& file,
-                                                         const std::optional<std::string>& text) {
-    if (!text) return "cannot read the users file " + platform::utf8Of(file);
-    auto parsed = parse(*text);
+                                                         const platform::SecretFile& read) {
+    if (!read.refusal.empty()) return "users file " + read.refusal;
+    if (!read.text) return "cannot read the users file " + platform::utf8Of(file);
+    auto parsed = parse(*read.text);
     if (auto* why = std::get_if<std::string>(&parsed))
         return "users file " + platform::utf8Of(file) + ": " + *why;
     return parsed;

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <variant>
 
+#include "platform/credentials/secret_file.h"
+
 namespace plenvo::web {
 
 // Who may open the web view: lines "user:hash" with hashes from
@@ -16,12 +18,12 @@ class UsersFile {
     // The users of a text, or why they cannot be used (a line that is no
     // "user:hash", no user at all).
     static std::variant<UsersFile, std::string> parse(std::string_view text);
-    // The file's text, or none when it cannot be read.
-    static std::optional<std::string> read(const std::filesystem::path& file);
-    // The users of a text read from `file` (none: unreadable), or why they
-    // cannot be used.
+    // The file as read: it holds password hashes, so one that others may
+    // read is refused.
+    static platform::SecretFile read(const std::filesystem::path& file);
+    // The users of the file as read, or why they cannot be used.
     static std::variant<UsersFile, std::string> fromText(const std::filesystem::path& file,
-                                                         const std::optional<std::string>& text);
+                                                         const platform::SecretFile& read);
 
     // Whether an Authorization header's Basic credentials name a user whose
     // password gives the stored hash.

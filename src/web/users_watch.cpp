@@ -6,26 +6,26 @@ namespace plenvo::web {
 
 std::variant<std::unique_ptr<UsersWatch>, std::string> UsersWatch::open(
     const std::filesystem::path& file, platform::FailureLog& failures) {
-    auto text = UsersFile::read(file);
-    auto users = UsersFile::fromText(file, text);
+    auto read = UsersFile::read(file);
+    auto users = UsersFile::fromText(file, read);
     if (auto* why = std::get_if<std::string>(&users)) return *why;
     return std::unique_ptr<UsersWatch>(
-        new UsersWatch(file, std::move(text), std::move(std::get<UsersFile>(users)), failures));
+        new UsersWatch(file, std::move(read), std::move(std::get<UsersFile>(users)), failures));
 }
 
-UsersWatch::UsersWatch(std::filesystem::path file, std::optional<std::string> text, UsersFile users,
+UsersWatch::UsersWatch(std::filesystem::path file, platform::SecretFile read, UsersFile users,
                        platform::FailureLog& failures)
     : file_(std::move(file)),
       failures_(failures),
-      text_(std::move(text)),
+      read_(std::move(read)),
       users_(std::make_shared<const UsersFile>(std::move(users))) {}
 
 std::shared_ptr<const UsersFile> UsersWatch::current() {
-    auto text = UsersFile::read(file_);
+    auto read = UsersFile::read(file_);
     const std::lock_guard lock(mutex_);
-    if (text == text_) return users_;
-    auto users = UsersFile::fromText(file_, text);
-    text_ = std::move(text);
+    if (read.text == read_.text && read.refusal == read_.refusal) return users_;
+    auto users = UsersFile::fromText(file_, read);
+    read_ = std::move(read);
     if (auto* why = std::get_if<std::string>(&users)) {
         users_.reset();
         failures_.report("web view", *why + "; no one is admitted until it is mended");

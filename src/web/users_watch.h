@@ -27,14 +27,14 @@ class UsersWatch {
     bool admits(std::string_view authorization);
 
   private:
-    UsersWatch(std::filesystem::path file, std::optional<std::string> text, UsersFile users,
+    UsersWatch(std::filesystem::path file, platform::SecretFile read, UsersFile users,
                platform::FailureLog& failures);
     std::shared_ptr<const UsersFile> current();
 
     const std::filesystem::path file_;
     platform::FailureLog& failures_;
     std::mutex mutex_;
-    std::optional<std::string> text_;         // as last read
+    platform::SecretFile read_;               // as last read
     std::shared_ptr<const UsersFile> users_;  // none: no one is admitted
 };
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <thread>
 
+#include "platform/credentials/secret_file.h"
 #include "platform/network/listening_socket.h"
 #include "platform/text/utf8_path.h"
 #include "web/routes.h"
@@ -25,6 +26,8 @@ const httplib::Headers kCommonHeaders = {
     {"Content-Security-Policy",
      "default-src 'self'; style-src 'self' 'unsafe-inline'; script-src 'none'"},
 };
+
+constexpr std::size_t kKeyFileLimit = 1024 * 1024;
 
 }  // namespace
 
@@ -64,6 +67,10 @@ std::variant<std::unique_ptr<WebServer>, std::string> WebServer::start(
     if (options.certFile) {
         const std::string cert = platform::utf8Of(*options.certFile);
         const std::string key = platform::utf8Of(*options.keyFile);
+        // Whoever reads the key can pose as this console.
+        if (const auto read = platform::readSecretFile(*options.keyFile, kKeyFileLimit);
+            !read.refusal.empty())
+            return "the TLS key " + read.refusal;
         auto tls = std::make_unique<httplib::SSLServer>(cert.c_str(), key.c_str());
         if (!tls->is_valid())
             return "cannot use the certificate " + cert + " with the key " + key +

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "alerts/mail_alerts.h"
+#include "platform/files/private_file.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
@@ -23,7 +24,12 @@ class AlertsTest : public ::testing::Test {
             "[Mail]",        "Server=127.0.0.1",        "Port=" + std::to_string(port),
             "Security=none", "From=console@example.jp", "To=admin1@example.jp,admin2@example.jp"};
         lines.insert(lines.end(), more.begin(), more.end());
+        writeMailIni(lines);
+    }
+    // As the settings window saves it: for its owner alone, or it is refused.
+    void writeMailIni(const std::vector<std::string>& lines) {
         test::writeCp932Lines(dir.path() / "Mail.ini", lines);
+        platform::keepToOwner(dir.path() / "Mail.ini");
     }
     void agent(const std::string& host, const std::string& user, const std::string& codes,
                const std::string& mail = "") {

@@ -192,11 +192,24 @@ TEST_F(MailDelivery, TheTestMailGoesWithTheValuesAsTheyStand) {
     struct stat st {};
     ASSERT_EQ(::stat((dir.path() / "Mail.ini").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // Made readable by others by hand: refused, and told with the fix; no mail goes.
+    ::chmod((dir.path() / "Mail.ini").c_str(), 0644);
+    agent("PC01", "u1", "14");
+    EXPECT_EQ(sendMailAlerts(ctx).due, 0u);
+    ASSERT_EQ(failures.lines.size(), 1u);
+    EXPECT_NE(failures.lines[0].find("Mail.ini is open to group or others (mode 0644); it is not "
+                                     "used until only its owner may read it (chmod 600)"),
+              std::string::npos)
+        << failures.lines[0];
+    EXPECT_TRUE(sink->mails().size() == 1u);
 }
 
 class RecordingShares final : public platform::ShareService {
   public:
-    void addShare(const std::string&, const std::filesystem::path&) override {}
+    platform::ShareOutcome addShare(const std::string&, const std::filesystem::path&) override {
+        return {};
+    }
     void grantAccess(const std::filesystem::path&) override {}
 };
 

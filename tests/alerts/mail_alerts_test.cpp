@@ -6,13 +6,12 @@ namespace {
 TEST_F(AlertsTest, WithoutUsableSettingsNothingIsSentOrKept) {
     agent("PC01", "u1", "14");
     EXPECT_EQ(sendMailAlerts(ctx).due, 0u);  // no Mail.ini
-    test::writeCp932Lines(dir.path() / "Mail.ini", {"[Mail]", "Server=127.0.0.1"});
+    writeMailIni({"[Mail]", "Server=127.0.0.1"});
     EXPECT_EQ(sendMailAlerts(ctx).due, 0u);  // no administrator
     EXPECT_TRUE(failures.lines.empty());
     EXPECT_EQ(told("PC01"), "<none>");
 
-    test::writeCp932Lines(dir.path() / "Mail.ini",
-                          {"[Mail]", "Server=127.0.0.1", "To=a@example.jp", "Security=ssl"});
+    writeMailIni({"[Mail]", "Server=127.0.0.1", "To=a@example.jp", "Security=ssl"});
     EXPECT_EQ(sendMailAlerts(ctx).due, 0u);
     ASSERT_EQ(failures.lines.size(), 1u);
     EXPECT_NE(failures.lines[0].find("Security=ssl"), std::string::npos);

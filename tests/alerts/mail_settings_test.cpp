@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "alerts/mail_alerts.h"
+#include "platform/files/private_file.h"
 #include "platform/text/text_file.h"
 #include "settings/mail_setting_window.h"
 #include "settings/setting_window.h"
@@ -119,6 +120,7 @@ TEST_F(MailSettingsOnDisk, SavedInCp932WithCrLfAndReadBack) {
 TEST_F(MailSettingsOnDisk, TheSettingsWindowsButtonOpensTheWindowThatSavesTheValues) {
     test::writeCp932Lines(file, {"[Mail]", "Server=mx.example.jp", "To=a@example.jp", "MaxMails=9",
                                  "Password=secret"});
+    platform::keepToOwner(file);
     store::MonitoringFlag flag;
     test::FakeWindowHost host;
     settings::Setting settingWindow(ctx, flag, dialogs, "", nullptr, &host);

@@ -13,13 +13,16 @@ namespace {
 
 class RecordingShares final : public platform::ShareService {
   public:
-    void addShare(const std::string& name, const std::filesystem::path& folder) override {
+    platform::ShareOutcome addShare(const std::string& name,
+                                    const std::filesystem::path& folder) override {
         calls.push_back("share " + name + " " + folder.string());
+        return outcome;
     }
     void grantAccess(const std::filesystem::path& folder) override {
         calls.push_back("grant " + folder.string());
     }
     std::vector<std::string> calls;
+    platform::ShareOutcome outcome;
 };
 
 class ConsoleTest : public ::testing::Test {
@@ -73,6 +76,25 @@ TEST_F(ConsoleTest, FirstStartWithoutDatabaseMakesTheTreeAndTheStartupEntryOnly)
     const auto share = (base.path() / "OrvShare").string();
     EXPECT_EQ(shares.calls,
               (std::vector<std::string>{"share OrvShare$ " + share, "grant " + share}));
+}
+
+TEST_F(ConsoleTest, AShareOfAnotherFolderIsLeftAndToldAsIsOneThatCannotBeMade) {
+    withDatabase();
+    shares.outcome = {platform::ShareOutcome::Kind::sharesAnotherFolder, "/srv/other/OrvShare"};
+    console.startUp(values);
+    ASSERT_EQ(failures.lines.size(), 1u) << ::testing::PrintToString(failures.lines);
+    EXPECT_NE(failures.lines[0].find("share: OrvShare$ shares /srv/other/OrvShare, not "),
+              std::string::npos)
+        << failures.lines[0];
+    EXPECT_NE(failures.lines[0].find("it is left as it is"), std::string::npos);
+
+    failures.lines.clear();
+    shares.outcome = {platform::ShareOutcome::Kind::failed, "Operation not permitted"};
+    console.startUp(values);
+    ASSERT_EQ(failures.lines.size(), 1u);
+    EXPECT_NE(failures.lines[0].find("(Operation not permitted); agents cannot deliver"),
+              std::string::npos)
+        << failures.lines[0];
 }
 
 TEST_F(ConsoleTest, AnExistingTreeIsNotCompletedAndAnAllUsersEntryIsEnough) {

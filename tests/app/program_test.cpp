@@ -105,6 +105,7 @@ TEST_F(Program, ASecondConsoleForTheSameFolderEndsAtOnceAndTheFirstEndsOnSigterm
     std::filesystem::remove_all(dir.path() / "OrvShare");
     const auto second = run({"--base", dir.path().string(), "--once"});
     ASSERT_TRUE(second);
+    EXPECT_EQ(second->exitCode, 3) << "service managers and scripts must see it did not run";
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "OrvShare"))
         << "the second console touched the folder";
 

@@ -35,6 +35,20 @@ TEST(NetworkSignIn, ReadsTheFileAsSmbclientDoes) {
     EXPECT_EQ(signIn.domain, "OFFICE");
 }
 
+TEST(NetworkSignIn, OfferedOnlyToTheServersOfListedDestinations) {
+    auto signIn = parseNetworkSignIn("username = bob\npassword = pw\n");
+    EXPECT_TRUE(signIn.forServer("anywhere").usable()) << "unrestricted until restricted";
+    signIn = platform::offeredOnlyToServersOf(
+        signIn, {"\\\\FS01\\Backup", "\\\\?\\UNC\\fs02\\Data\\", "D:\\Local", ""});
+    EXPECT_EQ(signIn.forServer("fs01").user, "bob");
+    EXPECT_EQ(signIn.forServer("FS02").password, "pw");
+    // An agent naming another server gets no account, and no password goes there.
+    const auto elsewhere = signIn.forServer("attacker");
+    EXPECT_FALSE(elsewhere.usable());
+    EXPECT_TRUE(elsewhere.password.empty());
+    EXPECT_FALSE(elsewhere.forServer("fs01").usable()) << "what was withheld stays withheld";
+}
+
 TEST(NetworkSignIn, OnlyAFileOfTheOwnerAloneIsUsed) {
     TempDir dir;
     const auto file = dir.path() / "SmbAuth.conf";

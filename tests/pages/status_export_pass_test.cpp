@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 
 class NoShares final : public platform::ShareService {
   public:
-    void addShare(const std::string&, const fs::path&) override {}
+    platform::ShareOutcome addShare(const std::string&, const fs::path&) override { return {}; }
     void grantAccess(const fs::path&) override {}
 };
 

@@ -45,3 +45,44 @@ TEST(StderrFailureLog, WritesOnePrintableBoundedLine) {
 
 }  // namespace
 }  // namespace plenvo::platform
+
+namespace plenvo::platform {
+namespace {
+
+class Lines final : public FailureLog {
+  public:
+    void report(std::string_view topic, std::string_view what) override {
+        lines.push_back(std::string(topic) + ": " + std::string(what));
+    }
+    std::vector<std::string> lines;
+};
+
+TEST(RepeatsCounted, TheSameFailureIsToldOnceAndItsRepeatsCountedPerPass) {
+    Lines told;
+    RepeatsCounted failures(told, 3);
+    for (int pass = 0; pass < 3; ++pass) {
+        for (int row = 0; row < 2; ++row)
+            failures.report("import", "PC0" + std::to_string(row) + ".txt: no such code");
+        failures.passEnded();
+    }
+    EXPECT_EQ(told.lines, (std::vector<std::string>{
+                              "import: PC00.txt: no such code", "import: PC01.txt: no such code",
+                              "pass: 2 failures told before came again and went untold",
+                              "pass: 2 failures told before came again and went untold"}));
+
+    // A new failure is told; past the limit every one is told, memory stays bounded.
+    told.lines.clear();
+    failures.report("import", "PC02.txt: no such code");
+    failures.report("import", "PC03.txt: no such code");
+    failures.report("import", "PC03.txt: no such code");
+    EXPECT_EQ(told.lines.size(), 3u);
+
+    // One that stops for long enough is forgotten and told again when it comes back.
+    for (long pass = 0; pass <= RepeatsCounted::kForgetAfter + 1; ++pass) failures.passEnded();
+    told.lines.clear();
+    failures.report("import", "PC00.txt: no such code");
+    EXPECT_EQ(told.lines, std::vector<std::string>{"import: PC00.txt: no such code"});
+}
+
+}  // namespace
+}  // namespace plenvo::platform

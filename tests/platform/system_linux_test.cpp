@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -19,14 +20,14 @@ namespace plenvo::platform {
 namespace {
 
 // The runtime folder pointed at a fresh folder for one test, restored afterwards.
-class SingleInstance : public ::testing::Test {
+class SingleInstanceLock : public ::testing::Test {
   protected:
-    SingleInstance() {
+    SingleInstanceLock() {
         if (const char* old = std::getenv("XDG_RUNTIME_DIR")) saved_ = old;
         std::filesystem::permissions(runtime.path(), std::filesystem::perms::owner_all);
         ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
     }
-    ~SingleInstance() override {
+    ~SingleInstanceLock() override {
         saved_ ? ::setenv("XDG_RUNTIME_DIR", saved_->c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
     }
 
@@ -45,7 +46,7 @@ class SingleInstance : public ::testing::Test {
     std::optional<std::string> saved_;
 };
 
-TEST_F(SingleInstance, SecondGuardForTheSameFolderIsRefused) {
+TEST_F(SingleInstanceLock, SecondGuardForTheSameFolderIsRefused) {
     auto first = acquireSingleInstance(base.path());
     ASSERT_TRUE(first);
     EXPECT_FALSE(acquireSingleInstance(base.path()));
@@ -56,7 +57,7 @@ TEST_F(SingleInstance, SecondGuardForTheSameFolderIsRefused) {
     EXPECT_TRUE(acquireSingleInstance(base.path()));
 }
 
-TEST_F(SingleInstance, LockLiesInThePrivateRuntimeFolderAndGoesWithTheGuard) {
+TEST_F(SingleInstanceLock, LockLiesInThePrivateRuntimeFolderAndGoesWithTheGuard) {
     const auto inTmp = lockFiles(std::filesystem::temp_directory_path()).size();
     auto guard = acquireSingleInstance(base.path());
     ASSERT_TRUE(guard);
@@ -77,7 +78,7 @@ TEST_F(SingleInstance, LockLiesInThePrivateRuntimeFolderAndGoesWithTheGuard) {
     EXPECT_FALSE(acquireSingleInstance(base.path()));
 }
 
-TEST_F(SingleInstance, APlantedLinkIsNeverFollowed) {
+TEST_F(SingleInstanceLock, APlantedLinkIsNeverFollowed) {
     std::string name;
     {
         auto guard = acquireSingleInstance(base.path());
@@ -93,7 +94,7 @@ TEST_F(SingleInstance, APlantedLinkIsNeverFollowed) {
     EXPECT_FALSE(acquireSingleInstance(base.path())) << "still one console";
 }
 
-TEST_F(SingleInstance, AConsoleOfAnotherUserForTheSameFolderIsSeen) {
+TEST_F(SingleInstanceLock, AConsoleOfAnotherUserForTheSameFolderIsSeen) {
     if (::geteuid() != 0) PLENVO_SKIP() << "needs root to be another user";
     // The service's user holds the base folder's lock; root's own runtime folder is free.
     const auto shared = base.path() / ".PlenvoBackupMng.lock";
@@ -106,6 +107,42 @@ TEST_F(SingleInstance, AConsoleOfAnotherUserForTheSameFolderIsSeen) {
     ::close(held);
     auto guard = acquireSingleInstance(base.path());
     EXPECT_TRUE(guard) << "a file another user left behind is taken once nobody holds it";
+}
+
+TEST_F(SingleInstanceLock, StrangersCannotKeepTheConsoleOutOrHangIt) {
+    const auto shared = base.path() / ".PlenvoBackupMng.lock";
+    {
+        auto guard = acquireSingleInstance(base.path());
+        ASSERT_TRUE(guard);
+        struct stat st {};
+        ASSERT_EQ(::stat(shared.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u) << "nobody else can open it to hold it";
+        const auto second = acquireSingleInstance(base.path());
+        EXPECT_FALSE(second);
+        EXPECT_NE(second.refusal.find("already running for " + base.path().string() + " (process " +
+                                      std::to_string(::getpid()) + ")"),
+                  std::string::npos)
+            << second.refusal;
+    }
+
+    // A file left readable by all, held shared by some other program: no
+    // console holds it so, and the console starts all the same.
+    const int left = ::open(shared.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(left, 0);
+    ASSERT_EQ(::flock(left, LOCK_SH | LOCK_NB), 0);
+    auto guard = acquireSingleInstance(base.path());
+    EXPECT_TRUE(guard) << guard.refusal;
+    EXPECT_FALSE(acquireSingleInstance(base.path()));
+    ::close(left);
+    guard.reset();
+
+    // A FIFO in its place is refused at once with a word on what to do.
+    ASSERT_EQ(::mkfifo(shared.c_str(), 0644), 0);
+    const auto start = std::chrono::steady_clock::now();
+    const auto refused = acquireSingleInstance(base.path());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_FALSE(refused);
+    EXPECT_NE(refused.refusal.find("is not a plain file"), std::string::npos) << refused.refusal;
 }
 
 TEST(Commands, BoundedRunReturnsOutputAndStopsAHungProgram) {

@@ -63,3 +63,39 @@ TEST(WindowsPath, PickerRootIsTheServerOrTheDrive) {
 
 }  // namespace
 }  // namespace plenvo::platform
+
+namespace plenvo::platform {
+namespace {
+
+TEST(WindowsPath, AtOrBelowADestinationAsWindowsWouldFindIt) {
+    const std::string_view root = "\\\\FS01\\Backup";
+    EXPECT_TRUE(isAtOrBelow("\\\\FS01\\Backup", root));
+    EXPECT_TRUE(isAtOrBelow("\\\\fs01/backup//PC01\\u1\\", root));
+    EXPECT_TRUE(isAtOrBelow("\\\\?\\UNC\\FS01\\Backup\\PC01", root));
+    EXPECT_TRUE(isAtOrBelow("\\\\FS01\\Backup\\PC01", "\\\\FS01\\Backup\\"));
+    EXPECT_TRUE(isAtOrBelow("D:\\Backup\\PC01", "d:/backup"));
+    EXPECT_TRUE(isAtOrBelow("\\\\?\\D:\\Backup\\PC01", "D:\\Backup"));
+    EXPECT_TRUE(isAtOrBelow("/srv/backup/PC01", "/srv/backup/"));
+
+    // A sibling whose name starts alike, another server, the share above.
+    EXPECT_FALSE(isAtOrBelow("\\\\FS01\\Backup2\\PC01", root));
+    EXPECT_FALSE(isAtOrBelow("\\\\FS02\\Backup\\PC01", root));
+    EXPECT_FALSE(isAtOrBelow("\\\\FS01", root));
+    EXPECT_FALSE(isAtOrBelow("\\\\FS01\\Backup\\PC01", "\\\\FS01\\Backup\\PC01\\u1"));
+    // Steps up or in place, however spelt, are never followed.
+    EXPECT_FALSE(isAtOrBelow("\\\\FS01\\Backup\\..\\Admin", root));
+    EXPECT_FALSE(isAtOrBelow("\\\\FS01\\Backup\\PC01\\. \\x", root));
+    EXPECT_FALSE(isAtOrBelow("/srv/backup/../../root", "/srv/backup"));
+    EXPECT_FALSE(isAtOrBelow("\\\\FS01\\Backup\\x", "\\\\FS01\\Backup\\.."));
+    // Kinds do not mix, and neither a relative path nor an empty root is whole.
+    EXPECT_FALSE(isAtOrBelow("/root/x", "\\\\FS01\\Backup"));
+    EXPECT_FALSE(isAtOrBelow("/srv/Backup/PC01", "/srv/backup"));
+    EXPECT_FALSE(isAtOrBelow("//FS01/Backup/x", "/"));
+    EXPECT_FALSE(isAtOrBelow("Backup\\PC01", "Backup"));
+    EXPECT_FALSE(isAtOrBelow("D:\\Backup", ""));
+    EXPECT_FALSE(isAtOrBelow("\\\\FS01\\Backup", "\\\\"));
+    EXPECT_FALSE(isAtOrBelow("D:Backup\\x", "D:"));
+}
+
+}  // namespace
+}  // namespace plenvo::platform

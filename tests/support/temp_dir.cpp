@@ -8,6 +8,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/files/private_file.h"
 #include "platform/text/text_file.h"
 
 namespace plenvo::test {
@@ -47,6 +48,11 @@ std::string readBytes(const std::filesystem::path& file) {
 void writeBytes(const std::filesystem::path& file, const std::string& bytes) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out << bytes;
+}
+
+void writePrivateBytes(const std::filesystem::path& file, const std::string& bytes) {
+    writeBytes(file, bytes);
+    platform::keepToOwner(file);
 }
 
 void writeCp932Lines(const std::filesystem::path& file, const std::vector<std::string>& lines) {

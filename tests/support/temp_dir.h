@@ -25,6 +25,8 @@ class TempDir {
 // Raw bytes of a file, and a file written from raw bytes.
 std::string readBytes(const std::filesystem::path& file);
 void writeBytes(const std::filesystem::path& file, const std::string& bytes);
+// Written for its owner alone, as files of secrets must be.
+void writePrivateBytes(const std::filesystem::path& file, const std::string& bytes);
 // Lines joined with CR LF, each ended by one, encoded in CP932.
 void writeCp932Lines(const std::filesystem::path& file, const std::vector<std::string>& lines);
 

@@ -11,6 +11,7 @@
 #include "platform/process/detached_command.h"
 #include "platform/text/text_file.h"
 #include "store/sqlite.h"
+#include "support/listed_destination.h"
 #include "support/skip.h"
 #include "support/temp_dir.h"
 
@@ -56,6 +57,7 @@ class WebProgram : public ::testing::Test {
         plenvo::test::writeCp932Lines(inst / "OrvShare" / "RST" / "pc01.txt",
                                       {"ComNM=PC01", "UserID=tanaka", "UserName=田中",
                                        "Status=Idol", "ToBkup=" + (backup / "PC01").string()});
+        plenvo::test::listDestination(plenvo::platform::BaseFolder(inst), backup.string());
     }
     void startConsole(const std::string& address) {
         console = ::fork();

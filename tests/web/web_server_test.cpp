@@ -11,6 +11,7 @@
 #include "platform/text/text_file.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
+#include "support/listed_destination.h"
 #include "support/silent_server.h"
 #include "support/skip.h"
 #include "support/temp_dir.h"
@@ -34,6 +35,7 @@ class Served : public ::testing::Test {
         std::filesystem::create_directories(dir.path() / "backup" / "PC01");
         test::writeCp932Lines(dir.path() / "backup" / "PC01" / "Log.txt", {"old", "new"});
         addRow("PC01", (dir.path() / "backup" / "PC01").string());
+        test::listDestination(ctx.base, (dir.path() / "backup").string());
         pages::writeBackupListPage(ctx);
         options.port = test::freePort();
     }
@@ -90,7 +92,7 @@ TEST_F(Served, PagesAndLogsOverTheWireAndTricksFindNothing) {
 
 TEST_F(Served, AUsersFileAsksEveryRequestToSignIn) {
     const std::string hash = command({"openssl", "passwd", "-6", "-salt", "testsalt", "s3cret"});
-    test::writeBytes(dir.path() / "users", "admin:" + hash);
+    test::writePrivateBytes(dir.path() / "users", "admin:" + hash);
     options.usersFile = dir.path() / "users";
     options.address = "0.0.0.0";  // a public address takes a users file
     const auto server = start();
@@ -114,7 +116,7 @@ TEST_F(Served, UsersAddedOrTakenOutCountFromTheNextRequestAndABrokenFileAdmitsNo
         command({"openssl", "passwd", "-6", "-salt", "testsalt", "s3cret"});
     const std::string opsHash = command({"openssl", "passwd", "-6", "-salt", "opssalt", "0ps"});
     const auto users = dir.path() / "users";
-    test::writeBytes(users, "admin:" + adminHash);
+    test::writePrivateBytes(users, "admin:" + adminHash);
     options.usersFile = users;
     const auto server = start();
     ASSERT_TRUE(server);
@@ -126,17 +128,17 @@ TEST_F(Served, UsersAddedOrTakenOutCountFromTheNextRequestAndABrokenFileAdmitsNo
     };
     EXPECT_EQ(status("ops", "0ps"), 401);
 
-    test::writeBytes(users, "ops:" + opsHash);
+    test::writePrivateBytes(users, "ops:" + opsHash);
     EXPECT_EQ(status("ops", "0ps"), 200);
     EXPECT_EQ(status("admin", "s3cret"), 401) << "a user taken out is out";
 
-    test::writeBytes(users, "ops " + opsHash);
+    test::writePrivateBytes(users, "ops " + opsHash);
     EXPECT_EQ(status("ops", "0ps"), 401);
     std::filesystem::remove(users);
     EXPECT_EQ(status("ops", "0ps"), 401);
     EXPECT_EQ(failures.lines.size(), 2u) << "one line each time the file breaks";
 
-    test::writeBytes(users, "admin:" + adminHash + "\nops:" + opsHash);
+    test::writePrivateBytes(users, "admin:" + adminHash + "\nops:" + opsHash);
     EXPECT_EQ(status("admin", "s3cret"), 200);
     EXPECT_EQ(status("ops", "0ps"), 200);
 }
@@ -149,6 +151,13 @@ TEST_F(Served, TlsWithACertificateAndItsKey) {
     options.keyFile = dir.path() / "missing.pem";
     EXPECT_NE(refusal().find("cannot use the certificate"), std::string::npos);
     options.keyFile = key;
+    // Whoever reads the key can pose as the console: one others may read is refused.
+    std::filesystem::permissions(key, std::filesystem::perms::others_read,
+                                 std::filesystem::perm_options::add);
+    EXPECT_NE(refusal().find("is open to group or others (mode 0604)"), std::string::npos)
+        << refusal();
+    std::filesystem::permissions(
+        key, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     const auto server = start();
     ASSERT_TRUE(server);
     EXPECT_TRUE(server->url().starts_with("https://"));
@@ -167,6 +176,12 @@ TEST_F(Served, WhatCannotBeServedIsRefusedWithItsReason) {
     EXPECT_NE(refusal().find("--http-users"), std::string::npos);
     options.usersFile = dir.path() / "no-such-file";
     EXPECT_NE(refusal().find("cannot read the users file"), std::string::npos);
+    test::writeBytes(dir.path() / "open-users", "admin:$6$salt$hash\n");
+    std::filesystem::permissions(dir.path() / "open-users", std::filesystem::perms::group_read,
+                                 std::filesystem::perm_options::add);
+    options.usersFile = dir.path() / "open-users";
+    EXPECT_NE(refusal().find("open-users is open to group or others"), std::string::npos)
+        << refusal();
     options = WebOptions{.address = "127.0.0.1", .port = options.port};
     const auto first = start();
     ASSERT_TRUE(first);
@@ -177,6 +192,7 @@ TEST_F(Served, ASilentServerCostsOneWaitNotTheRequest) {
     test::SilentServer silent("127.0.0.12");
     if (!silent.listening()) PLENVO_SKIP() << "a listener on 127.0.0.12:445 needs root";
     addRow("PC02", "\\\\127.0.0.12\\Backup\\PC02");
+    test::listDestination(ctx.base, "\\\\127.0.0.12\\Backup");
     const auto server = start(1s);
     ASSERT_TRUE(server);
     auto c = client();

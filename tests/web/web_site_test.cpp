@@ -102,7 +102,14 @@ class WebSiteTest : public ::testing::Test {
         test::writeBytes(backup / "a&b'x.txt", "12345");
         addRow("PC01", "tanaka", backup / "PC01");
         addRow("PC 02", "山田", backup / "PC 02");
+        listDestination(backup);
         pages::writeBackupListPage(ctx);
+    }
+    void listDestination(const std::filesystem::path& destination) {
+        auto db = store::openMng(ctx.base);
+        db.prepare("INSERT INTO ToBkupList (ToBkup) VALUES (?1)")
+            .bind(1, utf8Of(destination))
+            .run();
     }
     void addRow(const std::string& host, const std::string& user,
                 const std::filesystem::path& destination) {
@@ -205,6 +212,33 @@ TEST_F(WebSiteTest, ADestinationThatClimbsIsNotFollowed) {
     test::writeCp932Lines(dir.path() / "Log.txt", {"secret"});
     addRow("PC03", "u3", dir.path() / "backup" / ".." / "backup" / "..");
     EXPECT_EQ(get("/log/PC03/u3").status, 404);
+}
+
+TEST_F(WebSiteTest, OnlyFoldersAtOrBelowAListedDestinationAreFollowed) {
+    // Agents write their destinations: one naming the base folder, another
+    // folder of this machine or a sibling of the listed one shows nothing.
+    test::writeCp932Lines(dir.path() / "Log.txt", {"secret"});
+    std::filesystem::create_directories(dir.path() / "backup2" / "PC05");
+    test::writeCp932Lines(dir.path() / "backup2" / "PC05" / "Log.txt", {"other"});
+    addRow("PC03", "u3", dir.path());
+    addRow("PC04", "u4", dir.path() / "x");
+    addRow("PC05", "u5", dir.path() / "backup2" / "PC05");
+    for (const char* target :
+         {"/log/PC03/u3", "/folder/PC04/u4", "/log/PC04/u4", "/log/PC05/u5", "/folder/PC05/u5"})
+        EXPECT_EQ(get(target).status, 404) << target;
+    // Told once per agent, not at every request.
+    EXPECT_EQ(get("/log/PC03/u3").status, 404);
+    EXPECT_EQ(failures.lines.size(), 3u);
+    for (const auto& line : failures.lines)
+        EXPECT_NE(line.find("not in the list of backup destinations"), std::string::npos) << line;
+
+    // The row of a destination the administrator lists is followed again; the
+    // folder view lists the destination's parent, which must be listed too.
+    listDestination(dir.path() / "backup2" / "PC05");
+    EXPECT_EQ(get("/log/PC05/u5").status, 200);
+    EXPECT_EQ(get("/folder/PC05/u5").status, 404);
+    listDestination(dir.path() / "backup2");
+    EXPECT_EQ(get("/folder/PC05/u5").status, 200);
 }
 
 TEST_F(WebSiteTest, AnUnreadableDatabaseIsToldAndAnswered) {

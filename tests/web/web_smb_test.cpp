@@ -52,7 +52,8 @@ class OverSmb : public ::testing::Test {
             .exec(
                 "INSERT INTO UserLog (ComNM, UserID, ToBkup) VALUES "
                 "('PC01', 'u1', '\\\\127.0.0.1\\Backup\\PC01'), "
-                "('PC03', 'u3', '\\\\127.0.0.1\\Backup\\PC03')");
+                "('PC03', 'u3', '\\\\127.0.0.1\\Backup\\PC03');"
+                "INSERT INTO ToBkupList (ToBkup) VALUES ('\\\\127.0.0.1\\Backup')");
         test::writeBytes(base / "SmbAuth.conf",
                          "username = " + std::string(kUser) + "\npassword = " + kPassword + "\n");
         ::chmod((base / "SmbAuth.conf").c_str(), 0600);

@@ -46,8 +46,9 @@ printf 'ComNM=PC01\r\nUserID=u01\r\nUserName=%s\r\nStatus=Idol\r\nUPDT=2026/12/0
     "$(printf '山田' | iconv -f UTF-8 -t CP932)" > "$inst/OrvShare/RST/PC01.txt"
 waitFor '[ -f "$inst/HTM/Index.htm" ] && iconv -f CP932 -t UTF-8 "$inst/HTM/Index.htm" | grep -q "山田(u01)"'
 
-second=$("$wine_run" "$prefix" "$program" --once --base "${winInst^^}" 2>&1 >/dev/null) ||
-    fail "a second start failed"
+status=0
+second=$("$wine_run" "$prefix" "$program" --once --base "${winInst^^}" 2>&1 >/dev/null) || status=$?
+[ "$status" = 3 ] || fail "a second start ended with status $status, not 3: $second"
 grep -q "already running" <<<"$second" || fail "a second start ran beside the first: $second"
 kill -0 "$console" 2>/dev/null || fail "the console ended by itself"
 echo "ran headless and took the file in"

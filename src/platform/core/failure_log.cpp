@@ -1,6 +1,7 @@
 #include "platform/core/failure_log.h"
 
 #include <string>
+#include <utility>
 
 #include "platform/core/journal_line.h"
 #include "platform/text/utf8_text.h"
@@ -42,6 +43,37 @@ void StderrFailureLog::report(std::string_view topic, std::string_view what) {
     line += ": ";
     line += printableText(what, kMessageLimit);
     tellLine(LinePriority::failure, line);
+}
+
+void RepeatsCounted::report(std::string_view topic, std::string_view what) {
+    std::string key(topic);
+    key += '\0';
+    key += what;
+    {
+        const std::lock_guard lock(mutex_);
+        const auto found = lastSeen_.find(key);
+        if (found != lastSeen_.end()) {
+            found->second = pass_;
+            ++repeats_;
+            return;
+        }
+        if (lastSeen_.size() < limit_) lastSeen_.emplace(std::move(key), pass_);
+    }
+    inner_.report(topic, what);
+}
+
+void RepeatsCounted::passEnded() {
+    std::size_t repeats = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        ++pass_;
+        std::erase_if(lastSeen_,
+                      [&](const auto& seen) { return seen.second < pass_ - kForgetAfter; });
+        repeats = std::exchange(repeats_, 0);
+    }
+    if (repeats > 0)
+        inner_.report("pass", std::to_string(repeats) + (repeats == 1 ? " failure" : " failures") +
+                                  " told before came again and went untold");
 }
 
 }  // namespace plenvo::platform

@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <exception>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace plenvo::platform {
 
@@ -14,6 +16,32 @@ class FailureLog {
   public:
     virtual ~FailureLog() = default;
     virtual void report(std::string_view topic, std::string_view what) = 0;
+    // A pass (import, checks) has ended.
+    virtual void passEnded() {}
+};
+
+// Tells each failure the first time; the same failure of the same file or row
+// in a later pass is only counted, and a pass that passed over such repeats
+// ends with one line saying how many. A failure not seen for kForgetAfter
+// passes is forgotten, so that one that comes back is told again. Holds at
+// most `limit` failures; past that, new ones are told every time. Safe to use
+// from several threads.
+class RepeatsCounted final : public FailureLog {
+  public:
+    static constexpr long kForgetAfter = 15;  // the checks' ten minutes and some
+
+    explicit RepeatsCounted(FailureLog& inner, std::size_t limit = 100000)
+        : inner_(inner), limit_(limit) {}
+    void report(std::string_view topic, std::string_view what) override;
+    void passEnded() override;
+
+  private:
+    FailureLog& inner_;
+    const std::size_t limit_;
+    std::mutex mutex_;
+    std::unordered_map<std::string, long> lastSeen_;  // by topic and text: the pass
+    long pass_ = 0;
+    std::size_t repeats_ = 0;
 };
 
 class SilentFailureLog final : public FailureLog {

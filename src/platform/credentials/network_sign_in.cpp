@@ -4,11 +4,44 @@
 #include <optional>
 
 #include "platform/core/ascii_case.h"
+#include "platform/credentials/secret_file.h"
+#include "platform/paths/windows_path.h"
 
 namespace plenvo::platform {
 
+namespace {
+
+constexpr const char* kTopic = "SmbAuth.conf";
+constexpr std::size_t kMaxBytes = 64 * 1024;  // a few lines; anything larger is not one
+
+std::string lowerAscii(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
+}  // namespace
+
 bool NetworkSignIn::usable() const {
     return !user.empty();
+}
+
+NetworkSignIn NetworkSignIn::forServer(std::string_view server) const {
+    if (!onlyServers || onlyServers->contains(lowerAscii(server))) return *this;
+    NetworkSignIn none;
+    none.onlyServers = onlyServers;
+    return none;
+}
+
+NetworkSignIn offeredOnlyToServersOf(NetworkSignIn signIn,
+                                     const std::vector<std::string>& destinations) {
+    std::set<std::string> servers;
+    for (const std::string& destination : destinations)
+        if (const std::string server = serverOf(destination); !server.empty())
+            servers.insert(lowerAscii(server));
+    signIn.onlyServers = std::move(servers);
+    return signIn;
 }
 
 NetworkSignIn parseNetworkSignIn(std::string_view text) {
@@ -51,6 +84,15 @@ NetworkSignIn parseNetworkSignIn(std::string_view text) {
         }
         signIn.user = name;
     }
+    return signIn;
+}
+
+NetworkSignIn loadNetworkSignIn(const std::filesystem::path& authFile, FailureLog& failures) {
+    const SecretFile file = readSecretFile(authFile, kMaxBytes);
+    if (!file.refusal.empty()) failures.report(kTopic, file.refusal);
+    if (!file.text) return {};
+    NetworkSignIn signIn = parseNetworkSignIn(*file.text);
+    signIn.authFile = authFile;
     return signIn;
 }
 

@@ -6,14 +6,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/credentials/network_sign_in.h"
+#include "platform/credentials/secret_file.h"
 #include "platform/text/utf8_path.h"
 
 namespace plenvo::platform {
 namespace {
-
-constexpr const char* kTopic = "SmbAuth.conf";
-constexpr size_t kMaxBytes = 64 * 1024;  // a few lines; anything larger is not one
 
 class FileDescriptor {
   public:
@@ -37,53 +34,41 @@ std::string octal(mode_t mode) {
 
 }  // namespace
 
-NetworkSignIn loadNetworkSignIn(const std::filesystem::path& authFile, FailureLog& failures) {
+SecretFile readSecretFile(const std::filesystem::path& path, std::size_t limit) {
+    const std::string shown = utf8Of(path);
+    const auto refused = [&](const std::string& why) {
+        return SecretFile{std::nullopt, shown + why};
+    };
     try {
         // Non-blocking, so that a pipe put there cannot hold the console.
         const FileDescriptor file(
-            ::open(authFile.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+            ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         if (file.get() < 0) {
-            if (errno != ENOENT && errno != ENOTDIR)
-                failures.report(kTopic, utf8Of(authFile) + " cannot be read (" +
-                                            std::strerror(errno) + "); it is not used");
-            return {};
+            if (errno == ENOENT || errno == ENOTDIR) return {};
+            return refused(std::string(" cannot be read (") + std::strerror(errno) +
+                           "); it is not used");
         }
         struct stat st;
-        if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-            failures.report(kTopic, utf8Of(authFile) + " is not a plain file; it is not used");
-            return {};
-        }
-        // A password others may read is no secret any more.
-        if (st.st_mode & 077) {
-            failures.report(kTopic, utf8Of(authFile) + " is open to group or others (mode " +
-                                        octal(st.st_mode) +
-                                        "); it is not used until only its owner may read it "
-                                        "(chmod 600)");
-            return {};
-        }
+        if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
+            return refused(" is not a plain file; it is not used");
+        if (st.st_mode & 077)
+            return refused(" is open to group or others (mode " + octal(st.st_mode) +
+                           "); it is not used until only its owner may read it (chmod 600)");
         std::string text;
         char buffer[4096];
         for (;;) {
             const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                failures.report(kTopic, utf8Of(authFile) + " cannot be read (" +
-                                            std::strerror(errno) + "); it is not used");
-                return {};
-            }
+            if (n < 0)
+                return refused(std::string(" cannot be read (") + std::strerror(errno) +
+                               "); it is not used");
             if (n == 0) break;
             text.append(buffer, static_cast<size_t>(n));
-            if (text.size() > kMaxBytes) {
-                failures.report(kTopic, utf8Of(authFile) + " is too large; it is not used");
-                return {};
-            }
+            if (text.size() > limit) return refused(" is too large; it is not used");
         }
-        NetworkSignIn signIn = parseNetworkSignIn(text);
-        signIn.authFile = authFile;
-        return signIn;
+        return {std::move(text), {}};
     } catch (...) {
-        failures.report(kTopic, utf8Of(authFile) + " cannot be read; it is not used");
-        return {};
+        return refused(" cannot be read; it is not used");
     }
 }
 

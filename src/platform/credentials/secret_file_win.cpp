@@ -3,15 +3,12 @@
 
 #include <vector>
 
-#include "platform/credentials/network_sign_in.h"
+#include "platform/credentials/secret_file.h"
 #include "platform/text/utf8_path.h"
 #include "platform/win/win32_win.h"
 
 namespace plenvo::platform {
 namespace {
-
-constexpr const char* kTopic = "SmbAuth.conf";
-constexpr DWORD kMaxBytes = 64 * 1024;  // a few lines; anything larger is not one
 
 std::string accountOf(PSID sid) {
     wchar_t name[256] = {}, domain[256] = {};
@@ -85,50 +82,38 @@ std::string joined(const std::vector<std::string>& names) {
 
 }  // namespace
 
-NetworkSignIn loadNetworkSignIn(const std::filesystem::path& authFile, FailureLog& failures) {
-    const std::string shown = utf8Of(authFile);
+SecretFile readSecretFile(const std::filesystem::path& path, std::size_t limit) {
+    const std::string shown = utf8Of(path);
+    const auto refused = [&](const std::string& why) {
+        return SecretFile{std::nullopt, shown + why};
+    };
     try {
         DWORD error = 0;
-        const win::Handle file = win::openPlainFile(authFile, GENERIC_READ | READ_CONTROL,
+        const win::Handle file = win::openPlainFile(path, GENERIC_READ | READ_CONTROL,
                                                     OPEN_EXISTING, win::LinkRule::follow, error);
         if (!file) {
-            if (error == win::kNotPlainFile)
-                failures.report(kTopic, shown + " is not a plain file; it is not used");
-            else if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-                failures.report(kTopic, shown + " cannot be read (" + win::errorText(error) +
-                                            "); it is not used");
-            return {};
+            if (error == win::kNotPlainFile) return refused(" is not a plain file; it is not used");
+            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
+            return refused(" cannot be read (" + win::errorText(error) + "); it is not used");
         }
-        // A password others may read is no secret any more.
-        if (const auto readers = otherReaders(file.get()); !readers.empty()) {
-            failures.report(kTopic, shown + " is open to other users (" + joined(readers) +
-                                        "); it is not used until only its owner may read "
-                                        "it (icacls \"" +
-                                        shown + "\" /inheritance:r /grant:r \"%USERNAME%:F\")");
-            return {};
-        }
+        if (const auto readers = otherReaders(file.get()); !readers.empty())
+            return refused(" is open to other users (" + joined(readers) +
+                           "); it is not used until only its owner may read it (icacls \"" + shown +
+                           "\" /inheritance:r /grant:r \"%USERNAME%:F\")");
         std::string text;
         char buffer[4096];
         for (;;) {
             DWORD n = 0;
-            if (!::ReadFile(file.get(), buffer, sizeof buffer, &n, nullptr)) {
-                failures.report(kTopic, shown + " cannot be read (" +
-                                            win::errorText(::GetLastError()) + "); it is not used");
-                return {};
-            }
+            if (!::ReadFile(file.get(), buffer, sizeof buffer, &n, nullptr))
+                return refused(" cannot be read (" + win::errorText(::GetLastError()) +
+                               "); it is not used");
             if (n == 0) break;
             text.append(buffer, n);
-            if (text.size() > kMaxBytes) {
-                failures.report(kTopic, shown + " is too large; it is not used");
-                return {};
-            }
+            if (text.size() > limit) return refused(" is too large; it is not used");
         }
-        NetworkSignIn signIn = parseNetworkSignIn(text);
-        signIn.authFile = authFile;
-        return signIn;
+        return {std::move(text), {}};
     } catch (...) {
-        failures.report(kTopic, shown + " cannot be read; it is not used");
-        return {};
+        return refused(" cannot be read; it is not used");
     }
 }
 

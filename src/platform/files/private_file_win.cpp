@@ -1,4 +1,5 @@
 #include <aclapi.h>
+#include <sddl.h>
 
 #include <vector>
 
@@ -29,30 +30,25 @@ std::vector<char> thisUser() {
 bool keepToOwner(const std::filesystem::path& file) {
     std::vector<char> user = thisUser();
     if (user.empty()) return false;
-    char systemSid[SECURITY_MAX_SID_SIZE], adminsSid[SECURITY_MAX_SID_SIZE];
-    DWORD systemSize = sizeof systemSid, adminsSize = sizeof adminsSid;
-    if (!::CreateWellKnownSid(WinLocalSystemSid, nullptr, systemSid, &systemSize) ||
-        !::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, adminsSid, &adminsSize))
+    wchar_t* me = nullptr;
+    if (!::ConvertSidToStringSidW(user.data(), &me)) return false;
+    // Protected ("P"): the folder's rights (everybody may read) are not inherited.
+    const std::wstring sddl = std::wstring(L"D:P(A;;FA;;;") + me + L")(A;;FA;;;SY)(A;;FA;;;BA)";
+    ::LocalFree(me);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                                &descriptor, nullptr))
         return false;
-    EXPLICIT_ACCESSW entries[3] = {};
-    PSID sids[3] = {user.data(), systemSid, adminsSid};
-    for (int i = 0; i < 3; ++i) {
-        entries[i].grfAccessPermissions = GENERIC_ALL;
-        entries[i].grfAccessMode = SET_ACCESS;
-        entries[i].grfInheritance = NO_INHERITANCE;
-        entries[i].Trustee.TrusteeForm = TRUSTEE_IS_SID;
-        entries[i].Trustee.ptstrName = static_cast<LPWSTR>(sids[i]);
-    }
-    PACL acl = nullptr;
-    if (::SetEntriesInAclW(3, entries, nullptr, &acl) != ERROR_SUCCESS) return false;
-    // Protected: the folder's rights (everybody may read) are not inherited.
-    std::wstring name = file.wstring();
-    const DWORD done =
-        ::SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT,
-                                DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                nullptr, nullptr, acl, nullptr);
-    ::LocalFree(acl);
-    return done == ERROR_SUCCESS;
+    // SetFileSecurityW: Wine keeps what it sets, where SetNamedSecurityInfoW's
+    // rights were lost on the way.
+    const bool set =
+        ::SetFileSecurityW(file.c_str(), DACL_SECURITY_INFORMATION, descriptor) != FALSE;
+    ::LocalFree(descriptor);
+    return set;
+}
+
+bool keepFromOthers(const std::filesystem::path&) {
+    return true;
 }
 
 }  // namespace plenvo::platform

@@ -30,7 +30,7 @@ std::optional<std::invoke_result_t<Work>> FolderReach::nearby(const std::string&
     if (other) {
         // Asking for its shares signs in to the server, once a pass; on Windows
         // the folder calls then go as that user too.
-        if (lookup_.signIn().usable()) lookup_.sharesOf(server);
+        if (lookup_.signIn().forServer(server).usable()) lookup_.sharesOf(server);
         if (lookup_.isSilent(server)) return std::nullopt;
     }
     auto result = local_.run(local, std::move(work));

@@ -5,9 +5,17 @@
 
 namespace plenvo::platform {
 
-// Shares the folder under the name, replacing an older share of that name.
-// Without the service or the right to share, nothing happens and nothing is said.
-void addNetworkShare(const std::string& name, const std::filesystem::path& folder);
+// What sharing a folder came to.
+struct ShareOutcome {
+    enum class Kind { shared, sharesAnotherFolder, failed };
+    Kind kind = Kind::shared;
+    std::string detail;  // the other folder, or what the system said
+};
+
+// Shares the folder under the name, everybody with full control. A share of
+// that name for another folder is left as it is: another console, or the
+// administrator, made it, and agents deliver there.
+ShareOutcome addNetworkShare(const std::string& name, const std::filesystem::path& folder);
 
 // Gives everybody full access to the folder and everything below it, in a
 // separate process that nobody waits for.
@@ -18,14 +26,14 @@ void grantEverybodyFullAccess(const std::filesystem::path& folder);
 class ShareService {
   public:
     virtual ~ShareService() = default;
-    virtual void addShare(const std::string& name, const std::filesystem::path& folder) = 0;
+    virtual ShareOutcome addShare(const std::string& name, const std::filesystem::path& folder) = 0;
     virtual void grantAccess(const std::filesystem::path& folder) = 0;
 };
 
 class SystemShareService final : public ShareService {
   public:
-    void addShare(const std::string& name, const std::filesystem::path& folder) override {
-        addNetworkShare(name, folder);
+    ShareOutcome addShare(const std::string& name, const std::filesystem::path& folder) override {
+        return addNetworkShare(name, folder);
     }
     void grantAccess(const std::filesystem::path& folder) override {
         grantEverybodyFullAccess(folder);

@@ -1,4 +1,7 @@
 #include <chrono>
+#include <filesystem>
+#include <optional>
+#include <sstream>
 
 #include "platform/network/network_share.h"
 #include "platform/process/detached_command.h"
@@ -6,18 +9,51 @@
 
 namespace plenvo::platform {
 
-void addNetworkShare(const std::string& name, const std::filesystem::path& folder) {
+namespace {
+
+// The folder a usershare of that name shares (of any user), or nullopt.
+std::optional<std::string> sharedFolder(const std::string& net, const std::string& name) {
+    const auto info =
+        runBounded({net, "usershare", "info", "--long", name}, std::chrono::seconds(10));
+    if (!info || info->exitCode != 0) return std::nullopt;
+    std::istringstream lines(info->output);
+    std::string line;
+    while (std::getline(lines, line))
+        if (line.starts_with("path=")) return line.substr(5);
+    return std::nullopt;
+}
+
+bool sameFolder(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return a == b || std::filesystem::equivalent(a, b, ec);
+}
+
+}  // namespace
+
+ShareOutcome addNetworkShare(const std::string& name, const std::filesystem::path& folder) {
     const std::string net = findProgram("net");
-    if (net.empty()) return;
+    if (net.empty()) return {ShareOutcome::Kind::failed, "Samba's net program is not installed"};
     std::string path = utf8Of(folder);
     while (path.size() > 1 && path.back() == '/') path.pop_back();
+    if (const auto other = sharedFolder(net, name); other && !sameFolder(*other, path))
+        return {ShareOutcome::Kind::sharesAnotherFolder, *other};
     // Full control for Everyone, Administrators, Users and SYSTEM; given as SIDs
     // because names would be looked up through a running smbd.
-    // "net usershare add" replaces an existing share of the same name, and the
+    // "net usershare add" replaces this folder's share of the same name, and the
     // call is waited for, so the share is never missing afterwards.
-    runBounded({net, "usershare", "add", name, path, "",
-                "S-1-1-0:F,S-1-5-32-544:F,S-1-5-32-545:F,S-1-5-18:F", "guest_ok=n"},
-               std::chrono::seconds(10));
+    // Its errors come on standard error: taken with the output, to be told.
+    const auto added =
+        runBounded({"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", net, "usershare", "add", name, path,
+                    "", "S-1-1-0:F,S-1-5-32-544:F,S-1-5-32-545:F,S-1-5-18:F", "guest_ok=n"},
+                   std::chrono::seconds(10));
+    if (!added) return {ShareOutcome::Kind::failed, "Samba's net program did not answer"};
+    if (added->exitCode != 0) {
+        std::string said = added->output.substr(0, added->output.find('\n'));
+        return {ShareOutcome::Kind::failed,
+                said.empty() ? "net usershare add ended with " + std::to_string(added->exitCode)
+                             : said};
+    }
+    return {};
 }
 
 void grantEverybodyFullAccess(const std::filesystem::path& folder) {

@@ -27,14 +27,28 @@ std::wstring systemProgram(const wchar_t* name) {
 
 }  // namespace
 
-void addNetworkShare(const std::string& name, const std::filesystem::path& folder) {
+ShareOutcome addNetworkShare(const std::string& name, const std::filesystem::path& folder) {
     std::wstring netName = win::wide(name);
     std::wstring path = folder.wstring();
     while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+    // A share of that name for another folder stays as it is; this folder's is
+    // made again, so that its rights are full control once more.
+    SHARE_INFO_2* existing = nullptr;
+    if (::NetShareGetInfo(nullptr, netName.data(), 2, reinterpret_cast<LPBYTE*>(&existing)) ==
+            NERR_Success &&
+        existing) {
+        std::wstring other = existing->shi2_path ? existing->shi2_path : L"";
+        ::NetApiBufferFree(existing);
+        while (other.size() > 3 && (other.back() == L'\\' || other.back() == L'/'))
+            other.pop_back();
+        if (::CompareStringOrdinal(other.c_str(), -1, path.c_str(), -1, TRUE) != CSTR_EQUAL)
+            return {ShareOutcome::Kind::sharesAnotherFolder, win::utf8(other)};
+        ::NetShareDel(nullptr, netName.data(), 0);
+    }
     PSECURITY_DESCRIPTOR rights = nullptr;
     if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kShareRights, SDDL_REVISION_1,
                                                                 &rights, nullptr))
-        return;
+        return {ShareOutcome::Kind::failed, win::errorText(::GetLastError())};
     SHARE_INFO_502 share{};
     share.shi502_netname = netName.data();
     share.shi502_type = STYPE_DISKTREE;
@@ -43,13 +57,15 @@ void addNetworkShare(const std::string& name, const std::filesystem::path& folde
     share.shi502_max_uses = static_cast<DWORD>(-1);
     share.shi502_path = path.data();
     share.shi502_security_descriptor = rights;
-    // A share of that name from before (perhaps of another folder) is replaced.
     // Windows hides a share whose name ends in "$" from browsing clients.
     const NET_API_STATUS status =
         ::NetShareAdd(nullptr, 502, reinterpret_cast<LPBYTE>(&share), nullptr);
-    if (status == NERR_DuplicateShare && ::NetShareDel(nullptr, netName.data(), 0) == NERR_Success)
-        ::NetShareAdd(nullptr, 502, reinterpret_cast<LPBYTE>(&share), nullptr);
     ::LocalFree(rights);
+    if (status == NERR_Success) return {};
+    return {ShareOutcome::Kind::failed,
+            status == ERROR_ACCESS_DENIED
+                ? "only an administrator may share folders (" + win::errorText(status) + ")"
+                : win::errorText(status)};
 }
 
 void grantEverybodyFullAccess(const std::filesystem::path& folder) {

@@ -27,7 +27,8 @@ std::wstring lowered(std::wstring text) {
 
 }  // namespace
 
-DWORD connectToServer(const std::wstring& server, const NetworkSignIn& signIn) {
+DWORD connectToServer(const std::wstring& server, const NetworkSignIn& given) {
+    const NetworkSignIn signIn = given.forServer(utf8(server));
     if (!signIn.usable()) return NO_ERROR;
     const std::wstring user =
         wide(signIn.domain.empty() ? signIn.user : signIn.domain + "\\" + signIn.user);

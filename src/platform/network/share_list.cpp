@@ -15,7 +15,7 @@ std::string lowerCase(std::string text) {
 
 ShareLookup::ShareLookup(NetworkSignIn signIn)
     : signIn_(std::move(signIn)), source_([signIn = signIn_](const std::string& server) {
-          return enumerateSharesOrSilence(server, signIn);
+          return enumerateSharesOrSilence(server, signIn.forServer(server));
       }) {}
 
 std::string ShareLookup::keyOf(const std::string& server) const {

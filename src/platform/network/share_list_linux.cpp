@@ -42,7 +42,7 @@ std::optional<std::vector<ShareEntry>> remoteShares(const std::string& server,
     if (addresses.empty() || !smbServerAnswers(addresses, start + kServerLimit))
         return std::nullopt;
     const std::string rpcclient = findProgram("rpcclient");
-    const SambaToolSignIn credentials(signIn);
+    const SambaToolSignIn credentials(signIn.forServer(server));
     if (rpcclient.empty() || !credentials.ready()) return std::vector<ShareEntry>{};
     std::vector<std::string> argv = {rpcclient, "-R", "host"};
     argv.insert(argv.end(), credentials.arguments().begin(), credentials.arguments().end());

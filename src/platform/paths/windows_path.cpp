@@ -1,5 +1,7 @@
 #include "platform/paths/windows_path.h"
 
+#include "platform/core/ascii_case.h"
+
 namespace plenvo::platform {
 namespace {
 
@@ -26,6 +28,49 @@ size_t serverStart(std::string_view path) {
 
 size_t lastSeparator(std::string_view path) {
     return path.find_last_of("\\/");
+}
+
+// A component Windows would trim to nothing or treat as a step up or in place.
+bool onlyDotsOrSpaces(std::string_view part) {
+    return part.find_first_not_of(". ") == std::string_view::npos;
+}
+
+// The kind of a whole path ("\\" for a server, "D:" for a drive, "/" for this
+// machine's own form) followed by its non-empty components; empty when the
+// path is not whole or holds a component of dots or spaces alone.
+std::vector<std::string_view> wholePathParts(std::string_view path) {
+    std::vector<std::string_view> parts;
+    size_t start = serverStart(path);
+    if (start != std::string_view::npos) {
+        parts.push_back("\\\\");
+    } else {
+        const size_t prefix = longPrefixLength(path);
+        if (path.size() >= prefix + 2 && path[prefix + 1] == ':' &&
+            ((path[prefix] >= 'A' && path[prefix] <= 'Z') ||
+             (path[prefix] >= 'a' && path[prefix] <= 'z')) &&
+            (path.size() == prefix + 2 || isPathSeparator(path[prefix + 2]))) {
+            parts.push_back(path.substr(prefix, 2));
+            start = prefix + 2;
+        } else if (prefix == 0 && path.starts_with('/') && !path.starts_with("//")) {
+            parts.push_back("/");
+            start = 0;
+        } else {
+            return {};
+        }
+    }
+    while (start < path.size()) {
+        size_t end = path.find_first_of("\\/", start);
+        if (end == std::string_view::npos) end = path.size();
+        const std::string_view part = path.substr(start, end - start);
+        if (!part.empty()) {
+            if (onlyDotsOrSpaces(part)) return {};
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    // A server path names at least the server.
+    if (parts.front() == "\\\\" && parts.size() < 2) return {};
+    return parts;
 }
 
 }  // namespace
@@ -93,6 +138,18 @@ std::string parentOf(std::string_view path) {
     const size_t server = serverStart(path);
     if (server != std::string_view::npos && last < server) return {};
     return std::string(withoutTrailingSeparators(path.substr(0, last)));
+}
+
+bool isAtOrBelow(std::string_view path, std::string_view root) {
+    const auto inside = wholePathParts(path);
+    const auto outer = wholePathParts(root);
+    if (inside.empty() || outer.empty() || outer.size() > inside.size()) return false;
+    // This machine's own form names Linux folders, whose names keep their case.
+    const bool caseKept = outer.front() == "/";
+    for (size_t i = 0; i < outer.size(); ++i)
+        if (caseKept ? inside[i] != outer[i] : !sameIgnoringAsciiCase(inside[i], outer[i]))
+            return false;
+    return true;
 }
 
 }  // namespace plenvo::platform

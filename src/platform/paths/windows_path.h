@@ -40,4 +40,13 @@ std::string lastComponentOf(std::string_view path);
 // ("\\srv\share" of "\\srv\share\PC01\"); empty when it has no separator.
 std::string parentOf(std::string_view path);
 
+// Whether `path` names the folder `root` or one below it, as Windows would
+// find them: "\" and "/" alike, letters compared without ASCII case (with it
+// in this machine's own form), repeated and trailing separators and the long
+// spellings ignored. Both must be whole paths: "\\server\share...", "D:\..."
+// or, for this machine's own folders, "/...". A path or root with a component
+// of dots or spaces alone ("..", ". ") is never at or below anything, whatever
+// Windows would make of it.
+bool isAtOrBelow(std::string_view path, std::string_view root);
+
 }  // namespace plenvo::platform

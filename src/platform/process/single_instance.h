@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
 
 namespace plenvo::platform {
 
@@ -13,7 +14,20 @@ class SingleInstanceGuard {
     virtual ~SingleInstanceGuard() = default;
 };
 
-// nullptr when another console already runs for this base folder.
-std::unique_ptr<SingleInstanceGuard> acquireSingleInstance(const std::filesystem::path& baseFolder);
+// What acquiring gave: the guard, or why this console may not run, in plain
+// words (another console runs for the folder; its lock file cannot be used).
+struct SingleInstance {
+    std::unique_ptr<SingleInstanceGuard> guard;
+    std::string refusal;
+
+    explicit operator bool() const { return guard != nullptr; }
+    void reset() { guard.reset(); }
+};
+
+// The exit status of a console that may not run: service managers and
+// scripts see that it did not start.
+constexpr int kNotStartedStatus = 3;
+
+SingleInstance acquireSingleInstance(const std::filesystem::path& baseFolder);
 
 }  // namespace plenvo::platform

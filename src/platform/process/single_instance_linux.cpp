@@ -1,12 +1,16 @@
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/process/environment.h"
@@ -99,27 +103,91 @@ std::string folderKey(const std::filesystem::path& baseFolder) {
     return hex;
 }
 
-enum class Outcome { locked, heldElsewhere, unusable };
+enum class Outcome { locked, refused, unusable };
 
 // Who may have made a lock file that is taken: only ourselves in a private
 // folder; anyone in the base folder, where every console for it must meet.
 enum class Owner { self, anyone };
 
-// Takes the lock file `name` in `folder`; only a plain file, never through a link.
+// Who holds a flock on the file, from /proc/locks: consoles hold theirs
+// exclusively, so a file held only shared is held by something else.
+struct Holder {
+    long pid = 0;
+    bool exclusive = false;
+};
+
+std::optional<Holder> holderOf(const struct stat& file) {
+    std::FILE* locks = std::fopen("/proc/locks", "re");
+    if (!locks) return std::nullopt;
+    std::optional<Holder> found;
+    char line[256];
+    while (std::fgets(line, sizeof line, locks)) {
+        char kind[16], advisory[16], access[16];
+        long pid = 0;
+        unsigned major = 0, minor = 0;
+        unsigned long long inode = 0;
+        // "1: FLOCK  ADVISORY  WRITE 1234 fd:01:5678 0 EOF"; waiters ("1: -> ...") fail here.
+        if (std::sscanf(line, "%*d: %15s %15s %15s %ld %x:%x:%llu", kind, advisory, access, &pid,
+                        &major, &minor, &inode) != 7)
+            continue;
+        if (std::string_view(kind) != "FLOCK" || inode != file.st_ino ||
+            major != ::major(file.st_dev) || minor != ::minor(file.st_dev))
+            continue;
+        const bool exclusive = std::string_view(access) == "WRITE";
+        if (!found || (exclusive && !found->exclusive)) found = Holder{pid, exclusive};
+    }
+    std::fclose(locks);
+    return found;
+}
+
+std::string ownerName(uid_t uid) {
+    if (const struct passwd* user = ::getpwuid(uid)) return user->pw_name;
+    return "uid " + std::to_string(uid);
+}
+
+// Takes the lock file `name` in `folder`; only a plain file, never through a
+// link, never waiting (a FIFO would hold an open for ever). Readable by its
+// owner alone, so that nobody else can open it to hold it.
 Outcome lockIn(Descriptor& folder, const std::string& name, Owner owner,
-               std::unique_ptr<SingleInstanceGuard>& guard) {
-    // Readable by all: a console of another user must be able to open it to wait its turn.
-    const mode_t mode = owner == Owner::self ? 0600 : 0644;
+               std::unique_ptr<SingleInstanceGuard>& guard, std::string& refusal,
+               const std::string& baseText) {
+    const std::string shown = owner == Owner::anyone ? baseText + "/" + name : name;
     // A holder that ends removes the file: lock the file that then takes its place.
     for (int attempt = 0; attempt < 8; ++attempt) {
-        Descriptor file(::openat(folder.get(), name.c_str(),
-                                 O_RDONLY | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, mode));
+        Descriptor file(
+            ::openat(folder.get(), name.c_str(),
+                     O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600));
         struct stat st {};
-        if (!file || ::fstat(file.get(), &st) != 0) return Outcome::unusable;
-        if (!S_ISREG(st.st_mode)) return Outcome::unusable;
+        if (!file) {
+            if (errno != EACCES || owner == Owner::self) return Outcome::unusable;
+            if (::fstatat(folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+                return Outcome::unusable;
+            refusal = "the lock file " + shown + " belongs to " + ownerName(st.st_uid) +
+                      ": a console of that user runs for this folder, or it ended without "
+                      "removing the file (remove it when none runs)";
+            return Outcome::refused;
+        }
+        if (::fstat(file.get(), &st) != 0) return Outcome::unusable;
+        if (!S_ISREG(st.st_mode)) {
+            refusal = shown + " is not a plain file: remove it, the console makes its own";
+            return Outcome::refused;
+        }
         if (owner == Owner::self && st.st_uid != ::geteuid()) return Outcome::unusable;
-        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0)
-            return errno == EWOULDBLOCK ? Outcome::heldElsewhere : Outcome::unusable;
+        // Files of earlier versions were readable by all.
+        if (st.st_uid == ::geteuid() && (st.st_mode & 077) != 0) ::fchmod(file.get(), 0600);
+        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK) return Outcome::unusable;
+            const auto holder = holderOf(st);
+            if (holder && !holder->exclusive) {
+                // No console: something else holds the file to keep consoles out.
+                if (sameFile(folder.get(), name, file.get()))
+                    ::unlinkat(folder.get(), name.c_str(), 0);
+                continue;
+            }
+            refusal = "already running for " + baseText +
+                      (holder ? " (process " + std::to_string(holder->pid) + ")" : std::string());
+            return Outcome::refused;
+        }
         if (!sameFile(folder.get(), name, file.get())) continue;
         guard = std::make_unique<FlockGuard>(std::move(folder), std::move(file), name);
         return Outcome::locked;
@@ -141,27 +209,28 @@ class BothGuards final : public SingleInstanceGuard {
 
 }  // namespace
 
-std::unique_ptr<SingleInstanceGuard> acquireSingleInstance(
-    const std::filesystem::path& baseFolder) {
+SingleInstance acquireSingleInstance(const std::filesystem::path& baseFolder) {
     const std::string keyed = "PlenvoBackupMng-" + folderKey(baseFolder) + ".lock";
+    const std::string baseText = utf8Of(baseFolder);
     // Each user's own lock cannot be taken first by another user; the base folder's
     // is where consoles of different users (root by hand, the service's user) meet.
     std::unique_ptr<SingleInstanceGuard> own;
+    std::string refusal;
     for (int place = 0; place < 2 && !own; ++place) {
         Descriptor folder = place == 0 ? runtimeFolder() : rootLockFolder();
         if (!folder) continue;
-        const Outcome outcome = lockIn(folder, keyed, Owner::self, own);
-        if (outcome == Outcome::heldElsewhere) return nullptr;
+        if (lockIn(folder, keyed, Owner::self, own, refusal, baseText) == Outcome::refused)
+            return {nullptr, refusal};
     }
     std::unique_ptr<SingleInstanceGuard> shared;
     Descriptor base(::open(baseFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (base &&
-        lockIn(base, ".PlenvoBackupMng.lock", Owner::anyone, shared) == Outcome::heldElsewhere)
-        return nullptr;
-    if (own && shared) return std::make_unique<BothGuards>(std::move(own), std::move(shared));
-    if (own) return own;
-    if (shared) return shared;
-    return std::make_unique<SingleInstanceGuard>();  // no lock to be had: run unguarded
+    if (base && lockIn(base, ".PlenvoBackupMng.lock", Owner::anyone, shared, refusal, baseText) ==
+                    Outcome::refused)
+        return {nullptr, refusal};
+    if (own && shared) return {std::make_unique<BothGuards>(std::move(own), std::move(shared)), {}};
+    if (own) return {std::move(own), {}};
+    if (shared) return {std::move(shared), {}};
+    return {std::make_unique<SingleInstanceGuard>(), {}};  // no lock to be had: run unguarded
 }
 
 }  // namespace plenvo::platform

@@ -58,16 +58,18 @@ std::wstring folderKey(const std::filesystem::path& baseFolder) {
 
 // A named mutex per base folder, in this session's namespace: a user of
 // another session cannot make the name first and so keep the console out.
-std::unique_ptr<SingleInstanceGuard> acquireSingleInstance(
-    const std::filesystem::path& baseFolder) {
+SingleInstance acquireSingleInstance(const std::filesystem::path& baseFolder) {
     const std::wstring name = L"Local\\PlenvoBackupMng-" + folderKey(baseFolder);
     win::Handle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
     const DWORD error = ::GetLastError();
-    if (mutex && error == ERROR_ALREADY_EXISTS) return nullptr;
+    const std::string running = "already running for " + win::utf8(baseFolder.wstring());
+    if (mutex && error == ERROR_ALREADY_EXISTS) return {nullptr, running};
     // Made by someone whose mutex we may not open: held all the same.
-    if (!mutex && error == ERROR_ACCESS_DENIED) return nullptr;
-    if (!mutex) return std::make_unique<SingleInstanceGuard>();  // no lock to be had: run unguarded
-    return std::make_unique<MutexGuard>(std::move(mutex));
+    if (!mutex && error == ERROR_ACCESS_DENIED)
+        return {nullptr, running + " (a console of another user)"};
+    // No lock to be had: run unguarded.
+    if (!mutex) return {std::make_unique<SingleInstanceGuard>(), {}};
+    return {std::make_unique<MutexGuard>(std::move(mutex)), {}};
 }
 
 }  // namespace plenvo::platform

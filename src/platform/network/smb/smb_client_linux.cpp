@@ -264,14 +264,16 @@ class SmbClient::Context {
     SMBCCTX* get() const { return context_; }
 
   private:
-    static void provideSignIn(SMBCCTX* context, const char*, const char*, char* workgroup,
+    static void provideSignIn(SMBCCTX* context, const char* server, const char*, char* workgroup,
                               int workgroupSize, char* user, int userSize, char* password,
                               int passwordSize) {
-        const auto* signIn = static_cast<const NetworkSignIn*>(smbc_getOptionUserData(context));
-        if (!signIn || !signIn->usable()) return;  // the console user's name, no password
-        copyInto(signIn->user, user, userSize);
-        copyInto(signIn->password, password, passwordSize);
-        if (!signIn->domain.empty()) copyInto(signIn->domain, workgroup, workgroupSize);
+        const auto* given = static_cast<const NetworkSignIn*>(smbc_getOptionUserData(context));
+        if (!given || !server) return;
+        const NetworkSignIn signIn = given->forServer(server);
+        if (!signIn.usable()) return;  // the console user's name, no password
+        copyInto(signIn.user, user, userSize);
+        copyInto(signIn.password, password, passwordSize);
+        if (!signIn.domain.empty()) copyInto(signIn.domain, workgroup, workgroupSize);
     }
 
     NetworkSignIn signIn_;
@@ -352,7 +354,7 @@ std::optional<DriveValues> SmbClient::driveValues(const std::string& unc) {
         std::chrono::duration_cast<std::chrono::milliseconds>(start + limit_ - SteadyClock::now());
     const std::string smbclient = findProgram("smbclient");
     if (left < 200ms || smbclient.empty()) return values;
-    const SambaToolSignIn signIn(signIn_);
+    const SambaToolSignIn signIn(signIn_.forServer(path->server));
     if (!signIn.ready()) return values;
     std::vector<std::string> argv = {smbclient, "//" + path->server + "/" + path->share, "-R",
                                      "host"};

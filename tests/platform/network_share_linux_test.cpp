@@ -1,0 +1,64 @@
+// The console's share as Samba's usershares hold it, in a configuration of the
+// test's own: this machine's shares stay as they are.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/network/network_share.h"
+#include "platform/process/detached_command.h"
+#include "support/skip.h"
+#include "support/temp_dir.h"
+
+namespace plenvo::platform {
+namespace {
+
+class UserShares : public ::testing::Test {
+  protected:
+    UserShares() {
+        std::filesystem::create_directories(home.path() / "usershares");
+        test::writeBytes(home.path() / "smb.conf",
+                         "[global]\nusershare path = " + (home.path() / "usershares").string() +
+                             "\nusershare max shares = 10\n");
+        if (const char* old = std::getenv("SMB_CONF_PATH")) saved_ = old;
+        ::setenv("SMB_CONF_PATH", (home.path() / "smb.conf").c_str(), 1);
+    }
+    ~UserShares() override {
+        saved_ ? ::setenv("SMB_CONF_PATH", saved_->c_str(), 1) : ::unsetenv("SMB_CONF_PATH");
+    }
+    std::string sharedPath() {
+        const auto info = runBounded({findProgram("net"), "usershare", "info", "OrvShare$"},
+                                     std::chrono::seconds(10));
+        if (!info) return {};
+        const auto at = info->output.find("path=");
+        return at == std::string::npos
+                   ? std::string()
+                   : info->output.substr(at + 5, info->output.find('\n', at) - at - 5);
+    }
+
+    test::TempDir home, ours, theirs;
+
+  private:
+    std::optional<std::string> saved_;
+};
+
+TEST_F(UserShares, AShareOfAnotherFolderIsNeverRepointed) {
+    if (findProgram("net").empty()) PLENVO_SKIP() << "no Samba net program";
+    EXPECT_EQ(addNetworkShare("OrvShare$", ours.path()).kind, ShareOutcome::Kind::shared);
+    EXPECT_EQ(sharedPath(), ours.path().string());
+    // Again for the same folder: made again, as before.
+    EXPECT_EQ(addNetworkShare("OrvShare$", ours.path() / "").kind, ShareOutcome::Kind::shared);
+
+    // Another console (or the administrator) shares another folder under the name.
+    ASSERT_EQ(runBounded({findProgram("net"), "usershare", "add", "OrvShare$",
+                          theirs.path().string(), "", "S-1-1-0:F"},
+                         std::chrono::seconds(10))
+                  ->exitCode,
+              0);
+    const ShareOutcome outcome = addNetworkShare("OrvShare$", ours.path());
+    EXPECT_EQ(outcome.kind, ShareOutcome::Kind::sharesAnotherFolder);
+    EXPECT_EQ(outcome.detail, theirs.path().string());
+    EXPECT_EQ(sharedPath(), theirs.path().string()) << "agents keep delivering where they did";
+}
+
+}  // namespace
+}  // namespace plenvo::platform
