@@ -10,7 +10,7 @@
 #include "platform/process/process_start.h"
 #include "platform/process/single_instance.h"
 #include "platform/text/utf8_path.h"
-#include "web/web_server.h"
+#include "web/web_view_keeper.h"
 
 using namespace plenvo;
 
@@ -55,19 +55,19 @@ int main(int argc, char** argv) {
     if (options.once) return runOnce(base, version);
 
     // The web view serves for the console's whole life, on threads of its own.
-    // One that cannot serve is told, and the console does not run without it.
+    // Options it can never serve end the console; an address another program
+    // holds is tried again at every tick while the passes go on.
     platform::StderrFailureLog webFailures;
-    std::unique_ptr<web::WebServer> webView;
+    std::unique_ptr<web::WebViewKeeper> webView;
     if (options.http) {
         auto started =
-            web::WebServer::start(*options.http, platform::BaseFolder(base), webFailures);
+            web::WebViewKeeper::start(*options.http, platform::BaseFolder(base), webFailures,
+                                      std::chrono::milliseconds(options.tickMs));
         if (const auto* why = std::get_if<std::string>(&started)) {
             platform::tellLine(platform::LinePriority::failure, "PlenvoBackupMng: " + *why);
             return 2;
         }
-        webView = std::move(std::get<std::unique_ptr<web::WebServer>>(started));
-        platform::tellLine(platform::LinePriority::info,
-                           "PlenvoBackupMng: web view at " + webView->url());
+        webView = std::move(std::get<std::unique_ptr<web::WebViewKeeper>>(started));
     }
     return app::runConsole({.base = base,
                             .version = version,

@@ -49,15 +49,15 @@ struct WebServer::Running {
     std::thread thread;  // last: it serves with the members above
 };
 
-std::variant<std::unique_ptr<WebServer>, std::string> WebServer::start(
+std::variant<std::unique_ptr<WebServer>, WebRefusal> WebServer::start(
     const WebOptions& options, const platform::BaseFolder& base, platform::FailureLog& failures,
     std::chrono::milliseconds reachLimit) {
-    if (const auto refusal = servingRefusal(options)) return *refusal;
+    if (const auto refusal = servingRefusal(options)) return WebRefusal{*refusal};
 
     std::unique_ptr<UsersWatch> users;
     if (options.usersFile) {
         auto opened = UsersWatch::open(*options.usersFile, failures);
-        if (auto* why = std::get_if<std::string>(&opened)) return *why;
+        if (auto* why = std::get_if<std::string>(&opened)) return WebRefusal{*why};
         users = std::move(std::get<std::unique_ptr<UsersWatch>>(opened));
     }
 
@@ -70,11 +70,11 @@ std::variant<std::unique_ptr<WebServer>, std::string> WebServer::start(
         // Whoever reads the key can pose as this console.
         if (const auto read = platform::readSecretFile(*options.keyFile, kKeyFileLimit);
             !read.refusal.empty())
-            return "the TLS key " + read.refusal;
+            return WebRefusal{"the TLS key " + read.refusal};
         auto tls = std::make_unique<httplib::SSLServer>(cert.c_str(), key.c_str());
         if (!tls->is_valid())
-            return "cannot use the certificate " + cert + " with the key " + key +
-                   " (both PEM files, readable, the key matching)";
+            return WebRefusal{"cannot use the certificate " + cert + " with the key " + key +
+                              " (both PEM files, readable, the key matching)"};
         server = std::move(tls);
         scheme = "https";
     }
@@ -111,8 +111,9 @@ std::variant<std::unique_ptr<WebServer>, std::string> WebServer::start(
         });
 
     if (!r.server->bind_to_port(options.address, options.port))
-        return "cannot listen on " + options.address + ":" + std::to_string(options.port) +
-               " (in use, or no such address here)";
+        return WebRefusal{"cannot listen on " + options.address + ":" +
+                              std::to_string(options.port) + " (in use, or no such address here)",
+                          true};
     r.thread = std::thread([&r] {
         r.server->listen_after_bind();
         r.finished = true;

@@ -15,13 +15,20 @@ namespace plenvo::web {
 // destroyed. Requests only read: the pages and images as the console wrote
 // them, Mng.mdb through a read-only connection per request, and the agents'
 // destinations through the platform's bounded paths.
+// Why the web view cannot serve: options it can never serve, or an address
+// that another program holds just now.
+struct WebRefusal {
+    std::string why;
+    bool addressTaken = false;
+};
+
 class WebServer {
   public:
     // Binds the address and starts serving; or says why it cannot (options
     // this build refuses, a users file or certificate that cannot be read, an
     // address that cannot be bound).
     // `reachLimit` bounds each wait on a machine that holds a destination.
-    static std::variant<std::unique_ptr<WebServer>, std::string> start(
+    static std::variant<std::unique_ptr<WebServer>, WebRefusal> start(
         const WebOptions& options, const platform::BaseFolder& base, platform::FailureLog& failures,
         std::chrono::milliseconds reachLimit = std::chrono::seconds(5));
 

@@ -37,7 +37,7 @@ for f in "$unit" "$root/usr/share/doc/plenvo-backup-mng/copyright" \
     "$root/usr/share/doc/plenvo-backup-mng/changelog.gz"; do
     [ -f "$f" ] || fail "not in the package: ${f#"$root"}"
 done
-for script in postinst prerm postrm; do
+for script in preinst postinst prerm postrm; do
     [ -x "$work/control/$script" ] || fail "no $script"
     sh -n "$work/control/$script" || fail "$script does not parse"
 done
@@ -48,6 +48,28 @@ start=$(sed -n 's/^ExecStart=//p' "$unit")
 grep -q '^program=/usr/lib/plenvo-backup-mng/PlenvoBackupMng$' "$work/control/postinst" &&
     grep -q '^base=/var/lib/plenvo-backup-mng$' "$work/control/postinst" ||
     fail "postinst installs elsewhere than the unit runs"
+
+# A person's account of the service's name is refused before anything changes;
+# a system account is taken (an earlier install made it).
+if [ "$(id -u)" = 0 ] && ! getent passwd plenvo-backup-mng >/dev/null; then
+    useradd --uid 4242 --no-create-home plenvo-backup-mng
+    status=0
+    "$work/control/preinst" install >"$work/preinst.txt" 2>&1 || status=$?
+    userdel plenvo-backup-mng
+    [ "$status" = 1 ] || fail "preinst took a person's account (status $status)"
+    grep -q "already exists and is no system account" "$work/preinst.txt" ||
+        fail "preinst said: $(cat "$work/preinst.txt")"
+    useradd --system --no-create-home plenvo-backup-mng
+    status=0
+    "$work/control/preinst" install >"$work/preinst.txt" 2>&1 || status=$?
+    userdel plenvo-backup-mng
+    [ "$status" = 0 ] || fail "preinst refused a system account: $(cat "$work/preinst.txt")"
+elif [ -n "${PLENVO_NO_SKIP:-}" ]; then
+    fail "the preinst check needs root and no plenvo-backup-mng account"
+fi
+for limit in LimitNOFILE MemoryMax TasksMax; do
+    grep -q "^$limit=" "$unit" || fail "the unit sets no $limit"
+done
 
 # The unpacked program; Samba's tools keep its share in a folder of the test.
 mkdir -p "$work/usershares"

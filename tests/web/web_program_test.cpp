@@ -1,6 +1,9 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -71,6 +74,7 @@ class WebProgram : public ::testing::Test {
     // The answer once the start-up pass has written the page.
     httplib::Result waitForPage() {
         httplib::Client c("127.0.0.1", port);
+        c.set_read_timeout(5, 0);
         for (int i = 0; i < 200; ++i) {
             if (auto page = c.Get("/"); page && page->status == 200) return page;
             std::this_thread::sleep_for(50ms);
@@ -127,7 +131,7 @@ TEST_F(WebProgram, TheHeadlessConsoleServesItsPagesWithTheirLinks) {
               std::string::npos);
 }
 
-TEST_F(WebProgram, AnAddressOthersReachWithoutUsersOrABusyPortEndsWithTwo) {
+TEST_F(WebProgram, AnAddressOthersReachWithoutUsersEndsWithTwo) {
     install();
     const auto open =
         run({"--base", inst.string(), "--headless", "--http", "0.0.0.0:" + std::to_string(port)});
@@ -135,20 +139,51 @@ TEST_F(WebProgram, AnAddressOthersReachWithoutUsersOrABusyPortEndsWithTwo) {
     EXPECT_EQ(open->exitCode, 2);
     EXPECT_NE(open->output.find("--http-users"), std::string::npos) << open->output;
 
-    startConsole("127.0.0.1");
-    ASSERT_TRUE(waitForPage());
-    // A second console for another folder on the same port.
-    const auto busy = run({"--base", (dir.path() / "other").string(), "--headless", "--http",
-                           "127.0.0.1:" + std::to_string(port)});
-    ASSERT_TRUE(busy);
-    EXPECT_EQ(busy->exitCode, 2);
-    EXPECT_NE(busy->output.find("cannot listen"), std::string::npos) << busy->output;
-
     for (const auto& args :
          std::vector<std::vector<std::string>>{{"--http", "localhost"},
                                                {"--http-users", "users"},
                                                {"--once", "--http", "127.0.0.1:1"}})
         EXPECT_EQ(run(args)->exitCode, 2) << args[0];
+}
+
+TEST_F(WebProgram, APortAnotherProgramHoldsIsTriedAgainWhileThePassesGoOn) {
+    install();
+    // Another program listens on the port first.
+    // Close-on-exec: the console must not inherit it.
+    const int squatter = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(squatter, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(static_cast<uint16_t>(port));
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(squatter, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    ASSERT_EQ(::listen(squatter, 4), 0);
+
+    const auto said = dir.path() / "said.txt";
+    console = ::fork();
+    if (console == 0) {
+        const int out = ::open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(out, 2);
+        const std::string listen = "127.0.0.1:" + std::to_string(port);
+        ::execl(program.c_str(), program.c_str(), "--base", inst.c_str(), "--headless", "--tick-ms",
+                "300", "--http", listen.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // The console imports all the same: its page is written.
+    for (int i = 0; i < 100 && !std::filesystem::exists(inst / "HTM" / "Index.htm"); ++i)
+        std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(std::filesystem::exists(inst / "HTM" / "Index.htm"));
+    EXPECT_EQ(::waitpid(console, nullptr, WNOHANG), 0) << "the console ended";
+    EXPECT_NE(plenvo::test::readBytes(said).find("cannot listen on 127.0.0.1:"), std::string::npos)
+        << plenvo::test::readBytes(said);
+
+    // Once the port is free, the next try serves.
+    ::close(squatter);
+    const auto page = waitForPage();
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    EXPECT_NE(plenvo::test::readBytes(said).find("web view at http://127.0.0.1:"),
+              std::string::npos);
 }
 
 }  // namespace

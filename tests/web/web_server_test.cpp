@@ -47,12 +47,12 @@ class Served : public ::testing::Test {
     }
     std::unique_ptr<WebServer> start(std::chrono::milliseconds reachLimit = 5s) {
         auto started = WebServer::start(options, ctx.base, failures, reachLimit);
-        if (auto* why = std::get_if<std::string>(&started)) ADD_FAILURE() << *why;
+        if (auto* refused = std::get_if<WebRefusal>(&started)) ADD_FAILURE() << refused->why;
         return started.index() == 0 ? std::move(std::get<0>(started)) : nullptr;
     }
     std::string refusal() {
         auto started = WebServer::start(options, ctx.base, failures);
-        return started.index() == 1 ? std::get<1>(started) : std::string();
+        return started.index() == 1 ? std::get<1>(started).why : std::string();
     }
     httplib::Client client() {
         httplib::Client c("127.0.0.1", options.port);

@@ -1,0 +1,71 @@
+#include "web/web_view_keeper.h"
+
+#include <utility>
+
+#include "platform/core/journal_line.h"
+
+namespace plenvo::web {
+namespace {
+
+void tellServed(const WebServer& server) {
+    platform::tellLine(platform::LinePriority::info,
+                       "PlenvoBackupMng: web view at " + server.url());
+}
+
+}  // namespace
+
+std::variant<std::unique_ptr<WebViewKeeper>, std::string> WebViewKeeper::start(
+    const WebOptions& options, const platform::BaseFolder& base, platform::FailureLog& failures,
+    std::chrono::milliseconds retryEvery) {
+    auto started = WebServer::start(options, base, failures);
+    if (const auto* refused = std::get_if<WebRefusal>(&started); refused && !refused->addressTaken)
+        return refused->why;
+    std::unique_ptr<WebViewKeeper> keeper(new WebViewKeeper(options, base, failures, retryEvery));
+    if (auto* server = std::get_if<std::unique_ptr<WebServer>>(&started)) {
+        tellServed(**server);
+        keeper->server_ = std::move(*server);
+    } else {
+        failures.report("web view", std::get<WebRefusal>(started).why +
+                                        "; tried again every minute while the console goes on");
+        keeper->retrying_ = std::thread([k = keeper.get()] { k->keepTrying(); });
+    }
+    return keeper;
+}
+
+WebViewKeeper::WebViewKeeper(WebOptions options, platform::BaseFolder base,
+                             platform::FailureLog& failures, std::chrono::milliseconds retryEvery)
+    : options_(std::move(options)),
+      base_(std::move(base)),
+      failures_(failures),
+      retryEvery_(retryEvery) {}
+
+WebViewKeeper::~WebViewKeeper() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    ending_.notify_all();
+    if (retrying_.joinable()) retrying_.join();
+}
+
+bool WebViewKeeper::serving() const {
+    const std::lock_guard lock(mutex_);
+    return server_ != nullptr;
+}
+
+void WebViewKeeper::keepTrying() {
+    std::unique_lock lock(mutex_);
+    while (!ending_.wait_for(lock, retryEvery_, [this] { return stopping_; })) {
+        lock.unlock();
+        auto started = WebServer::start(options_, base_, failures_);
+        lock.lock();
+        if (auto* server = std::get_if<std::unique_ptr<WebServer>>(&started)) {
+            tellServed(**server);
+            server_ = std::move(*server);
+            return;
+        }
+        failures_.report("web view", std::get<WebRefusal>(started).why);
+    }
+}
+
+}  // namespace plenvo::web
