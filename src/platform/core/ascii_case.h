@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <string>
 #include <string_view>
 
 namespace plenvo::platform {
@@ -10,6 +11,13 @@ namespace plenvo::platform {
 inline bool sameIgnoringAsciiCase(std::string_view a, std::string_view b) {
     const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
     return std::ranges::equal(a, b, [&](char x, char y) { return fold(x) == fold(y); });
+}
+
+// The text with ASCII capitals made small: server names compared as Windows does.
+inline std::string lowerCase(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
 }
 
 // A value of a settings line without the blanks and tabs around it.

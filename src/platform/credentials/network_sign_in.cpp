@@ -14,13 +14,6 @@ namespace {
 constexpr const char* kTopic = "SmbAuth.conf";
 constexpr std::size_t kMaxBytes = 64 * 1024;  // a few lines; anything larger is not one
 
-std::string lowerAscii(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return lower;
-}
-
 }  // namespace
 
 bool NetworkSignIn::usable() const {
@@ -28,7 +21,7 @@ bool NetworkSignIn::usable() const {
 }
 
 NetworkSignIn NetworkSignIn::forServer(std::string_view server) const {
-    if (!onlyServers || onlyServers->contains(lowerAscii(server))) return *this;
+    if (!onlyServers || onlyServers->contains(lowerCase(std::string(server)))) return *this;
     NetworkSignIn none;
     none.onlyServers = onlyServers;
     return none;
@@ -39,7 +32,7 @@ NetworkSignIn offeredOnlyToServersOf(NetworkSignIn signIn,
     std::set<std::string> servers;
     for (const std::string& destination : destinations)
         if (const std::string server = serverOf(destination); !server.empty())
-            servers.insert(lowerAscii(server));
+            servers.insert(lowerCase(server));
     signIn.onlyServers = std::move(servers);
     return signIn;
 }

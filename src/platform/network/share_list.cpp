@@ -6,13 +6,6 @@
 
 namespace plenvo::platform {
 
-std::string lowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    });
-    return text;
-}
-
 ShareLookup::ShareLookup(NetworkSignIn signIn)
     : signIn_(std::move(signIn)), source_([signIn = signIn_](const std::string& server) {
           return enumerateSharesOrSilence(server, signIn.forServer(server));

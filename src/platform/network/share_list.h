@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/ascii_case.h"
 #include "platform/credentials/network_sign_in.h"
 #include "platform/drives/drive_values.h"
 #include "platform/files/base_folder.h"
@@ -21,9 +22,6 @@ struct ShareEntry {
     std::string name;
     std::string path;
 };
-
-// ASCII letter case folded, as Windows compares share and server names.
-std::string lowerCase(std::string text);
 
 // Whether a server name names this machine: its computer name or localhost,
 // in any letter case.
