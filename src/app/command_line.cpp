@@ -54,11 +54,15 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
                    arg == "--http-key") {
             if (!hasValue || args[i + 1].empty()) return {std::nullopt, arg + " needs a value"};
             const std::string& value = args[++i];
-            if (arg == "--http") {
+            if (arg == "--http" && web::parseLocalSocket(value)) {
+                web.localSocket = web::parseLocalSocket(value);
+                httpGiven = true;
+            } else if (arg == "--http") {
                 const auto listen = web::parseListenAddress(value);
                 if (!listen)
                     return {std::nullopt,
-                            "--http takes ADDR:PORT, such as 127.0.0.1:8080, or a port alone"};
+                            "--http takes ADDR:PORT, such as 127.0.0.1:8080, a port alone, "
+                            "or unix:PATH"};
                 web.address = listen->first;
                 web.port = listen->second;
                 httpGiven = true;

@@ -13,6 +13,7 @@
 #include "platform/paths/windows_path.h"
 #include "platform/text/text_file.h"
 #include "platform/text/utf8_path.h"
+#include "web/file_body.h"
 #include "web/folder_page.h"
 #include "web/link_rewrite.h"
 #include "web/log_tail.h"
@@ -26,14 +27,25 @@ constexpr const char* kPageType = "text/html; charset=Shift_JIS";
 constexpr const char* kHtmlType = "text/html; charset=utf-8";
 constexpr const char* kTextType = "text/plain; charset=utf-8";
 
-constexpr std::size_t kPageLimit = 1024 * 1024 * 1024;  // the list of 100,000 agents fits
-constexpr std::size_t kImageLimit = 16 * 1024 * 1024;
-
-WebResponse plain(int status, const std::string& text) {
-    return {status, kTextType, text + "\n"};
+HttpResponse plain(int status, const std::string& text) {
+    return HttpResponse::text(status, text);
 }
 
-WebResponse notFound() {
+HttpResponse streamed(const char* contentType, std::shared_ptr<const BodySource> body) {
+    HttpResponse response;
+    response.contentType = contentType;
+    response.streamed = std::move(body);
+    return response;
+}
+
+HttpResponse made(const char* contentType, std::string body) {
+    HttpResponse response;
+    response.contentType = contentType;
+    response.body = std::move(body);
+    return response;
+}
+
+HttpResponse notFound() {
     return plain(404, "not found");
 }
 
@@ -73,7 +85,11 @@ WebSite::WebSite(platform::BaseFolder base, platform::FailureLog& failures,
                  std::chrono::milliseconds reachLimit)
     : base_(base), failures_(failures), reachLimit_(reachLimit), rows_(base) {}
 
-WebResponse WebSite::answer(std::string_view target) const {
+bool WebSite::waitsOnServers(std::string_view target) {
+    return target.starts_with("/log/") || target.starts_with("/folder/");
+}
+
+HttpResponse WebSite::answer(std::string_view target) const {
     try {
         const auto segments = pathSegments(target);
         if (!segments) return notFound();
@@ -94,29 +110,19 @@ WebResponse WebSite::answer(std::string_view target) const {
     }
 }
 
-WebResponse WebSite::htmFile(std::string_view tail, const char* contentType) const {
-    auto bytes = platform::readPlainFile(base_.at(tail), kPageLimit);
-    if (!bytes) return notFound();
-    return {200, contentType, std::move(*bytes)};
+HttpResponse WebSite::htmFile(std::string_view tail, const char* contentType) const {
+    auto body = fileBody(base_.at(tail));
+    if (!body) return notFound();
+    return streamed(contentType, std::move(body));
 }
 
-WebResponse WebSite::backupList() const {
-    auto page = htmFile("\\HTM\\Index.htm", kPageType);
-    if (page.status != 200) return page;
-    // Each row's links by the name of its log viewer, as the page was written.
-    std::map<std::string, AgentName, std::less<>> byViewer;
-    rows_.each([&](const AgentRow& row) {
-        byViewer.try_emplace(pages::logViewerFileName(row.comNm, row.userId),
-                             AgentName{row.comNm, row.userId});
-    });
-    page.body = rewrittenBackupList(page.body, [&](std::string_view viewer) {
-        const auto found = byViewer.find(viewer);
-        return found == byViewer.end() ? std::nullopt : std::optional<AgentName>(found->second);
-    });
-    return page;
+HttpResponse WebSite::backupList() const {
+    auto page = listPage_.current();
+    if (!page) return notFound();
+    return streamed(kPageType, std::move(page));
 }
 
-WebResponse WebSite::image(const std::string& name) const {
+HttpResponse WebSite::image(const std::string& name) const {
     const auto folder = base_.at("\\HTM\\img");
     const auto names = platform::listFiles(folder);
     if (!names) return notFound();
@@ -128,9 +134,9 @@ WebResponse WebSite::image(const std::string& name) const {
         for (const auto& listed : *names)
             if (!found && platform::sameIgnoringAsciiCase(listed, name)) found = &listed;
     if (!found) return notFound();
-    auto bytes = platform::readPlainFile(folder / platform::pathFromUtf8(*found), kImageLimit);
-    if (!bytes) return notFound();
-    return {200, imageType(*found), std::move(*bytes)};
+    auto body = fileBody(folder / platform::pathFromUtf8(*found));
+    if (!body) return notFound();
+    return streamed(imageType(*found), std::move(body));
 }
 
 bool WebSite::followable(const AgentRow& row, const std::string& folder,
@@ -152,7 +158,7 @@ platform::ShareLookup WebSite::lookupFor(const std::vector<std::string>& listed)
         platform::loadNetworkSignIn(base_.at("\\SmbAuth.conf"), told), listed));
 }
 
-WebResponse WebSite::agentLog(const std::string& comNm, const std::string& userId) const {
+HttpResponse WebSite::agentLog(const std::string& comNm, const std::string& userId) const {
     const auto row = rows_.find(comNm, userId);
     if (!row) return notFound();
     const std::string folder(platform::withoutTrailingSeparators(row->toBkup));
@@ -165,10 +171,10 @@ WebResponse WebSite::agentLog(const std::string& comNm, const std::string& userI
     const auto tail = reach.readFileTail(file, kLogTailLimit);
     if (tail.silent) return plain(504, file + ": no answer in time");
     if (!tail.value) return plain(404, file + ": not found");
-    return {200, kTextType, newestLinesFirst(*tail.value)};
+    return made(kTextType, newestLinesFirst(*tail.value));
 }
 
-WebResponse WebSite::agentFolder(const std::string& comNm, const std::string& userId) const {
+HttpResponse WebSite::agentFolder(const std::string& comNm, const std::string& userId) const {
     const auto row = rows_.find(comNm, userId);
     if (!row) return notFound();
     const std::string parent = platform::parentOf(row->toBkup);
@@ -180,7 +186,7 @@ WebResponse WebSite::agentFolder(const std::string& comNm, const std::string& us
     const auto entries = reach.listFolder(parent);
     if (entries.silent) return plain(504, parent + ": no answer in time");
     if (!entries.value) return plain(404, parent + ": not found");
-    return {200, kHtmlType, folderPage(parent, *entries.value)};
+    return made(kHtmlType, folderPage(parent, *entries.value));
 }
 
 }  // namespace plenvo::web

@@ -11,14 +11,10 @@
 #include "platform/files/base_folder.h"
 #include "platform/network/share_list.h"
 #include "web/agent_rows.h"
+#include "web/http/http_response.h"
+#include "web/list_page_cache.h"
 
 namespace plenvo::web {
-
-struct WebResponse {
-    int status = 200;
-    std::string contentType;
-    std::string body;
-};
 
 // What the web view answers for a request target, apart from the wire:
 //   /, /Index.htm    the backup list page, its links led to the two below
@@ -35,14 +31,19 @@ class WebSite {
     WebSite(platform::BaseFolder base, platform::FailureLog& failures,
             std::chrono::milliseconds reachLimit = std::chrono::seconds(5));
 
-    WebResponse answer(std::string_view target) const;
+    WebSite(const WebSite&) = delete;
+    WebSite& operator=(const WebSite&) = delete;
+
+    HttpResponse answer(std::string_view target) const;
+    // Whether answering the target may wait on another machine.
+    static bool waitsOnServers(std::string_view target);
 
   private:
-    WebResponse backupList() const;
-    WebResponse htmFile(std::string_view tail, const char* contentType) const;
-    WebResponse image(const std::string& name) const;
-    WebResponse agentLog(const std::string& comNm, const std::string& userId) const;
-    WebResponse agentFolder(const std::string& comNm, const std::string& userId) const;
+    HttpResponse backupList() const;
+    HttpResponse htmFile(std::string_view tail, const char* contentType) const;
+    HttpResponse image(const std::string& name) const;
+    HttpResponse agentLog(const std::string& comNm, const std::string& userId) const;
+    HttpResponse agentFolder(const std::string& comNm, const std::string& userId) const;
     // Whether the view may follow the agent to `folder`: only at or below a
     // listed destination, as agents may write any path. Told once per agent.
     bool followable(const AgentRow& row, const std::string& folder,
@@ -53,6 +54,7 @@ class WebSite {
     platform::FailureLog& failures_;
     std::chrono::milliseconds reachLimit_;
     AgentRows rows_;
+    ListPageCache listPage_{base_, rows_};
     std::unique_ptr<platform::ToldOnce> toldOutside_ = std::make_unique<platform::ToldOnce>();
 };
 

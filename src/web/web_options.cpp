@@ -4,6 +4,8 @@
 
 #include "platform/core/ascii_case.h"
 #include "platform/credentials/password_check.h"
+#include "platform/network/tls_server.h"
+#include "platform/text/utf8_path.h"
 
 namespace plenvo::web {
 
@@ -36,6 +38,15 @@ std::optional<std::pair<std::string, int>> parseListenAddress(std::string_view t
     return std::pair{std::string(host), number};
 }
 
+std::optional<std::filesystem::path> parseLocalSocket(std::string_view text) {
+    constexpr std::string_view kPrefix = "unix:";
+    if (!text.starts_with(kPrefix) || text.size() == kPrefix.size()) return std::nullopt;
+    const std::string_view path = text.substr(kPrefix.size());
+    for (char c : path)
+        if (static_cast<unsigned char>(c) < ' ') return std::nullopt;
+    return platform::pathFromUtf8(path);
+}
+
 bool isLoopback(std::string_view address) {
     if (platform::sameIgnoringAsciiCase(address, "localhost") || address == "::1") return true;
     // 127.a.b.c written in full: other spellings are left to the users file.
@@ -59,13 +70,15 @@ bool isLoopback(std::string_view address) {
 std::optional<std::string> servingRefusal(const WebOptions& options) {
     if (options.certFile.has_value() != options.keyFile.has_value())
         return "--http-cert and --http-key go together";
-#ifndef PLENVO_WEB_TLS
-    if (options.certFile)
+    if (options.certFile && !platform::TlsServer::available())
         return "this build serves the web view without TLS: leave out --http-cert";
-#endif
     if (options.usersFile && !platform::passwordCheckAvailable())
         return "this build cannot check the password hashes of a users file; "
                "serve the web view on a loopback address (127.0.0.1) without --http-users";
+    // A proxy on the local socket passes on other machines' requests.
+    if (!options.usersFile && options.localSocket)
+        return "--http unix:" + platform::utf8Of(*options.localSocket) +
+               " serves a proxy that others reach: give a users file with --http-users FILE";
     if (!options.usersFile && !isLoopback(options.address))
         return "--http " + options.address +
                " can be reached from other machines: give a users file with --http-users FILE "

@@ -11,6 +11,8 @@ namespace plenvo::web {
 struct WebOptions {
     std::string address;  // host name or IP address, without brackets
     int port = 0;
+    // A local (Unix) socket for a reverse proxy, in place of address and port.
+    std::optional<std::filesystem::path> localSocket{};
     std::optional<std::filesystem::path> usersFile{};
     std::optional<std::filesystem::path> certFile{};
     std::optional<std::filesystem::path> keyFile{};
@@ -20,6 +22,9 @@ struct WebOptions {
 // address and port; nullopt when it is not of that form or the port lies
 // outside 1..65535.
 std::optional<std::pair<std::string, int>> parseListenAddress(std::string_view text);
+
+// "unix:/run/x/http.sock" as the path of a local socket; nullopt for any other text.
+std::optional<std::filesystem::path> parseLocalSocket(std::string_view text);
 
 // Whether only this machine can reach the address: 127.0.0.0/8, ::1, localhost.
 bool isLoopback(std::string_view address);

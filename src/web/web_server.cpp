@@ -1,52 +1,94 @@
 #include "web/web_server.h"
 
-#include <httplib.h>
-
-#include <atomic>
-#include <chrono>
-#include <optional>
-#include <thread>
+#include <system_error>
 
 #include "platform/credentials/secret_file.h"
-#include "platform/network/listening_socket.h"
+#include "platform/network/stream_socket.h"
+#include "platform/network/tls_server.h"
 #include "platform/text/utf8_path.h"
+#include "web/http/http_server.h"
 #include "web/routes.h"
 #include "web/users_watch.h"
 
 namespace plenvo::web {
 namespace {
 
-// Headers on every answer: no guessing of types, nothing framed or sent on,
-// no script in any page.
-const httplib::Headers kCommonHeaders = {
-    {"X-Content-Type-Options", "nosniff"},
-    {"X-Frame-Options", "DENY"},
-    {"Referrer-Policy", "no-referrer"},
-    {"Cache-Control", "no-store"},
-    {"Content-Security-Policy",
-     "default-src 'self'; style-src 'self' 'unsafe-inline'; script-src 'none'"},
-};
-
 constexpr std::size_t kKeyFileLimit = 1024 * 1024;
+
+HttpResponse signInAsked() {
+    HttpResponse response = HttpResponse::text(401, "sign in");
+    response.headers.emplace_back("WWW-Authenticate",
+                                  "Basic realm=\"Plenvo Backup Manager\", charset=\"UTF-8\"");
+    return response;
+}
+
+// The sockets to serve: those the service manager opened, else the address asked.
+std::variant<std::vector<platform::StreamListener>, WebRefusal> listenersFor(
+    const WebOptions& options) {
+    auto handed = platform::StreamListener::handedOver();
+    // The sockets decide who reaches the view, whatever --http says.
+    for (const auto& listener : handed)
+        if (!options.usersFile && !isLoopback(listener.address()))
+            return WebRefusal{"the service manager's socket " +
+                              (listener.address().empty()
+                                   ? std::string("(a local socket for a proxy)")
+                                   : listener.address() + ":" + std::to_string(listener.port())) +
+                              " can be reached from other machines: give a users file with "
+                              "--http-users FILE"};
+    if (!handed.empty()) return handed;
+    auto made = options.localSocket
+                    ? platform::StreamListener::onLocalSocket(*options.localSocket)
+                    : platform::StreamListener::onTcp(options.address, options.port);
+    if (auto* refused = std::get_if<platform::ListenRefusal>(&made)) {
+        const std::string where = options.localSocket
+                                      ? platform::utf8Of(*options.localSocket)
+                                      : options.address + ":" + std::to_string(options.port);
+        return WebRefusal{"cannot listen on " + where + " (" + refused->why + ")",
+                          refused->addressTaken};
+    }
+    std::vector<platform::StreamListener> listeners;
+    listeners.push_back(std::move(std::get<platform::StreamListener>(made)));
+    return listeners;
+}
+
+// Where the view is served, as the sockets say.
+std::string urlOf(const std::vector<platform::StreamListener>& listeners, bool secure) {
+    std::string urls;
+    for (const auto& listener : listeners) {
+        if (!urls.empty()) urls += ", ";
+        const std::string address = listener.address();
+        if (address.empty()) {
+            urls += "a local socket";
+            continue;
+        }
+        const bool v6 = address.find(':') != std::string::npos;
+        urls += std::string(secure ? "https" : "http") + "://" +
+                (v6 ? "[" + address + "]" : address) + ":" + std::to_string(listener.port());
+    }
+    return urls;
+}
 
 }  // namespace
 
 struct WebServer::Running {
-    Running(WebSite siteIn, std::unique_ptr<UsersWatch> usersIn,
-            std::unique_ptr<httplib::Server> in)
-        : site(std::move(siteIn)), users(std::move(usersIn)), server(std::move(in)) {}
-    ~Running() {
-        // stop() reaches a server only once it listens.
-        while (thread.joinable() && !finished && !server->is_running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        server->stop();
-        if (thread.joinable()) thread.join();
+    Running(const platform::BaseFolder& base, platform::FailureLog& failures,
+            std::chrono::milliseconds reachLimit, std::unique_ptr<UsersWatch> usersIn)
+        : site(base, failures, reachLimit), users(std::move(usersIn)) {}
+
+    HttpResponse answer(const HttpRequest& request) const {
+        if (users && !users->admits(request.header("authorization").value_or("")))
+            return signInAsked();
+        if (request.method != "GET" && request.method != "HEAD") {
+            HttpResponse response = HttpResponse::text(405, "only GET and HEAD");
+            response.headers.emplace_back("Allow", "GET, HEAD");
+            return response;
+        }
+        return site.answer(request.target);
     }
+
     const WebSite site;
     const std::unique_ptr<UsersWatch> users;
-    std::unique_ptr<httplib::Server> server;
-    std::atomic<bool> finished{false};
-    std::thread thread;  // last: it serves with the members above
+    std::unique_ptr<HttpServer> server;  // last: it answers with the members above
 };
 
 std::variant<std::unique_ptr<WebServer>, WebRefusal> WebServer::start(
@@ -61,68 +103,38 @@ std::variant<std::unique_ptr<WebServer>, WebRefusal> WebServer::start(
         users = std::move(std::get<std::unique_ptr<UsersWatch>>(opened));
     }
 
-    std::unique_ptr<httplib::Server> server;
-    std::string scheme = "http";
-#ifdef PLENVO_WEB_TLS
+    std::shared_ptr<const platform::TlsServer> tls;
     if (options.certFile) {
-        const std::string cert = platform::utf8Of(*options.certFile);
-        const std::string key = platform::utf8Of(*options.keyFile);
         // Whoever reads the key can pose as this console.
         if (const auto read = platform::readSecretFile(*options.keyFile, kKeyFileLimit);
             !read.refusal.empty())
             return WebRefusal{"the TLS key " + read.refusal};
-        auto tls = std::make_unique<httplib::SSLServer>(cert.c_str(), key.c_str());
-        if (!tls->is_valid())
-            return WebRefusal{"cannot use the certificate " + cert + " with the key " + key +
-                              " (both PEM files, readable, the key matching)"};
-        server = std::move(tls);
-        scheme = "https";
+        auto loaded = platform::TlsServer::load(*options.certFile, *options.keyFile);
+        if (auto* why = std::get_if<std::string>(&loaded)) return WebRefusal{*why};
+        tls = std::move(std::get<std::shared_ptr<const platform::TlsServer>>(loaded));
     }
-#endif
-    if (!server) server = std::make_unique<httplib::Server>();
 
-    auto running = std::make_unique<Running>(WebSite(base, failures, reachLimit), std::move(users),
-                                             std::move(server));
-    Running& r = *running;
-    r.server->set_socket_options(
-        [](socket_t socket) { platform::makeSoleListener(static_cast<std::uintptr_t>(socket)); });
-    r.server->set_default_headers(kCommonHeaders);
-    r.server->set_payload_max_length(64 * 1024);  // nothing is ever posted
-    r.server->set_pre_routing_handler(
-        [&r](const httplib::Request& request, httplib::Response& response) {
-            if (!r.users || r.users->admits(request.get_header_value("Authorization")))
-                return httplib::Server::HandlerResponse::Unhandled;
-            response.status = 401;
-            response.set_header("WWW-Authenticate",
-                                "Basic realm=\"Plenvo Backup Manager\", charset=\"UTF-8\"");
-            response.set_content("sign in\n", "text/plain; charset=utf-8");
-            return httplib::Server::HandlerResponse::Handled;
-        });
-    r.server->Get(".*", [&r](const httplib::Request& request, httplib::Response& response) {
-        const WebResponse answer = r.site.answer(request.target);
-        response.status = answer.status;
-        response.set_content(answer.body, answer.contentType.c_str());
-    });
-    r.server->set_exception_handler(
-        [&failures](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
-            failures.report("web view", "a request failed");
-            response.status = 500;
-            response.set_content("failed\n", "text/plain; charset=utf-8");
-        });
+    auto listening = listenersFor(options);
+    if (auto* refused = std::get_if<WebRefusal>(&listening)) return std::move(*refused);
+    auto& listeners = std::get<std::vector<platform::StreamListener>>(listening);
+    std::string url = options.localSocket && listeners.size() == 1
+                          ? "unix:" + platform::utf8Of(*options.localSocket)
+                          : urlOf(listeners, tls != nullptr);
 
-    if (!r.server->bind_to_port(options.address, options.port))
-        return WebRefusal{"cannot listen on " + options.address + ":" +
-                              std::to_string(options.port) + " (in use, or no such address here)",
-                          true};
-    r.thread = std::thread([&r] {
-        r.server->listen_after_bind();
-        r.finished = true;
-    });
-
-    const bool v6 = options.address.find(':') != std::string::npos;
-    const std::string host = v6 ? "[" + options.address + "]" : options.address;
-    return std::unique_ptr<WebServer>(new WebServer(
-        std::move(running), scheme + "://" + host + ":" + std::to_string(options.port)));
+    auto running = std::make_unique<Running>(base, failures, reachLimit, std::move(users));
+    const Running& r = *running;
+    HttpHandler handler{
+        .waitsOnServers =
+            [](const HttpRequest& request) { return WebSite::waitsOnServers(request.target); },
+        .answer = [&r](const HttpRequest& request) { return r.answer(request); },
+    };
+    try {
+        running->server = std::make_unique<HttpServer>(std::move(listeners), std::move(tls),
+                                                       std::move(handler), failures);
+    } catch (const std::system_error& e) {
+        return WebRefusal{std::string("cannot serve the web view: ") + e.what()};
+    }
+    return std::unique_ptr<WebServer>(new WebServer(std::move(running), std::move(url)));
 }
 
 WebServer::WebServer(std::unique_ptr<Running> running, std::string url)

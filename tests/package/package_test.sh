@@ -98,8 +98,10 @@ grep -qx "kept the existing Mng.mdb" "$work/out.txt" || fail "Mng.mdb not kept: 
 mkdir -p "$work/unit"
 sed "s#/usr/lib/plenvo-backup-mng/#$root/usr/lib/plenvo-backup-mng/#g" "$unit" \
     >"$work/unit/plenvo-backup-mng.service"
+cp "$root/lib/systemd/system/plenvo-backup-mng.socket" "$work/unit/"
 # Unknown keys and bad values are only told, with status 0: any word is a fault.
-if ! systemd-analyze verify "$work/unit/plenvo-backup-mng.service" >"$work/verify.txt" 2>&1 ||
+if ! systemd-analyze verify "$work/unit/plenvo-backup-mng.service" \
+    "$work/unit/plenvo-backup-mng.socket" >"$work/verify.txt" 2>&1 ||
     [ -s "$work/verify.txt" ]; then
     cat "$work/verify.txt"
     fail "the unit does not verify"

@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -14,12 +13,14 @@
 #include "platform/process/detached_command.h"
 #include "platform/text/text_file.h"
 #include "store/sqlite.h"
+#include "support/http_probe.h"
 #include "support/listed_destination.h"
 #include "support/skip.h"
 #include "support/temp_dir.h"
 
 namespace {
 
+namespace test = plenvo::test;
 using namespace std::chrono_literals;
 using plenvo::platform::runBounded;
 
@@ -72,15 +73,14 @@ class WebProgram : public ::testing::Test {
         }
     }
     // The answer once the start-up pass has written the page.
-    httplib::Result waitForPage() {
-        httplib::Client c("127.0.0.1", port);
-        c.set_read_timeout(5, 0);
+    test::HttpReply waitForPage() {
         for (int i = 0; i < 200; ++i) {
-            if (auto page = c.Get("/"); page && page->status == 200) return page;
+            if (auto page = get("/"); page.status == 200) return page;
             std::this_thread::sleep_for(50ms);
         }
-        return c.Get("/");
+        return get("/");
     }
+    test::HttpReply get(std::string_view target) const { return test::httpGet(port, target); }
 
     plenvo::test::TempDir dir, home;
     const std::filesystem::path inst = dir.path() / "inst";
@@ -93,25 +93,20 @@ TEST_F(WebProgram, TheHeadlessConsoleServesItsPagesWithTheirLinks) {
     install();
     startConsole("127.0.0.1");
     const auto page = waitForPage();
-    ASSERT_TRUE(page);
-    ASSERT_EQ(page->status, 200);
-    EXPECT_EQ(page->get_header_value("Content-Type"), "text/html; charset=Shift_JIS");
-    const std::string text = plenvo::platform::decodeCp932(page->body);
+    ASSERT_EQ(page.status, 200);
+    EXPECT_EQ(page.header("content-type"), "text/html; charset=Shift_JIS");
+    const std::string text = plenvo::platform::decodeCp932(page.body);
     EXPECT_NE(text.find("<TITLE>バックアップ一覧</TITLE>"), std::string::npos);
     EXPECT_NE(text.find("href='/log/PC01/tanaka'"), std::string::npos) << text;
 
-    httplib::Client c("127.0.0.1", port);
-    c.set_url_encode(false);
-    const auto log = c.Get("/log/PC01/tanaka");
-    ASSERT_TRUE(log);
-    EXPECT_EQ(log->get_header_value("Content-Type"), "text/plain; charset=utf-8");
-    EXPECT_EQ(log->body, "2009/10/01 9:05 終了\n2009/10/01 9:00 開始\n");
-    const auto folder = c.Get("/folder/PC01/tanaka");
-    ASSERT_TRUE(folder);
-    EXPECT_NE(folder->body.find("<td>PC02\\</td>"), std::string::npos) << folder->body;
-    EXPECT_EQ(c.Get("/img/Rest.gif")->get_header_value("Content-Type"), "image/gif");
+    const auto log = get("/log/PC01/tanaka");
+    EXPECT_EQ(log.header("content-type"), "text/plain; charset=utf-8");
+    EXPECT_EQ(log.body, "2009/10/01 9:05 終了\n2009/10/01 9:00 開始\n");
+    const auto folder = get("/folder/PC01/tanaka");
+    EXPECT_NE(folder.body.find("<td>PC02\\</td>"), std::string::npos) << folder.body;
+    EXPECT_EQ(get("/img/Rest.gif").header("content-type"), "image/gif");
     for (const char* target : {"/log/PC09/tanaka", "/log/..%2F..%2Fetc/passwd", "/Mng.mdb"})
-        EXPECT_EQ(c.Get(target)->status, 404) << target;
+        EXPECT_EQ(get(target).status, 404) << target;
 
     // A browser shows the page and follows its state link to the log.
     if (::access("/usr/bin/chromium", X_OK) != 0) PLENVO_SKIP() << "no chromium here";
@@ -179,9 +174,7 @@ TEST_F(WebProgram, APortAnotherProgramHoldsIsTriedAgainWhileThePassesGoOn) {
 
     // Once the port is free, the next try serves.
     ::close(squatter);
-    const auto page = waitForPage();
-    ASSERT_TRUE(page);
-    EXPECT_EQ(page->status, 200);
+    EXPECT_EQ(waitForPage().status, 200);
     EXPECT_NE(plenvo::test::readBytes(said).find("web view at http://127.0.0.1:"),
               std::string::npos);
 }
