@@ -159,6 +159,24 @@ TEST_F(Served, TlsWithACertificateAndItsKey) {
     EXPECT_NE(get("/").status, 200) << "nothing unencrypted";
 }
 
+TEST_F(Served, ALocalSocketForAProxyTakesAUsersFile) {
+    options.localSocket = dir.path() / "http.sock";
+    EXPECT_NE(refusal().find("--http-users"), std::string::npos) << "a proxy passes others on";
+    const std::string hash = command({"openssl", "passwd", "-6", "-salt", "testsalt", "s3cret"});
+    test::writePrivateBytes(dir.path() / "users", "admin:" + hash);
+    options.usersFile = dir.path() / "users";
+    const auto server = start();
+    ASSERT_TRUE(server);
+    EXPECT_EQ(server->url(), "unix:" + options.localSocket->string());
+    auto connected = platform::StreamConnection::connectToLocal(*options.localSocket);
+    ASSERT_TRUE(std::holds_alternative<platform::StreamConnection>(connected));
+    auto& c = std::get<platform::StreamConnection>(connected);
+    const auto log = test::exchange(
+        c, "GET /log/PC01/u1 HTTP/1.1\r\nAuthorization: Basic " +
+               platform::base64Encoded("admin:s3cret") + "\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(log.body, "new\nold\n");
+}
+
 TEST_F(Served, WhatCannotBeServedIsRefusedWithItsReason) {
     options.address = "0.0.0.0";
     EXPECT_NE(refusal().find("--http-users"), std::string::npos);
