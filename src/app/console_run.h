@@ -4,6 +4,7 @@
 #include <stop_token>
 #include <string>
 
+#include "app/beside_console.h"
 #include "app/icon_animation.h"
 #include "platform/core/clock.h"
 #include "platform/core/failure_log.h"
@@ -19,6 +20,7 @@ struct ConsoleRun {
     bool headless = false;  // no tray icon even where there is a desktop
     int argc = 0;
     char** argv = nullptr;
+    BesideConsole beside{};
 };
 
 // What a headless run holds for its whole life: failures go to standard error.

@@ -69,10 +69,19 @@ int main(int argc, char** argv) {
         }
         webView = std::move(std::get<std::unique_ptr<web::WebViewKeeper>>(started));
     }
+    // The view's actions take the console's write turns, once it has them.
+    app::BesideConsole beside;
+    if (webView)
+        beside = [&webView](const platform::RunContext& ctx) {
+            webView->console().attach(ctx);
+            return std::shared_ptr<void>(nullptr,
+                                         [&webView](void*) { webView->console().detach(); });
+        };
     return app::runConsole({.base = base,
                             .version = version,
                             .tickMs = options.tickMs,
                             .headless = options.headless,
                             .argc = argc,
-                            .argv = argv});
+                            .argv = argv,
+                            .beside = beside});
 }

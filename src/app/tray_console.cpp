@@ -9,7 +9,7 @@
 namespace plenvo::app {
 
 std::optional<int> runTrayConsole(const std::filesystem::path& base, const std::string& version,
-                                  TrayToolkit& toolkit) {
+                                  TrayToolkit& toolkit, const BesideConsole& beside) {
     platform::SystemClock clock;
     platform::SilentFailureLog failures;
     std::stop_source ending;
@@ -39,6 +39,7 @@ std::optional<int> runTrayConsole(const std::filesystem::path& base, const std::
         ~LetGo() { toolkit.letGo(); }
     } letGo{toolkit};
     if (!toolkit.showIcon(animation, menu)) return std::nullopt;
+    const auto besides = beside ? beside(ctx) : nullptr;
 
     bool ended = false;
     const auto end = [&](int rc) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "app/beside_console.h"
 #include "app/console.h"
 #include "app/icon_animation.h"
 #include "app/pass_worker.h"
@@ -48,6 +49,6 @@ class TrayToolkit {
 // shown. nullopt, before anything of the start-up ran, when no notification
 // area takes the icon.
 std::optional<int> runTrayConsole(const std::filesystem::path& base, const std::string& version,
-                                  TrayToolkit& toolkit);
+                                  TrayToolkit& toolkit, const BesideConsole& beside = {});
 
 }  // namespace plenvo::app

@@ -119,6 +119,11 @@ void writeMetricsText(const StatusSnapshot& snapshot, const TextSpill& spill) {
             .sample({}, secondsOf(snapshot.updated));
     }
     {
+        Family(out, "plenvo_media_requests_pending",
+               "Removable media requests waiting for the administrator's approval or denial.")
+            .sample({}, snapshot.requestsPending);
+    }
+    {
         Family lastReport(out, "plenvo_agent_last_report_timestamp_seconds",
                           "Time of the agent's last report, in seconds since the epoch.");
         for (const AgentStatus& a : snapshot.agents) {

@@ -38,6 +38,9 @@ void writeStatusExports(const platform::RunContext& ctx, std::span<const PassFig
         const ListedFileTimes resultTimes(ctx.base.at("\\OrvShare\\RST"));
         snapshot.agents = readAgents(db, snapshot.updated, resultTimes, ctx.failures);
         snapshot.shares = readShares(db);
+        auto pending = db.prepare("SELECT count(*) FROM RemList_Add");
+        if (pending.step())
+            snapshot.requestsPending = static_cast<double>(pending.integer(0).value_or(0));
     } catch (const std::exception& e) {
         // Half a picture would read as agents gone: the last whole one stays.
         ctx.failures.report("status exports", e.what());

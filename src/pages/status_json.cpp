@@ -82,6 +82,8 @@ void writeStatusJson(const StatusSnapshot& snapshot, const TextSpill& spill) {
     json.beginObject();
     json.key("updated");
     time(json, snapshot.updated);
+    json.key("requests_pending");
+    json.numberOrNull(snapshot.requestsPending);
     json.key("agents");
     json.beginArray();
     for (const AgentStatus& a : snapshot.agents) {

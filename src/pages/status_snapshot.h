@@ -50,6 +50,8 @@ struct StatusSnapshot {
     std::vector<AgentStatus> agents;
     std::vector<ShareStatus> shares;
     std::vector<PassFigures> passes;
+    // Removable media requests that wait for the administrator.
+    std::optional<double> requestsPending;
 };
 
 }  // namespace plenvo::pages

@@ -57,6 +57,9 @@ std::int64_t rowCount(store::Connection& db, const std::string& table) {
 }  // namespace
 
 void writeAllowList(const platform::RunContext& ctx, const store::MonitoringFlag& flag) {
+    // One writer at a time: two would share the file written beside the list,
+    // and the list would be the one of whoever read the table first.
+    const auto turn = store::writeTurn(ctx);
     const auto folder = ctx.base.at("\\OrvShare\\REM");
     platform::createFolder(folder);
     platform::setAttributes(folder, platform::kHiddenSystemAttributes);

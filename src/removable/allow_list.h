@@ -6,6 +6,7 @@
 namespace plenvo::removable {
 
 // Writes \OrvShare\REM\RM from RemList while monitoring is on; removes it while off.
+// Takes the write turn: the caller must not hold it.
 void writeAllowList(const platform::RunContext& ctx, const store::MonitoringFlag& flag);
 
 // At start-up: an empty RemList is restored from the allow-list file, and a

@@ -1,6 +1,5 @@
 #include "removable/entry_boxes.h"
 
-#include "removable/exchange_fields.h"
 #include "store/mng_database.h"
 
 namespace plenvo::removable {
@@ -23,12 +22,18 @@ void fillEntryBoxes(ui::Form& form, const platform::BaseFolder& base, const char
     form.control("RemarkS").text = textOr(row, 3);
 }
 
-Registration storedEntry(ui::Form& form) {
-    auto& users = form.control("UserIDS");
-    auto& remark = form.control("RemarkS");
-    users.text = storedUserIds(users.text);
-    remark.text = withoutAmpersands(remark.text);
-    return {form.control("DselNoS").text, form.control("SizeS").text, users.text, remark.text};
+Registration enteredEntry(ui::Form& form) {
+    return {form.control("DselNoS").text, form.control("SizeS").text, form.control("UserIDS").text,
+            form.control("RemarkS").text};
+}
+
+bool showRefusal(const ActionResult& result, ui::Dialogs* dialogs, platform::FailureLog& failures) {
+    if (result.outcome != ActionOutcome::refused) return false;
+    if (dialogs)
+        dialogs->messageBox(result.why, "入力内容を確認してください", ui::MessageButtons::ok);
+    else
+        failures.report("removable media entry", result.why);
+    return true;
 }
 
 }  // namespace plenvo::removable

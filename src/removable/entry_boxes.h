@@ -3,8 +3,11 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/core/failure_log.h"
 #include "platform/files/base_folder.h"
+#include "removable/media_actions.h"
 #include "removable/media_table.h"
+#include "ui/dialogs.h"
 #include "ui/form.h"
 
 namespace plenvo::removable {
@@ -17,8 +20,10 @@ void clearEntryBoxes(ui::Form& form);
 // rowid; a row gone meanwhile leaves them as they are.
 void fillEntryBoxes(ui::Form& form, const platform::BaseFolder& base, const char* table,
                     std::int64_t rowid);
-// The entry as it is to be stored; the boxes show the stored user ids ("Any"
-// for none) and "&" as a blank.
-Registration storedEntry(ui::Form& form);
+// The entry as the boxes hold it.
+Registration enteredEntry(ui::Form& form);
+// Shows why an entry was refused, or tells it without `dialogs`; the boxes
+// stay as they are for mending. True when it was refused.
+bool showRefusal(const ActionResult& result, ui::Dialogs* dialogs, platform::FailureLog& failures);
 
 }  // namespace plenvo::removable

@@ -9,11 +9,11 @@ std::string textOr(const store::Statement& row, int column) {
 }
 
 std::optional<Registered> findRegistered(store::Connection& db, const std::string& serial) {
-    store::Statement row =
-        db.prepare("SELECT UserID, Remark FROM RemList WHERE DselNo = ?1 ORDER BY rowid LIMIT 1");
+    store::Statement row = db.prepare(
+        "SELECT Size, UserID, Remark FROM RemList WHERE DselNo = ?1 ORDER BY rowid LIMIT 1");
     row.bind(1, serial);
     if (!row.step()) return std::nullopt;
-    return Registered{textOr(row, 0), textOr(row, 1)};
+    return Registered{textOr(row, 0), textOr(row, 1), textOr(row, 2)};
 }
 
 void registerMedium(store::Connection& db, const Registration& medium,

@@ -18,6 +18,7 @@ struct Registration {
 
 // What RemList says about one serial number (its first row).
 struct Registered {
+    std::string size;
     std::string userIds;
     std::string remark;
 };

@@ -1,15 +1,12 @@
 #include "removable/rem_chk_window.h"
 
 #include "platform/core/failure_log.h"
-#include "platform/files/dos_attributes.h"
-#include "platform/text/text_file.h"
 #include "removable/allow_list.h"
 #include "removable/entry_boxes.h"
-#include "removable/exchange_fields.h"
+#include "removable/media_actions.h"
 #include "removable/media_table.h"
 #include "removable/rem_list_window.h"
 #include "removable/size_text.h"
-#include "store/date_time.h"
 #include "store/mng_database.h"
 
 namespace plenvo::removable {
@@ -20,10 +17,10 @@ constexpr const char* kNotRegistered = "未許可";
 constexpr const char* kRegister = "許可";
 constexpr const char* kUnregister = "未許可";
 
-// Columns: rowid, Size, UPDT, UserID, DselNo.
-std::string requestLine(const store::Statement& row) {
-    return fixedCell(row.text(1), kSizeCell) + "|" + fixedCell(shownDate(row.text(2)), kDateCell) +
-           "|" + fixedCell(row.text(3), kUserCell) + "|" + fixedCell(row.text(4), kSerialCell);
+std::string requestLine(const PendingRequest& request) {
+    return fixedCell(request.size, kSizeCell) + "|" +
+           fixedCell(shownDate(request.received), kDateCell) + "|" +
+           fixedCell(request.userIds, kUserCell) + "|" + fixedCell(request.serial, kSerialCell);
 }
 
 }  // namespace
@@ -112,27 +109,32 @@ void RemChkWindow::CHG_Click(int index) {
     if (index < 0 || index >= kRows) return;
     const std::string serial = row("DselNo", index).text;
     if (serial.empty()) return;
-    // The row changes only once the table has.
+    std::optional<bool> registered;
     platform::guarded(ctx_.failures, "check window: change", [&] {
         store::Connection db = store::openMng(ctx_.base);
-        const auto turn = store::writeTurn(ctx_);
-        if (findRegistered(db, serial)) {
-            unregisterMedium(db, serial);
-            row("CHG", index).caption = kRegister;
-            row("STS", index).caption = kNotRegistered;
-            setRowEditable(index, true);
-            return;
-        }
-        auto& users = row("UserID", index);
-        auto& remark = row("Remark", index);
-        users.text = storedUserIds(users.text);
-        remark.text = withoutAmpersands(remark.text);
-        registerMedium(db, {serial, row("Size", index).text, users.text, remark.text},
-                       ctx_.clock.now());
-        row("CHG", index).caption = kUnregister;
-        row("STS", index).caption = kRegistered;
-        setRowEditable(index, false);
+        registered = findRegistered(db, serial).has_value();
     });
+    if (!registered) return;
+    // The row changes only once the table has.
+    if (*registered) {
+        const ActionResult result = deleteRegistration(ctx_, serial);
+        if (result.outcome != ActionOutcome::done && result.outcome != ActionOutcome::notFound)
+            return;
+        row("CHG", index).caption = kRegister;
+        row("STS", index).caption = kNotRegistered;
+        setRowEditable(index, true);
+        return;
+    }
+    const Registration entry = storedForm(
+        {serial, row("Size", index).text, row("UserID", index).text, row("Remark", index).text});
+    const ActionResult result = saveRegistration(ctx_, entry);
+    if (showRefusal(result, &dialogs_, ctx_.failures) || result.outcome != ActionOutcome::done)
+        return;
+    row("UserID", index).text = entry.userIds;
+    row("Remark", index).text = entry.remark;
+    row("CHG", index).caption = kUnregister;
+    row("STS", index).caption = kRegistered;
+    setRowEditable(index, false);
 }
 
 void RemChkWindow::listRequests() {
@@ -140,14 +142,11 @@ void RemChkWindow::listRequests() {
     list.lines.clear();
     list.selected = -1;
     requestKeys_.clear();
-    // A failure ends the filling; the lines so far stay.
     platform::guarded(ctx_.failures, "check window: requests", [&] {
         store::Connection db = store::openMng(ctx_.base);
-        store::Statement rows =
-            db.prepare("SELECT rowid, Size, UPDT, UserID, DselNo FROM RemList_Add ORDER BY rowid");
-        while (rows.step()) {
-            list.lines.push_back(requestLine(rows));
-            requestKeys_.add(*rows.integer(0));
+        for (const PendingRequest& request : pendingRequests(db)) {
+            list.lines.push_back(requestLine(request));
+            requestKeys_.add(request.id);
         }
     });
 }
@@ -162,17 +161,11 @@ void RemChkWindow::ADDLIST_Click() {
 }
 
 void RemChkWindow::ADDS_Click() {
-    if (control("DselNoS").text.empty()) return;
-    const Registration medium = storedEntry(*this);
-    // The requests go only together with the approval they became.
-    platform::guarded(ctx_.failures, "check window: approve", [&] {
-        store::Connection db = store::openMng(ctx_.base);
-        const auto turn = store::writeTurn(ctx_);
-        store::Transaction tx(db);
-        registerMedium(db, medium, ctx_.clock.now());
-        removeRequests(db, medium.serial);
-        tx.commit();
-    });
+    const Registration entry = enteredEntry(*this);
+    if (entry.serial.empty()) return;
+    if (showRefusal(approveRequest(ctx_, entry.serial, entry.userIds, entry.remark), &dialogs_,
+                    ctx_.failures))
+        return;
     listRequests();
     clearEntryBoxes(*this);
 }
@@ -180,21 +173,7 @@ void RemChkWindow::ADDS_Click() {
 void RemChkWindow::Command2_Click() {
     const std::string serial = control("DselNoS").text;
     if (serial.empty()) return;
-    // The requests go only once the agent can learn of the denial.
-    platform::guarded(ctx_.failures, "check window: deny", [&] {
-        const auto file = ctx_.base.at("\\OrvShare\\REM\\UnADD");
-        {
-            platform::TextWriter out(file, platform::TextWriter::Mode::append);
-            out.writeLine(serial + "&" + control("SizeS").text + "&" + control("UserIDS").text +
-                          "&" + control("RemarkS").text + "&" +
-                          store::generalText(ctx_.clock.now()));
-            out.commit();
-        }
-        platform::setAttributes(file, platform::kHiddenSystemAttributes);
-        store::Connection db = store::openMng(ctx_.base);
-        const auto turn = store::writeTurn(ctx_);
-        removeRequests(db, serial);
-    });
+    denyRequest(ctx_, serial);
     listRequests();
     clearEntryBoxes(*this);
 }
@@ -206,7 +185,7 @@ void RemChkWindow::Command1_Click() {
 
 void RemChkWindow::Command3_Click() {
     platform::guarded(ctx_.failures, "check window: registered media", [&] {
-        RemListWindow list(ctx_);
+        RemListWindow list(ctx_, &dialogs_);
         host_.showModal(list);
     });
 }

@@ -2,7 +2,7 @@
 
 #include "platform/core/failure_log.h"
 #include "removable/entry_boxes.h"
-#include "removable/media_table.h"
+#include "removable/media_actions.h"
 #include "store/mng_database.h"
 #include "ui/form.h"
 
@@ -17,16 +17,17 @@ std::string headerLine() {
            fixedCell("Serial No", kSerialCell) + "|";
 }
 
-// Columns: rowid, Size, UPDT, USDT, UserID, DselNo.
-std::string dataLine(const store::Statement& row) {
-    return fixedCell(row.text(1), kSizeCell) + "|" + fixedCell(shownDate(row.text(2)), kDateCell) +
-           "|" + fixedCell(shownDate(row.text(3)), kDateCell) + "|" +
-           fixedCell(row.text(4), kUserCell) + "|" + fixedCell(row.text(5), kSerialCell);
+std::string dataLine(const RegisteredMedium& medium) {
+    return fixedCell(medium.size, kSizeCell) + "|" +
+           fixedCell(shownDate(medium.updated), kDateCell) + "|" +
+           fixedCell(shownDate(medium.lastUse), kDateCell) + "|" +
+           fixedCell(medium.userIds, kUserCell) + "|" + fixedCell(medium.serial, kSerialCell);
 }
 
 }  // namespace
 
-RemListWindow::RemListWindow(const platform::RunContext& ctx) : ctx_(ctx) {
+RemListWindow::RemListWindow(const platform::RunContext& ctx, ui::Dialogs* dialogs)
+    : ctx_(ctx), dialogs_(dialogs) {
     add(ui::designed("Frame1", ControlKind::frame, {0, 0, 14295, 9015}, "登録一覧"));
     add(ui::designed("Label8", ControlKind::label, {240, 360, 4095, 255},
                      "不要な登録リストを選択してください", "Frame1"));
@@ -59,18 +60,15 @@ void RemListWindow::listRegisteredMedia() {
     list.lines.clear();
     list.selected = -1;
     keys_.clear();
-    // A failure ends the filling; the lines so far stay.
     platform::guarded(ctx_.failures, "registered media window", [&] {
         store::Connection db = store::openMng(ctx_.base);
-        store::Statement rows = db.prepare(
-            "SELECT rowid, Size, UPDT, USDT, UserID, DselNo FROM RemList ORDER BY USDT, rowid");
-        while (rows.step()) {
+        for (const RegisteredMedium& medium : registeredMedia(db)) {
             if (list.lines.empty()) {
                 list.lines.push_back(headerLine());
                 keys_.addHeader();
             }
-            list.lines.push_back(dataLine(rows));
-            keys_.add(*rows.integer(0));
+            list.lines.push_back(dataLine(medium));
+            keys_.add(medium.id);
         }
     });
 }
@@ -88,13 +86,9 @@ void RemListWindow::RMLIST_Click() {
 }
 
 void RemListWindow::Command1_Click() {
-    if (control("DselNoS").text.empty()) return;
-    const Registration medium = storedEntry(*this);
-    platform::guarded(ctx_.failures, "registered media window: change", [&] {
-        store::Connection db = store::openMng(ctx_.base);
-        const auto turn = store::writeTurn(ctx_);
-        registerMedium(db, medium, ctx_.clock.now());
-    });
+    const Registration entry = enteredEntry(*this);
+    if (entry.serial.empty()) return;
+    if (showRefusal(saveRegistration(ctx_, entry), dialogs_, ctx_.failures)) return;
     listRegisteredMedia();
     clearEntryBoxes(*this);
 }
@@ -102,11 +96,7 @@ void RemListWindow::Command1_Click() {
 void RemListWindow::Command2_Click() {
     const std::string serial = control("DselNoS").text;
     if (serial.empty()) return;
-    platform::guarded(ctx_.failures, "registered media window: delete", [&] {
-        store::Connection db = store::openMng(ctx_.base);
-        const auto turn = store::writeTurn(ctx_);
-        unregisterMedium(db, serial);
-    });
+    deleteRegistration(ctx_, serial);
     listRegisteredMedia();
     clearEntryBoxes(*this);
 }

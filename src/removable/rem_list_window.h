@@ -2,6 +2,7 @@
 
 #include "platform/core/run_context.h"
 #include "removable/list_line.h"
+#include "ui/dialogs.h"
 #include "ui/form.h"
 
 namespace plenvo::removable {
@@ -10,7 +11,8 @@ namespace plenvo::removable {
 // Its event procedures never throw; failures go to the failure log.
 class RemListWindow final : public ui::Form {
   public:
-    explicit RemListWindow(const platform::RunContext& ctx);
+    // Without `dialogs` a refused entry is told to the failure log.
+    explicit RemListWindow(const platform::RunContext& ctx, ui::Dialogs* dialogs = nullptr);
 
     std::string caption() const override { return "リムーバブルメディア登録一覧"; }
     ui::Geometry clientArea() const override { return {0, 0, 14430, 9195}; }
@@ -25,6 +27,7 @@ class RemListWindow final : public ui::Form {
 
   private:
     const platform::RunContext& ctx_;
+    ui::Dialogs* dialogs_;
     LineKeys keys_;  // RemList rowid of each line of RMLIST
 };
 

@@ -3,6 +3,7 @@
 #include "platform/files/file_system.h"
 #include "platform/files/private_file.h"
 #include "platform/text/utf8_path.h"
+#include "store/audit_log.h"
 
 namespace plenvo::store {
 namespace {
@@ -62,6 +63,7 @@ bool installMngDatabase(const std::filesystem::path& path) {
         Connection db = Connection::create(making);
         Transaction tx(db);
         db.exec(kSchema);
+        ensureAuditLogTable(db);
         tx.commit();
     }
     // Names and mail addresses of every user.

@@ -34,8 +34,8 @@ std::vector<std::string> listedDestinations(Connection& db);
 platform::NetworkSignIn listedServersSignIn(const platform::BaseFolder& base,
                                             platform::FailureLog& failures);
 
-// Lays out a new management database with its seven tables and the texts of the
-// error codes. An existing file is left as it is; returns false then.
+// Lays out a new management database with its seven tables, the audit table
+// and the texts of the error codes. An existing file is left as it is; returns false then.
 bool installMngDatabase(const std::filesystem::path& path);
 
 }  // namespace plenvo::store

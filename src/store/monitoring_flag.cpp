@@ -1,6 +1,7 @@
 #include "store/monitoring_flag.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include "platform/core/ascii_case.h"
 #include "platform/files/file_system.h"
@@ -8,12 +9,23 @@
 
 namespace plenvo::store {
 
+std::string MonitoringFlag::text() const {
+    const std::lock_guard lock(mutex_);
+    return text_;
+}
+
+void MonitoringFlag::set(std::string text) {
+    const std::lock_guard lock(mutex_);
+    text_ = std::move(text);
+}
+
 bool MonitoringFlag::isOn() const {
-    if (platform::sameIgnoringAsciiCase(text_, "True")) return true;
-    if (text_.empty() || platform::sameIgnoringAsciiCase(text_, "False")) return false;
+    const std::string flag = text();
+    if (platform::sameIgnoringAsciiCase(flag, "True")) return true;
+    if (flag.empty() || platform::sameIgnoringAsciiCase(flag, "False")) return false;
     char* end = nullptr;
-    const double value = std::strtod(text_.c_str(), &end);
-    return end != text_.c_str() && value != 0;
+    const double value = std::strtod(flag.c_str(), &end);
+    return end != flag.c_str() && value != 0;
 }
 
 void readMonitoringFlag(const platform::BaseFolder& base, MonitoringFlag& flag) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <mutex>
 #include <string>
 
 #include "platform/files/base_folder.h"
@@ -7,15 +8,17 @@
 namespace plenvo::store {
 
 // The in-memory copy of Setting.RemChkFlg as text; empty until the first load.
+// The settings window sets it while the web view reads it on its own threads.
 class MonitoringFlag {
   public:
-    const std::string& text() const { return text_; }
-    void set(std::string text) { text_ = std::move(text); }
+    std::string text() const;
+    void set(std::string text);
     // "True", "1", "-1" ... are on; "False", "0" and the empty flag (no database
     // at start-up) are off.
     bool isOn() const;
 
   private:
+    mutable std::mutex mutex_;
     std::string text_;
 };
 

@@ -8,15 +8,18 @@
 #include <variant>
 
 #include "platform/credentials/secret_file.h"
+#include "web/signed_in.h"
 
 namespace plenvo::web {
 
-// Who may open the web view: lines "user:hash" with hashes from
-// `openssl passwd -6`. Empty lines and lines starting with "#" are passed over.
+// Who may open the web view: lines "user:hash" or "user:hash:role" with
+// hashes from `openssl passwd -6`; the role "admin" may act, "viewer" (the
+// default) only look. Empty lines and lines starting with "#" are passed over.
 class UsersFile {
   public:
-    // The users of a text, or why they cannot be used (a line that is no
-    // "user:hash", no user at all).
+    // The users of a text, or why they cannot be used: a line that is no
+    // "user:hash[:role]", a hash too weak to trust, of a kind this build
+    // cannot check or asking for too many rounds, no user at all.
     static std::variant<UsersFile, std::string> parse(std::string_view text);
     // The file as read: it holds password hashes, so one that others may
     // read is refused.
@@ -25,14 +28,21 @@ class UsersFile {
     static std::variant<UsersFile, std::string> fromText(const std::filesystem::path& file,
                                                          const platform::SecretFile& read);
 
-    // Whether an Authorization header's Basic credentials name a user whose
-    // password gives the stored hash.
-    bool admits(std::string_view authorization) const;
+    // The user, when the password gives the user's hash. An unknown user
+    // takes as long to refuse as a known one.
+    std::optional<SignedIn> check(std::string_view user, std::string_view password) const;
+    // The same for the Basic credentials of an Authorization header.
+    std::optional<SignedIn> basic(std::string_view authorization) const;
 
-    std::size_t size() const { return hashes_.size(); }
+    std::size_t size() const { return users_.size(); }
 
   private:
-    std::map<std::string, std::string, std::less<>> hashes_;  // by user
+    struct Entry {
+        std::string hash;
+        Role role = Role::viewer;
+    };
+    std::map<std::string, Entry, std::less<>> users_;  // by name
+    std::string decoy_;  // checked for an unknown user, as costly as the users' own
 };
 
 // The user and password of an "Authorization: Basic ..." value.

@@ -35,10 +35,17 @@ std::shared_ptr<const UsersFile> UsersWatch::current() {
     return users_;
 }
 
-bool UsersWatch::admits(std::string_view authorization) {
-    // The password is checked outside the lock: it takes a while by design.
+// The password is checked outside the lock: it takes a while by design.
+std::optional<SignedIn> UsersWatch::check(std::string_view user, std::string_view password) {
     const auto users = current();
-    return users && users->admits(authorization);
+    if (!users) return std::nullopt;
+    return users->check(user, password);
+}
+
+std::optional<SignedIn> UsersWatch::basic(std::string_view authorization) {
+    const auto users = current();
+    if (!users) return std::nullopt;
+    return users->basic(authorization);
 }
 
 }  // namespace plenvo::web

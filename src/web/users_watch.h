@@ -23,8 +23,10 @@ class UsersWatch {
     static std::variant<std::unique_ptr<UsersWatch>, std::string> open(
         const std::filesystem::path& file, platform::FailureLog& failures);
 
-    // Safe from the server's threads at once.
-    bool admits(std::string_view authorization);
+    // UsersFile::check and basic() against the file as it stands now. Safe
+    // from the server's threads at once.
+    std::optional<SignedIn> check(std::string_view user, std::string_view password);
+    std::optional<SignedIn> basic(std::string_view authorization);
 
   private:
     UsersWatch(std::filesystem::path file, platform::SecretFile read, UsersFile users,

@@ -3,7 +3,6 @@
 #include <charconv>
 
 #include "platform/core/ascii_case.h"
-#include "platform/credentials/password_check.h"
 #include "platform/network/tls_server.h"
 #include "platform/text/utf8_path.h"
 
@@ -72,9 +71,12 @@ std::optional<std::string> servingRefusal(const WebOptions& options) {
         return "--http-cert and --http-key go together";
     if (options.certFile && !platform::TlsServer::available())
         return "this build serves the web view without TLS: leave out --http-cert";
-    if (options.usersFile && !platform::passwordCheckAvailable())
-        return "this build cannot check the password hashes of a users file; "
-               "serve the web view on a loopback address (127.0.0.1) without --http-users";
+    // Without TLS, passwords and session cookies would cross the network in the clear.
+    if (!platform::TlsServer::available() && !options.localSocket && !isLoopback(options.address))
+        return "--http " + options.address +
+               ": this build serves the web view without TLS, so on this machine only; give "
+               "--http 127.0.0.1:PORT (with --http-users FILE to sign in) and reach it from "
+               "other PCs through a reverse proxy that adds TLS";
     // A proxy on the local socket passes on other machines' requests.
     if (!options.usersFile && options.localSocket)
         return "--http unix:" + platform::utf8Of(*options.localSocket) +

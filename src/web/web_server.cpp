@@ -9,18 +9,12 @@
 #include "web/http/http_server.h"
 #include "web/routes.h"
 #include "web/users_watch.h"
+#include "web/web_console.h"
 
 namespace plenvo::web {
 namespace {
 
 constexpr std::size_t kKeyFileLimit = 1024 * 1024;
-
-HttpResponse signInAsked() {
-    HttpResponse response = HttpResponse::text(401, "sign in");
-    response.headers.emplace_back("WWW-Authenticate",
-                                  "Basic realm=\"Plenvo Backup Manager\", charset=\"UTF-8\"");
-    return response;
-}
 
 // The sockets to serve: those the service manager opened, else the address asked.
 std::variant<std::vector<platform::StreamListener>, WebRefusal> listenersFor(
@@ -72,28 +66,21 @@ std::string urlOf(const std::vector<platform::StreamListener>& listeners, bool s
 
 struct WebServer::Running {
     Running(const platform::BaseFolder& base, platform::FailureLog& failures,
-            std::chrono::milliseconds reachLimit, std::unique_ptr<UsersWatch> usersIn)
-        : site(base, failures, reachLimit), users(std::move(usersIn)) {}
-
-    HttpResponse answer(const HttpRequest& request) const {
-        if (users && !users->admits(request.header("authorization").value_or("")))
-            return signInAsked();
-        if (request.method != "GET" && request.method != "HEAD") {
-            HttpResponse response = HttpResponse::text(405, "only GET and HEAD");
-            response.headers.emplace_back("Allow", "GET, HEAD");
-            return response;
-        }
-        return site.answer(request.target);
-    }
+            std::chrono::milliseconds reachLimit, std::unique_ptr<UsersWatch> usersIn,
+            const ConsoleLink* console)
+        : site(base, failures, reachLimit),
+          users(std::move(usersIn)),
+          webConsole(site, users.get(), console, failures, base) {}
 
     const WebSite site;
     const std::unique_ptr<UsersWatch> users;
+    WebConsole webConsole;
     std::unique_ptr<HttpServer> server;  // last: it answers with the members above
 };
 
 std::variant<std::unique_ptr<WebServer>, WebRefusal> WebServer::start(
     const WebOptions& options, const platform::BaseFolder& base, platform::FailureLog& failures,
-    std::chrono::milliseconds reachLimit) {
+    std::chrono::milliseconds reachLimit, const ConsoleLink* console) {
     if (const auto refusal = servingRefusal(options)) return WebRefusal{*refusal};
 
     std::unique_ptr<UsersWatch> users;
@@ -121,12 +108,12 @@ std::variant<std::unique_ptr<WebServer>, WebRefusal> WebServer::start(
                           ? "unix:" + platform::utf8Of(*options.localSocket)
                           : urlOf(listeners, tls != nullptr);
 
-    auto running = std::make_unique<Running>(base, failures, reachLimit, std::move(users));
-    const Running& r = *running;
+    auto running = std::make_unique<Running>(base, failures, reachLimit, std::move(users), console);
+    Running& r = *running;
     HttpHandler handler{
         .waitsOnServers =
             [](const HttpRequest& request) { return WebSite::waitsOnServers(request.target); },
-        .answer = [&r](const HttpRequest& request) { return r.answer(request); },
+        .answer = [&r](const HttpRequest& request) { return r.webConsole.answer(request); },
     };
     try {
         running->server = std::make_unique<HttpServer>(std::move(listeners), std::move(tls),

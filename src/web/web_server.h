@@ -7,6 +7,7 @@
 
 #include "platform/core/failure_log.h"
 #include "platform/files/base_folder.h"
+#include "web/console_link.h"
 #include "web/web_options.h"
 
 namespace plenvo::web {
@@ -30,7 +31,8 @@ class WebServer {
     // `reachLimit` bounds each wait on a machine that holds a destination.
     static std::variant<std::unique_ptr<WebServer>, WebRefusal> start(
         const WebOptions& options, const platform::BaseFolder& base, platform::FailureLog& failures,
-        std::chrono::milliseconds reachLimit = std::chrono::seconds(5));
+        std::chrono::milliseconds reachLimit = std::chrono::seconds(5),
+        const ConsoleLink* console = nullptr);
 
     ~WebServer();
     WebServer(const WebServer&) = delete;

@@ -7,6 +7,9 @@
 namespace plenvo::web {
 namespace {
 
+// The longest a log or folder request waits on a file server.
+constexpr std::chrono::seconds kReachLimit{5};
+
 void tellServed(const WebServer& server) {
     platform::tellLine(platform::LinePriority::info,
                        "PlenvoBackupMng: web view at " + server.url());
@@ -17,10 +20,10 @@ void tellServed(const WebServer& server) {
 std::variant<std::unique_ptr<WebViewKeeper>, std::string> WebViewKeeper::start(
     const WebOptions& options, const platform::BaseFolder& base, platform::FailureLog& failures,
     std::chrono::milliseconds retryEvery) {
-    auto started = WebServer::start(options, base, failures);
+    std::unique_ptr<WebViewKeeper> keeper(new WebViewKeeper(options, base, failures, retryEvery));
+    auto started = WebServer::start(options, base, failures, kReachLimit, keeper->console_.get());
     if (const auto* refused = std::get_if<WebRefusal>(&started); refused && !refused->addressTaken)
         return refused->why;
-    std::unique_ptr<WebViewKeeper> keeper(new WebViewKeeper(options, base, failures, retryEvery));
     if (auto* server = std::get_if<std::unique_ptr<WebServer>>(&started)) {
         tellServed(**server);
         keeper->server_ = std::move(*server);
@@ -57,7 +60,7 @@ void WebViewKeeper::keepTrying() {
     std::unique_lock lock(mutex_);
     while (!ending_.wait_for(lock, retryEvery_, [this] { return stopping_; })) {
         lock.unlock();
-        auto started = WebServer::start(options_, base_, failures_);
+        auto started = WebServer::start(options_, base_, failures_, kReachLimit, console_.get());
         lock.lock();
         if (auto* server = std::get_if<std::unique_ptr<WebServer>>(&started)) {
             tellServed(**server);

@@ -10,6 +10,7 @@
 
 #include "platform/core/failure_log.h"
 #include "platform/files/base_folder.h"
+#include "web/console_link.h"
 #include "web/web_server.h"
 
 namespace plenvo::web {
@@ -31,6 +32,8 @@ class WebViewKeeper {
 
     // Whether the view is being served now.
     bool serving() const;
+    // The console the view's actions act on.
+    ConsoleLink& console() { return *console_; }
 
   private:
     WebViewKeeper(WebOptions options, platform::BaseFolder base, platform::FailureLog& failures,
@@ -41,6 +44,7 @@ class WebViewKeeper {
     const platform::BaseFolder base_;
     platform::FailureLog& failures_;
     const std::chrono::milliseconds retryEvery_;
+    const std::unique_ptr<ConsoleLink> console_ = std::make_unique<ConsoleLink>();
     mutable std::mutex mutex_;
     std::condition_variable ending_;
     bool stopping_ = false;

@@ -143,8 +143,13 @@ class StatusExportFiles : public ::testing::Test {
 
 TEST_F(StatusExportFiles, HostileRowsKeepBothFormatsWhole) {
     addHostileRows();
+    store::openMng(ctx.base).exec(
+        "INSERT INTO RemList_Add (DselNo, Size, UserID, Remark) VALUES ('1', '8GB', 'u1', '')");
     exportNow();
     const std::string status = json(), prom = metrics();
+    // A request waiting for the administrator is counted in both.
+    EXPECT_NE(status.find(R"("requests_pending": 1)"), std::string::npos);
+    EXPECT_NE(prom.find("plenvo_media_requests_pending 1\n"), std::string::npos);
 
     EXPECT_TRUE(test::JsonShape::valid(status)) << status;
     EXPECT_TRUE(test::wellFormedUtf8(status));

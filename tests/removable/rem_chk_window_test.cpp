@@ -163,6 +163,24 @@ TEST_F(CheckWindow, ApprovalOverwritesARegistrationAndTakesEveryRequestForTheSer
               "");
 }
 
+TEST_F(CheckWindow, ARefusedApprovalIsShownAndKeepsTheBoxesForMending) {
+    request("111", "1 GB", "u1", "a");
+    window.Form_Load();
+    select(0);
+    box("UserIDS").text = std::string(256, 'u');
+    window.click("ADDS");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "許可ユーザIDは255文字までです");
+    EXPECT_EQ(box("UserIDS").text, std::string(256, 'u'));
+    EXPECT_EQ(box("ADDLIST").lines.size(), 1u);
+    EXPECT_EQ(rows("SELECT count(*) FROM RemList"), std::vector<std::string>{"0"});
+
+    box("UserIDS").text = "u1,u2";
+    window.click("ADDS");
+    EXPECT_EQ(rows("SELECT UserID FROM RemList"), std::vector<std::string>{"u1,u2"});
+    EXPECT_TRUE(box("ADDLIST").lines.empty());
+}
+
 TEST_F(CheckWindow, DenialsAppendToTheDeclineFile) {
     request("111", "1 GB", "u1", "a");
     request("222", "2 GB", "山田", "");

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "pages/backup_list_page.h"
+#include "platform/core/base64.h"
 #include "platform/text/text_file.h"
 #include "platform/text/utf8_path.h"
 #include "store/mng_database.h"
@@ -65,7 +66,67 @@ TEST(UsersFile, LinesAndCredentials) {
               (std::pair<std::string, std::string>{"admin", "pa:ss"}));
     EXPECT_FALSE(basicCredentials("Bearer YWRtaW46cGE6c3M="));
     EXPECT_FALSE(basicCredentials("Basic !!!"));
-    EXPECT_FALSE(std::get<UsersFile>(users).admits("Basic bm9ib2R5OnB3"));  // nobody:pw
+    EXPECT_FALSE(std::get<UsersFile>(users).basic("Basic bm9ib2R5OnB3"));  // nobody:pw
+}
+
+// A hash of "Hello world!" by `openssl passwd -6 -salt saltstring`.
+const std::string kHelloWorldHash =
+    "$6$saltstring$svn8UoSVapNtMuq1ukKS4tPQd8iKwSMHWjl/O817G3uBnIFNjnQJuesI68u4OTLiBFdcbYEdFCoEOfa"
+    "S35inz1";
+
+std::string usersFileRefusal(const std::string& text) {
+    const auto parsed = UsersFile::parse(text);
+    const auto* why = std::get_if<std::string>(&parsed);
+    return why ? *why : "(taken)";
+}
+
+TEST(UsersFile, RolesFromTheThirdField) {
+    const std::string text = "boss:" + kHelloWorldHash + ":admin\nclerk:" + kHelloWorldHash +
+                             "\nguest:" + kHelloWorldHash + ":viewer\n";
+    const auto parsed = UsersFile::parse(text);
+    ASSERT_TRUE(std::holds_alternative<UsersFile>(parsed)) << usersFileRefusal(text);
+    const auto& users = std::get<UsersFile>(parsed);
+    const auto boss = users.check("boss", "Hello world!");
+    ASSERT_TRUE(boss);
+    EXPECT_EQ(boss->user, "boss");
+    EXPECT_EQ(boss->role, Role::admin);
+    EXPECT_EQ(users.check("clerk", "Hello world!")->role, Role::viewer);
+    EXPECT_EQ(users.check("guest", "Hello world!")->role, Role::viewer);
+    EXPECT_FALSE(users.check("boss", "hello world!"));
+    EXPECT_FALSE(users.check("Boss", "Hello world!"));
+    // An unknown user is checked against one of the file's hashes, and still refused.
+    EXPECT_FALSE(users.check("nobody", "Hello world!"));
+    const auto signedIn = users.basic("Basic " + platform::base64Encoded("boss:Hello world!"));
+    ASSERT_TRUE(signedIn);
+    EXPECT_EQ(signedIn->user, "boss");
+    EXPECT_EQ(signedIn->role, Role::admin);
+    EXPECT_FALSE(users.basic("Basic " + platform::base64Encoded("boss:Hello")));
+
+    for (const std::string role : {"Admin", "root", "", "admin:x", "view er"})
+        EXPECT_EQ(usersFileRefusal("# users\nboss:" + kHelloWorldHash + ":" + role).find("line 2"),
+                  0u)
+            << role;
+}
+
+TEST(UsersFile, WeakUnknownOrCostlyHashesAreRefusedNamingTheUser) {
+    const auto refused = [](const std::string& hash, const std::string& why) {
+        const std::string text =
+            usersFileRefusal("ok:" + kHelloWorldHash + "\nbob:" + hash + ":admin\n");
+        EXPECT_NE(text.find("user \"bob\""), std::string::npos) << hash << ": " << text;
+        EXPECT_NE(text.find("line 2"), std::string::npos) << text;
+        EXPECT_NE(text.find(why), std::string::npos) << hash << ": " << text;
+        EXPECT_NE(text.find("openssl passwd -6"), std::string::npos) << text;
+    };
+    refused("$1$salt$IXp9zPHZ94CMcVBXaZFPN/", "MD5");
+    refused("$apr1$salt$dIQSC7CZVMfwYUarWFsjy0", "MD5");
+    refused("abzlUXK5ed5rs", "DES");
+    refused("$zz$salt$hash", "cannot check");
+    refused("$6$rounds=999999999$salt$hash", "999999999 rounds");
+    refused("$6$rounds=1000001$salt$hash", "1000001 rounds");
+    EXPECT_EQ(usersFileRefusal("bob:$6$rounds=1000000$salt$hash"), "(taken)");
+    // Not even a weak hash: the line is told as before.
+    EXPECT_EQ(usersFileRefusal("bob:s3cret"),
+              "line 1 is no user:hash (hash from `openssl passwd -6`)");
 }
 
 TEST(LogTail, NewestLineFirstAndTheCutLineLeftOut) {

@@ -69,9 +69,9 @@ bool systemTrayAvailable() {
 }
 
 std::optional<int> runQtTrayConsole(const std::filesystem::path& base, const std::string& version,
-                                    int tickMs) {
+                                    int tickMs, const BesideConsole& beside) {
     QtToolkit toolkit(tickMs);
-    return runTrayConsole(base, version, toolkit);
+    return runTrayConsole(base, version, toolkit, beside);
 }
 
 }  // namespace plenvo::app

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "app/beside_console.h"
+
 namespace plenvo::app {
 
 // Whether the desktop has a notification area; asked of a running QApplication.
@@ -11,6 +13,6 @@ bool systemTrayAvailable();
 
 // The tray console on the running QApplication (see runTrayConsole).
 std::optional<int> runQtTrayConsole(const std::filesystem::path& base, const std::string& version,
-                                    int tickMs);
+                                    int tickMs, const BesideConsole& beside);
 
 }  // namespace plenvo::app

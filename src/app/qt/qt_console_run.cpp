@@ -19,6 +19,7 @@ int runHeadless(const ConsoleRun& run) {
     const auto stopRequests = quitOnStopRequest();
     PassWorker worker;
     Console management(ctx, headless.animation, nullptr, nullptr, workPlacesOn(worker));
+    const auto besides = run.beside ? run.beside(ctx) : nullptr;
     management.startUp(collectStartupValues(run.version));
     TimerLoop timers(management, run.tickMs);
     const int rc = QCoreApplication::exec();
@@ -34,7 +35,7 @@ int runConsole(const ConsoleRun& run) {
     if (!run.headless && platform::desktopSessionAvailable()) {
         QApplication qt(argc, run.argv);
         if (systemTrayAvailable()) {
-            if (const auto rc = runQtTrayConsole(run.base, run.version, run.tickMs)) return *rc;
+            if (const auto rc = runQtTrayConsole(run.base, run.version, run.tickMs, run.beside)) return *rc;
         }
         return runHeadless(run);
     }

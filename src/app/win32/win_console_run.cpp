@@ -17,6 +17,7 @@ int runHeadless(const ConsoleRun& run) {
     const platform::StopRequestWatch stopRequests([&loop] { loop.quit(); });
     PassWorker worker;
     Console management(ctx, headless.animation, nullptr, nullptr, loop.workPlacesOn(worker));
+    const auto besides = run.beside ? run.beside(ctx) : nullptr;
     management.startUp(collectStartupValues(run.version));
     const int rc = loop.run(management);
     endPasses(worker, headless.ending, ctx, rc);
@@ -27,7 +28,7 @@ int runHeadless(const ConsoleRun& run) {
 
 int runConsole(const ConsoleRun& run) {
     if (!run.headless) {
-        if (const auto rc = runWin32TrayConsole(run.base, run.version, run.tickMs)) return *rc;
+        if (const auto rc = runWin32TrayConsole(run.base, run.version, run.tickMs, run.beside)) return *rc;
     }
     return runHeadless(run);
 }

@@ -67,9 +67,10 @@ class Win32Toolkit final : public TrayToolkit {
 }  // namespace
 
 std::optional<int> runWin32TrayConsole(const std::filesystem::path& base,
-                                       const std::string& version, int tickMs) {
+                                       const std::string& version, int tickMs,
+                                       const BesideConsole& beside) {
     Win32Toolkit toolkit(tickMs);
-    return runTrayConsole(base, version, toolkit);
+    return runTrayConsole(base, version, toolkit, beside);
 }
 
 }  // namespace plenvo::app

@@ -4,11 +4,14 @@
 #include <optional>
 #include <string>
 
+#include "app/beside_console.h"
+
 namespace plenvo::app {
 
 // The tray console on plain Win32 (see runTrayConsole): the shell's icon, the
 // window thread's own loop, until "終了" or the session's end.
 std::optional<int> runWin32TrayConsole(const std::filesystem::path& base,
-                                       const std::string& version, int tickMs);
+                                       const std::string& version, int tickMs,
+                                       const BesideConsole& beside);
 
 }  // namespace plenvo::app

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "free_port.h"
+#include "platform/core/base64.h"
+#include "store/mng_database.h"
+#include "support/fake_clock.h"
+#include "support/http_probe.h"
+#include "support/temp_dir.h"
+#include "web/web_server.h"
+
+namespace plenvo::web {
+namespace {
+
+using namespace std::chrono_literals;
+
+// `openssl passwd -6 -salt consolesalt` of "s3cret" and "look": one users file for both systems.
+constexpr const char* kBossHash =
+    "$6$consolesalt$AUPpE5NK0HB.TNk8XT9.a0JPsGZ1o0q.6VHPwWdOt599I2sC2DaERTUR4.ob5dfZz6U/V9w9t/"
+    "MEJ0XNoIC1H/";
+constexpr const char* kLookerHash =
+    "$6$consolesalt$orSv0kX6jz5v6Y2k/WsAWys508uZU.Uh6G5107rM4q.a/c9Y/18tQwoPUKXJ0ofc6N.WzKHmjtzL4Rm"
+    "GL8zUp0";
+
+// A console's folder with two pending requests, served with an admin and a viewer.
+class WebConsoleTest : public ::testing::Test {
+  protected:
+    WebConsoleTest() {
+        store::installMngDatabase(dir.path() / "Mng.mdb");
+        std::filesystem::create_directories(dir.path() / "OrvShare" / "REM");
+        request("1111", "7.5GB", "u1 u2", "経理");
+        request("2222", "16GB", "u3", "");
+        test::writePrivateBytes(dir.path() / "users", std::string("boss:") + kBossHash +
+                                                          ":admin\nlooker:" + kLookerHash + "\n");
+        options.usersFile = dir.path() / "users";
+        options.port = test::freePort();
+        link.attach(ctx);
+        auto started = WebServer::start(options, ctx.base, failures, 5s, &link);
+        if (auto* refused = std::get_if<WebRefusal>(&started))
+            ADD_FAILURE() << refused->why;
+        else
+            server = std::move(std::get<std::unique_ptr<WebServer>>(started));
+    }
+    ~WebConsoleTest() override {
+        server.reset();
+        link.detach();
+    }
+    void request(const std::string& serial, const std::string& size, const std::string& users,
+                 const std::string& remark) {
+        store::openMng(ctx.base)
+            .prepare(
+                "INSERT INTO RemList_Add (DselNo, Size, UserID, Remark, UPDT) "
+                "VALUES (?1, ?2, ?3, ?4, '2026-12-01 09:00:00')")
+            .bind(1, serial)
+            .bind(2, size)
+            .bind(3, users)
+            .bind(4, remark)
+            .run();
+    }
+    int count(const std::string& sql) {
+        auto st = store::openMng(ctx.base).prepare(sql);
+        return st.step() ? static_cast<int>(st.integer(0).value_or(-1)) : -1;
+    }
+    std::string basic(const std::string& user, const std::string& password) const {
+        return "Authorization: Basic " + platform::base64Encoded(user + ":" + password) + "\r\n";
+    }
+    test::HttpReply send(const std::string& method, const std::string& target,
+                         const std::string& headers, const std::string& body = {}) const {
+        auto c = platform::StreamConnection::connectTo("127.0.0.1", options.port, 5s);
+        auto& connection = std::get<platform::StreamConnection>(c);
+        return test::exchange(connection, method + " " + target + " HTTP/1.1\r\n" + headers +
+                                              "Content-Length: " + std::to_string(body.size()) +
+                                              "\r\nConnection: close\r\n\r\n" + body);
+    }
+    // Signs in with the form; the Cookie header of the session, and its form token.
+    std::pair<std::string, std::string> signIn(const std::string& user,
+                                               const std::string& password) {
+        const auto done =
+            send("POST", "/signin", "Content-Type: application/x-www-form-urlencoded\r\n",
+                 "user=" + user + "&password=" + password);
+        EXPECT_EQ(done.status, 303);
+        const std::string cookie = done.header("set-cookie");
+        const std::string header = "Cookie: " + cookie.substr(0, cookie.find(';')) + "\r\n";
+        const auto form = send("GET", "/media/approve?serial=1111", header);
+        const auto at = form.body.find("name=\"csrf\" value=\"");
+        return {header, at == std::string::npos ? "" : form.body.substr(at + 19, 43)};
+    }
+
+    test::TempDir dir;
+    test::FakeClock clock;
+    test::RecordingFailureLog failures;
+    const platform::RunContext ctx{platform::BaseFolder(dir.path()), clock, failures};
+    ConsoleLink link;
+    WebOptions options{.address = "127.0.0.1"};
+    std::unique_ptr<WebServer> server;
+};
+
+TEST_F(WebConsoleTest, TheFormsSignInAndActOnlyWithTheSessionsToken) {
+    EXPECT_EQ(send("GET", "/media", "").status, 303) << "a browser is led to the form";
+    const auto bad = send("POST", "/signin", "Content-Type: application/x-www-form-urlencoded\r\n",
+                          "user=boss&password=wrong");
+    EXPECT_EQ(bad.status, 401);
+
+    const auto [cookie, csrf] = signIn("boss", "s3cret");
+    ASSERT_EQ(csrf.size(), 43u);
+    const auto page = send("GET", "/media", cookie);
+    EXPECT_EQ(page.status, 200);
+    EXPECT_NE(page.body.find("経理"), std::string::npos);
+
+    const std::string form = "Content-Type: application/x-www-form-urlencoded\r\n";
+    // A forged post: no token, a wrong one, or the token without the session.
+    EXPECT_EQ(send("POST", "/media/approve", cookie + form, "serial=1111").status, 403);
+    EXPECT_EQ(send("POST", "/media/approve", cookie + form, "serial=1111&csrf=x").status, 403);
+    EXPECT_EQ(
+        send("POST", "/media/approve", form + basic("boss", "s3cret"), "serial=1111&csrf=" + csrf)
+            .status,
+        403);
+    EXPECT_EQ(count("SELECT count(*) FROM RemList"), 0) << "nothing changed";
+
+    const auto approved = send("POST", "/media/approve", cookie + form,
+                               "serial=1111&user_ids=u1+u9&remark=ok&csrf=" + csrf);
+    EXPECT_EQ(approved.status, 200) << approved.body;
+    EXPECT_EQ(count("SELECT count(*) FROM RemList WHERE DselNo = '1111' AND UserID = 'u1 u9'"), 1);
+    EXPECT_EQ(count("SELECT count(*) FROM RemList_Add WHERE DselNo = '1111'"), 0);
+    EXPECT_EQ(count("SELECT count(*) FROM AuditLog WHERE UserName = 'boss' AND Action = 'approve'"),
+              1);
+
+    // Five failures a minute from one address, then a pause.
+    for (int i = 0; i < 5; ++i)
+        send("POST", "/signin", form, "user=boss&password=guess" + std::to_string(i));
+    EXPECT_EQ(send("POST", "/signin", form, "user=boss&password=s3cret").status, 429);
+}
+
+TEST_F(WebConsoleTest, TheApiActsForAdminsWithJsonOnly) {
+    const std::string admin = basic("boss", "s3cret"), viewer = basic("looker", "look");
+    const std::string asJson = "Content-Type: application/json\r\n";
+    EXPECT_EQ(send("GET", "/api/requests", "").status, 401);
+    const auto listed = send("GET", "/api/requests", viewer);
+    EXPECT_EQ(listed.status, 200);
+    EXPECT_NE(listed.body.find("\"serial\": \"2222\""), std::string::npos) << listed.body;
+    EXPECT_EQ(send("POST", "/api/requests/2222/deny", viewer + asJson, "{}").status, 403);
+    EXPECT_EQ(send("POST", "/api/requests/2222/deny", admin + "Content-Type: text/plain\r\n", "{}")
+                  .status,
+              403)
+        << "a type a cross-site form can send";
+    EXPECT_EQ(
+        send("POST", "/api/requests/1111/approve", admin + asJson, "{\"user_ids\": 5}").status,
+        400);
+    EXPECT_EQ(
+        send("POST", "/api/requests/1111/approve", admin + asJson, "{\"user_ids\": \"a\\r\\nb\"}")
+            .status,
+        422)
+        << "a line break would break the agents' lines";
+    EXPECT_EQ(count("SELECT count(*) FROM RemList"), 0);
+
+    EXPECT_EQ(send("POST", "/api/requests/2222/deny", admin + asJson, "{}").status, 200);
+    EXPECT_EQ(count("SELECT count(*) FROM RemList_Add WHERE DselNo = '2222'"), 0);
+    EXPECT_NE(test::readBytes(dir.path() / "OrvShare" / "REM" / "UnADD").find("2222&16GB&u3"),
+              std::string::npos);
+    EXPECT_EQ(send("POST", "/api/requests/1111/approve", admin + asJson,
+                   "{\"user_ids\": \"<script>\", \"remark\": \"x\"}")
+                  .status,
+              200);
+    const auto media = send("GET", "/api/media", viewer);
+    EXPECT_NE(media.body.find("\"user_ids\": \"<script>\""), std::string::npos) << media.body;
+    EXPECT_EQ(send("PUT", "/api/media/1111", admin + asJson, "{\"user_ids\": \"u5\"}").status, 200);
+    EXPECT_EQ(send("DELETE", "/api/media/1111", admin).status, 200);
+    EXPECT_EQ(send("DELETE", "/api/media/1111", admin).status, 404);
+    EXPECT_EQ(count("SELECT count(*) FROM RemList"), 0);
+
+    EXPECT_EQ(send("GET", "/api/audit", viewer).status, 403);
+    const auto audit = send("GET", "/api/audit?limit=2", admin);
+    EXPECT_EQ(audit.status, 200);
+    const auto newest = audit.body.find("\"action\": \"delete\"");
+    EXPECT_NE(newest, std::string::npos) << audit.body;
+    EXPECT_EQ(audit.body.find("\"action\": \"deny\""), std::string::npos) << "two rows only";
+}
+
+}  // namespace
+}  // namespace plenvo::web
