@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     // The view's actions take the console's write turns, once it has them.
     app::BesideConsole beside;
     if (webView)
-        beside = [&webView](const platform::RunContext& ctx) {
+        beside = [&webView](const platform::RunContext& ctx, app::Console&) {
             webView->console().attach(ctx);
             return std::shared_ptr<void>(nullptr,
                                          [&webView](void*) { webView->console().detach(); });

@@ -39,7 +39,7 @@ std::optional<int> runTrayConsole(const std::filesystem::path& base, const std::
         ~LetGo() { toolkit.letGo(); }
     } letGo{toolkit};
     if (!toolkit.showIcon(animation, menu)) return std::nullopt;
-    const auto besides = beside ? beside(ctx) : nullptr;
+    const auto besides = beside ? beside(ctx, console) : nullptr;
 
     bool ended = false;
     const auto end = [&](int rc) {

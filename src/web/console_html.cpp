@@ -27,8 +27,10 @@ std::string consolePage(std::string_view title, std::string_view body, std::stri
     page += kStyle;
     page +=
         "</style></head><body><header><strong>Plenvo Backup Manager</strong>"
-        "<a href=\"/Index.htm\">バックアップ一覧</a><a href=\"/DiskChk.htm\">共有ドライブ</a>"
-        "<a href=\"/media\">リムーバブルメディア</a><a href=\"/audit\">操作記録</a>";
+        "<a href=\"/\">状況</a><a href=\"/Index.htm\">バックアップ一覧</a><a "
+        "href=\"/DiskChk.htm\">共有ドライブ</a>"
+        "<a href=\"/media\">リムーバブルメディア</a><a href=\"/settings\">環境設定</a>"
+        "<a href=\"/audit\">操作記録</a>";
     if (!user.empty())
         page +=
             "<span>" + pages::htmlEscaped(user) + "</span><a href=\"/signout\">サインアウト</a>";

@@ -1,12 +1,16 @@
 #pragma once
 
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/core/failure_log.h"
 #include "platform/files/base_folder.h"
 #include "web/console_link.h"
+#include "web/console_settings.h"
 #include "web/http/http_request.h"
 #include "web/http/http_response.h"
 #include "web/routes.h"
@@ -29,7 +33,17 @@ class WebConsole {
     HttpResponse answer(const HttpRequest& request);
 
   private:
-    struct Caller;
+    // Who sent a request, and with which session.
+    struct Caller {
+        std::optional<SignedIn> who;
+        std::optional<Session> session;
+        std::string address;
+
+        bool isAdmin() const { return who && who->role == Role::admin; }
+        std::string name() const { return who ? who->user : std::string(); }
+        std::string csrf() const { return session ? session->csrf : std::string(); }
+    };
+
     Caller identify(const HttpRequest& request);
     HttpResponse signIn(const HttpRequest& request);
     HttpResponse signOut(const HttpRequest& request, const Caller& caller);
@@ -41,10 +55,35 @@ class WebConsole {
     HttpResponse auditPage(const Caller& caller);
     HttpResponse api(const HttpRequest& request, const Caller& caller,
                      const std::vector<std::string>& segments);
-    // Runs a media action for the caller and records it; the outcome's status.
-    int act(const Caller& caller, const HttpRequest& request, const std::string& action,
-            const std::string& serial, const std::optional<std::string>& userIds,
-            const std::optional<std::string>& remark, std::string& told);
+    // What an action came to: the status to answer, one line for the page.
+    struct Done {
+        int status;
+        std::string told;
+    };
+    // Runs `work` with the console, then records it in AuditLog and the
+    // journal; 503 when no console runs.
+    Done perform(const Caller& caller, const std::string& action, const std::string& object,
+                 const std::function<Done(const platform::RunContext&, ConsoleSettings*)>& work);
+    Done mediaAct(const Caller& caller, const std::string& action, const std::string& serial,
+                  const std::optional<std::string>& userIds,
+                  const std::optional<std::string>& remark);
+    Done settingAct(const Caller& caller, const std::string& action, const std::string& object,
+                    const std::function<SettingOutcome(ConsoleSettings&)>& change);
+    struct CurrentSettings {
+        std::vector<std::string> destinations;
+        bool monitoring = false;
+        bool fromConsole = false;
+    };
+    CurrentSettings currentSettings() const;
+    HttpResponse settingsPage(const Caller& caller);
+    HttpResponse settingsForm(const HttpRequest& request, const Caller& caller,
+                              const std::vector<std::string>& segments);
+    HttpResponse settingsAction(const HttpRequest& request, const Caller& caller,
+                                const std::vector<std::string>& segments);
+    // The form's fields when it carries the caller's session token.
+    std::optional<std::map<std::string, std::string>> trustedForm(const HttpRequest& request,
+                                                                  const Caller& caller) const;
+    HttpResponse overview(const Caller& caller);
 
     const WebSite& site_;
     UsersWatch* users_;

@@ -23,6 +23,38 @@ constexpr const char* kLookerHash =
     "$6$consolesalt$orSv0kX6jz5v6Y2k/WsAWys508uZU.Uh6G5107rM4q.a/c9Y/18tQwoPUKXJ0ofc6N.WzKHmjtzL4Rm"
     "GL8zUp0";
 
+// The settings as a console keeps them, in memory.
+class FakeSettings final : public ConsoleSettings {
+  public:
+    std::vector<std::string> destinations() override { return listed; }
+    SettingOutcome addDestination(const std::string& path) override {
+        if (path.find("silent") != std::string::npos)
+            return {SettingOutcome::refused, "no answer from the server within 5 seconds"};
+        for (const auto& d : listed)
+            if (d == path) return {SettingOutcome::unchanged, ""};
+        listed.push_back(path);
+        return {};
+    }
+    SettingOutcome removeDestination(const std::string& path) override {
+        const auto before = listed.size();
+        std::erase(listed, path);
+        return {listed.size() < before ? SettingOutcome::done : SettingOutcome::notFound, ""};
+    }
+    bool monitoring() override { return on; }
+    SettingOutcome setMonitoring(bool enabled) override {
+        on = enabled;
+        return {};
+    }
+    SettingOutcome clearErrors() override {
+        ++clears;
+        return {};
+    }
+
+    std::vector<std::string> listed;
+    bool on = false;
+    int clears = 0;
+};
+
 // A console's folder with two pending requests, served with an admin and a viewer.
 class WebConsoleTest : public ::testing::Test {
   protected:
@@ -35,7 +67,7 @@ class WebConsoleTest : public ::testing::Test {
                                                           ":admin\nlooker:" + kLookerHash + "\n");
         options.usersFile = dir.path() / "users";
         options.port = test::freePort();
-        link.attach(ctx);
+        link.attach(ctx, &settings);
         auto started = WebServer::start(options, ctx.base, failures, 5s, &link);
         if (auto* refused = std::get_if<WebRefusal>(&started))
             ADD_FAILURE() << refused->why;
@@ -91,6 +123,7 @@ class WebConsoleTest : public ::testing::Test {
     test::FakeClock clock;
     test::RecordingFailureLog failures;
     const platform::RunContext ctx{platform::BaseFolder(dir.path()), clock, failures};
+    FakeSettings settings;
     ConsoleLink link;
     WebOptions options{.address = "127.0.0.1"};
     std::unique_ptr<WebServer> server;
@@ -175,6 +208,44 @@ TEST_F(WebConsoleTest, TheApiActsForAdminsWithJsonOnly) {
     const auto newest = audit.body.find("\"action\": \"delete\"");
     EXPECT_NE(newest, std::string::npos) << audit.body;
     EXPECT_EQ(audit.body.find("\"action\": \"deny\""), std::string::npos) << "two rows only";
+}
+
+TEST_F(WebConsoleTest, SettingsChangeThroughTheConsoleAndAreRecorded) {
+    const std::string admin = basic("boss", "s3cret"), viewer = basic("looker", "look");
+    const std::string asJson = "Content-Type: application/json\r\n";
+    const std::string path = R"({"path": "\\\\FS01\\Backup"})";
+    EXPECT_EQ(send("POST", "/api/destinations", viewer + asJson, path).status, 403);
+    EXPECT_EQ(send("POST", "/api/destinations", admin + asJson, path).status, 201);
+    EXPECT_EQ(send("POST", "/api/destinations", admin + asJson, path).status, 200) << "listed";
+    const auto silent =
+        send("POST", "/api/destinations", admin + asJson, R"({"path": "\\\\silent\\x"})");
+    EXPECT_EQ(silent.status, 422);
+    EXPECT_NE(silent.body.find("within 5 seconds"), std::string::npos) << silent.body;
+    ASSERT_EQ(settings.listed, std::vector<std::string>{"\\\\FS01\\Backup"});
+    EXPECT_EQ(send("DELETE", "/api/destinations", admin + asJson, path).status, 200);
+    EXPECT_EQ(send("DELETE", "/api/destinations", admin + asJson, path).status, 404);
+
+    EXPECT_EQ(
+        send("PUT", "/api/settings/monitoring", admin + asJson, R"({"enabled": "yes"})").status,
+        400);
+    EXPECT_EQ(
+        send("PUT", "/api/settings/monitoring", admin + asJson, R"({"enabled": true})").status,
+        200);
+    EXPECT_TRUE(settings.on);
+    EXPECT_EQ(send("GET", "/api/settings/monitoring", viewer).body, "{\"enabled\": true}\n");
+    EXPECT_EQ(send("POST", "/api/errors/clear", admin + asJson).status, 200);
+    EXPECT_EQ(settings.clears, 1);
+    EXPECT_EQ(count("SELECT count(*) FROM AuditLog WHERE Action = 'add destination'"), 3);
+
+    // The pages: a viewer sees the state and no way to change it.
+    const auto page = send("GET", "/settings", viewer);
+    EXPECT_EQ(page.status, 200);
+    EXPECT_NE(page.body.find("監視しています"), std::string::npos);
+    EXPECT_EQ(page.body.find("<form"), std::string::npos);
+    const auto overview = send("GET", "/", viewer);
+    EXPECT_NE(overview.body.find("メディアの申請</th><td><a href=\"/media\">2</a>"),
+              std::string::npos)
+        << overview.body;
 }
 
 }  // namespace

@@ -75,10 +75,10 @@ class WebProgram : public ::testing::Test {
     // The answer once the start-up pass has written the page.
     test::HttpReply waitForPage() {
         for (int i = 0; i < 200; ++i) {
-            if (auto page = get("/"); page.status == 200) return page;
+            if (auto page = get("/Index.htm"); page.status == 200) return page;
             std::this_thread::sleep_for(50ms);
         }
-        return get("/");
+        return get("/Index.htm");
     }
     test::HttpReply get(std::string_view target) const { return test::httpGet(port, target); }
 
@@ -118,7 +118,7 @@ TEST_F(WebProgram, TheHeadlessConsoleServesItsPagesWithTheirLinks) {
                        60s);
         return shown ? shown->output : std::string();
     };
-    const std::string dom = browser("/");
+    const std::string dom = browser("/Index.htm");
     EXPECT_NE(dom.find("バックアップ一覧"), std::string::npos) << "the charset was taken";
     EXPECT_NE(dom.find("href=\"/log/PC01/tanaka\""), std::string::npos);
     EXPECT_NE(dom.find("href=\"/folder/PC01/tanaka\""), std::string::npos);

@@ -78,7 +78,7 @@ TEST_F(Served, PagesAndLogsOverTheWireAndTricksFindNothing) {
     const auto server = start();
     ASSERT_TRUE(server);
     EXPECT_EQ(server->url(), "http://127.0.0.1:" + std::to_string(options.port));
-    const auto page = get("/");
+    const auto page = get("/Index.htm");
     EXPECT_EQ(page.status, 200);
     EXPECT_EQ(page.header("content-type"), "text/html; charset=Shift_JIS");
     EXPECT_EQ(page.header("x-content-type-options"), "nosniff");

@@ -19,7 +19,7 @@ int runHeadless(const ConsoleRun& run) {
     const auto stopRequests = quitOnStopRequest();
     PassWorker worker;
     Console management(ctx, headless.animation, nullptr, nullptr, workPlacesOn(worker));
-    const auto besides = run.beside ? run.beside(ctx) : nullptr;
+    const auto besides = run.beside ? run.beside(ctx, management) : nullptr;
     management.startUp(collectStartupValues(run.version));
     TimerLoop timers(management, run.tickMs);
     const int rc = QCoreApplication::exec();

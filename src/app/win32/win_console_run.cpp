@@ -17,7 +17,7 @@ int runHeadless(const ConsoleRun& run) {
     const platform::StopRequestWatch stopRequests([&loop] { loop.quit(); });
     PassWorker worker;
     Console management(ctx, headless.animation, nullptr, nullptr, loop.workPlacesOn(worker));
-    const auto besides = run.beside ? run.beside(ctx) : nullptr;
+    const auto besides = run.beside ? run.beside(ctx, management) : nullptr;
     management.startUp(collectStartupValues(run.version));
     const int rc = loop.run(management);
     endPasses(worker, headless.ending, ctx, rc);
