@@ -11,7 +11,6 @@ class Console;
 
 // What runs beside the console (the web view's actions): handed the console
 // and its context once they exist; what it returns is let go before they go.
-using BesideConsole =
-    std::function<std::shared_ptr<void>(const platform::RunContext&, Console&)>;
+using BesideConsole = std::function<std::shared_ptr<void>(const platform::RunContext&, Console&)>;
 
 }  // namespace plenvo::app

@@ -5,6 +5,7 @@
 #include "app/console_run.h"
 #include "app/installation.h"
 #include "app/startup.h"
+#include "app/web_settings.h"
 #include "platform/core/journal_line.h"
 #include "platform/process/environment.h"
 #include "platform/process/process_start.h"
@@ -72,10 +73,14 @@ int main(int argc, char** argv) {
     // The view's actions take the console's write turns, once it has them.
     app::BesideConsole beside;
     if (webView)
-        beside = [&webView](const platform::RunContext& ctx, app::Console&) {
-            webView->console().attach(ctx);
-            return std::shared_ptr<void>(nullptr,
-                                         [&webView](void*) { webView->console().detach(); });
+        beside = [&webView, &version](const platform::RunContext& ctx, app::Console& console) {
+            // What each destination's SRV.ini names, as the settings window writes it.
+            auto settings = std::make_shared<app::ConsoleWebSettings>(
+                ctx, console.monitoringFlag(),
+                app::collectStartupValues(version).serverShareFolder);
+            webView->console().attach(ctx, settings.get());
+            return std::shared_ptr<void>(
+                settings.get(), [&webView, settings](void*) { webView->console().detach(); });
         };
     return app::runConsole({.base = base,
                             .version = version,

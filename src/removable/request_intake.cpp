@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "platform/core/journal_line.h"
 #include "platform/files/file_system.h"
 #include "removable/claimed_file.h"
 #include "removable/exchange_fields.h"
@@ -46,6 +47,12 @@ bool takeRequest(store::Statement& insert, const std::string& line, const std::s
     for (int i = 0; i < 4; ++i) insert.bind(i + 1, trimmed(fields[static_cast<size_t>(i)]));
     insert.bind(5, now);
     insert.run();
+    // On a server nobody sits at the console: the journal tells of each request.
+    platform::tellLine(platform::LinePriority::info,
+                       "PlenvoBackupMng: removable media request for serial " +
+                           excerpt(trimmed(fields[0])) + " (" + excerpt(trimmed(fields[1])) +
+                           ", user IDs " + excerpt(trimmed(fields[2])) +
+                           ") waits for approval or denial");
     return true;
 }
 

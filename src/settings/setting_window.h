@@ -38,8 +38,6 @@ class Setting final : public ui::Form {
 
   private:
     void layOut();
-    void saveMonitoringSwitch();
-    void makeOrRemoveAllowList();
     // How other servers are signed in to, as the administrator set it up now.
     platform::NetworkSignIn signIn() const;
 

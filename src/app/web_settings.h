@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/core/run_context.h"
+#include "store/monitoring_flag.h"
+#include "web/console_settings.h"
+
+namespace plenvo::app {
+
+// The settings as the web view changes them: the settings window's own rules
+// on the running console's context and monitoring flag. `serverShareFolder`
+// is what each destination's SRV.ini names, as the settings window is given it.
+// No method throws; a failure comes back as `failed` and is told to the
+// context's failure log.
+class ConsoleWebSettings final : public web::ConsoleSettings {
+  public:
+    ConsoleWebSettings(const platform::RunContext& ctx, store::MonitoringFlag& flag,
+                       std::string serverShareFolder);
+
+    std::vector<std::string> destinations() override;
+    web::SettingOutcome addDestination(const std::string& path) override;
+    web::SettingOutcome removeDestination(const std::string& path) override;
+    bool monitoring() override;
+    web::SettingOutcome setMonitoring(bool on) override;
+    web::SettingOutcome clearErrors() override;
+
+  private:
+    const platform::RunContext& ctx_;
+    store::MonitoringFlag& flag_;
+    const std::string serverShareFolder_;
+};
+
+}  // namespace plenvo::app
