@@ -21,6 +21,7 @@ struct ConsoleRun {
     int argc = 0;
     char** argv = nullptr;
     BesideConsole beside{};
+    ServedAddress webAddress{};
 };
 
 // What a headless run holds for its whole life: failures go to standard error.

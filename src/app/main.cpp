@@ -82,11 +82,17 @@ int main(int argc, char** argv) {
             return std::shared_ptr<void>(
                 settings.get(), [&webView, settings](void*) { webView->console().detach(); });
         };
+    app::ServedAddress webAddress;
+    if (webView)
+        webAddress = [&webView]() -> std::optional<std::string> {
+            return webView->servedAddress();
+        };
     return app::runConsole({.base = base,
                             .version = version,
                             .tickMs = options.tickMs,
                             .headless = options.headless,
                             .argc = argc,
                             .argv = argv,
-                            .beside = beside});
+                            .beside = beside,
+                            .webAddress = webAddress});
 }

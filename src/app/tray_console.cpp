@@ -9,7 +9,8 @@
 namespace plenvo::app {
 
 std::optional<int> runTrayConsole(const std::filesystem::path& base, const std::string& version,
-                                  TrayToolkit& toolkit, const BesideConsole& beside) {
+                                  TrayToolkit& toolkit, const BesideConsole& beside,
+                                  const ServedAddress& webAddress) {
     platform::SystemClock clock;
     platform::SilentFailureLog failures;
     std::stop_source ending;
@@ -26,6 +27,8 @@ std::optional<int> runTrayConsole(const std::filesystem::path& base, const std::
     TrayMenu menu(console, toolkit.dialogs(), toolkit.windows(),
                   {.setTimer1Enabled = [&](bool on) { toolkit.setTimer1Enabled(on); },
                    .openDocument = platform::openDocument,
+                   .webAddress = webAddress,
+                   .openWebAddress = platform::openWebAddress,
                    .openCheckWindow = openCheckWindow,
                    .quit =
                        [&] {

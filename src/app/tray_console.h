@@ -49,6 +49,7 @@ class TrayToolkit {
 // shown. nullopt, before anything of the start-up ran, when no notification
 // area takes the icon.
 std::optional<int> runTrayConsole(const std::filesystem::path& base, const std::string& version,
-                                  TrayToolkit& toolkit, const BesideConsole& beside = {});
+                                  TrayToolkit& toolkit, const BesideConsole& beside = {},
+                                  const ServedAddress& webAddress = {});
 
 }  // namespace plenvo::app

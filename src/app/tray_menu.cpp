@@ -61,6 +61,8 @@ void TrayMenu::mnuFileSub_Click(int index) {
 }
 
 void TrayMenu::showStatusPage() {
+    if (hooks_.webAddress && hooks_.openWebAddress)
+        if (const auto address = hooks_.webAddress()) return hooks_.openWebAddress(*address + "/");
     const auto page = management_.context().base.at("\\HTM\\Index.htm");
     if (platform::fileExists(page)) hooks_.openDocument(page);
 }

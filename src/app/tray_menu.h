@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "app/beside_console.h"
 #include "app/console.h"
 #include "ui/dialogs.h"
 #include "ui/form.h"
@@ -45,6 +46,10 @@ inline constexpr std::array<TrayMenuEntry, 6> kTrayMenuEntries{{
 struct TrayMenuHooks {
     std::function<void(bool)> setTimer1Enabled;
     std::function<void(const std::filesystem::path&)> openDocument;
+    // Where the web view serves the pages with working links; the status page
+    // opens there instead of from its file.
+    ServedAddress webAddress;
+    std::function<void(const std::string&)> openWebAddress;
     std::function<void()> openCheckWindow;
     std::function<void()> quit;        // removes the icon and ends the console
     ui::SlowWork* slowWork = nullptr;  // network writes of the windows; null: at once

@@ -2,8 +2,10 @@
 
 #include "store/audit_log.h"
 #include "store/mng_database.h"
+#include "web/agent_counts.h"
 #include "web/console_replies.h"
 #include "web/json_body.h"
+#include "web/pass_record.h"
 #include "web/web_console.h"
 
 namespace plenvo::web {
@@ -141,6 +143,33 @@ HttpResponse WebConsole::api(const HttpRequest& request, const Caller& caller,
     if (route == "errors" && s.size() == 3 && s[2] == "clear" && isPost(request))
         return answered(settingAct(caller, "clear errors", "UserLog",
                                    [](ConsoleSettings& c) { return c.clearErrors(); }));
+    if (route == "summary" && s.size() == 2 && reading) {
+        store::Connection db = store::openMng(base_);
+        const AgentCounts counts = countAgents(db);
+        pages::JsonWriter out;
+        out.beginObject();
+        out.key("agents");
+        out.beginObject();
+        out.key("total"), out.integer(counts.total);
+        out.key("ok"), out.integer(counts.ok);
+        out.key("with_codes"), out.integer(counts.withCodes);
+        out.key("stale"), out.integer(counts.stale);
+        out.key("unreachable"), out.integer(counts.unreachable);
+        out.endObject();
+        out.key("requests_pending"), out.integer(counts.requestsPending);
+        out.key("passes");
+        out.beginObject();
+        for (const PassRecord& pass : lastPasses(base_)) {
+            out.key(pass.kind);
+            out.beginObject();
+            out.key("last_duration_seconds"), out.numberOrNull(pass.lastDurationSeconds);
+            out.key("last_success"), out.stringOrNull(pass.lastSuccess);
+            out.endObject();
+        }
+        out.endObject();
+        out.endObject();
+        return json(200, out.text());
+    }
     if (route == "audit" && s.size() == 2 && reading) {
         if (!caller.isAdmin()) return jsonError(403, "the audit record is for admins");
         store::Connection db = store::openMng(base_);

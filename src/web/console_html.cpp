@@ -27,7 +27,8 @@ std::string consolePage(std::string_view title, std::string_view body, std::stri
     page += kStyle;
     page +=
         "</style></head><body><header><strong>Plenvo Backup Manager</strong>"
-        "<a href=\"/\">状況</a><a href=\"/Index.htm\">バックアップ一覧</a><a "
+        "<a href=\"/\">状況</a><a href=\"/agents\">エージェント</a>"
+        "<a href=\"/Index.htm\">バックアップ一覧</a><a "
         "href=\"/DiskChk.htm\">共有ドライブ</a>"
         "<a href=\"/media\">リムーバブルメディア</a><a href=\"/settings\">環境設定</a>"
         "<a href=\"/audit\">操作記録</a>";

@@ -1,7 +1,11 @@
+#include <cstdio>
+
 #include "pages/page_text.h"
 #include "store/mng_database.h"
+#include "web/agent_counts.h"
 #include "web/console_html.h"
 #include "web/console_replies.h"
+#include "web/pass_record.h"
 #include "web/web_console.h"
 
 namespace plenvo::web {
@@ -9,11 +13,6 @@ namespace plenvo::web {
 using namespace reply;
 
 namespace {
-
-std::int64_t countOf(store::Connection& db, const char* sql) {
-    auto st = db.prepare(sql);
-    return st.step() ? st.integer(0).value_or(0) : 0;
-}
 
 std::string figure(const char* label, std::int64_t value, const char* link = nullptr) {
     std::string cell = "<tr><th>" + std::string(label) + "</th><td>";
@@ -28,22 +27,14 @@ std::string figure(const char* label, std::int64_t value, const char* link = nul
 // requests, and shares that fill up.
 HttpResponse WebConsole::overview(const Caller& caller) {
     store::Connection db = store::openMng(base_);
-    // Codes are listed as "07,15"; a comma around each makes one a word.
-    const auto withCode = [&](const char* code) {
-        auto st = db.prepare("SELECT count(*) FROM UserLog WHERE ',' || ErNo || ',' LIKE ?1");
-        st.bind(1, std::string("%,") + code + ",%");
-        return st.step() ? st.integer(0).value_or(0) : 0;
-    };
+    const AgentCounts counts = countAgents(db);
     std::string body = "<table>";
-    body += figure("エージェント", countOf(db, "SELECT count(*) FROM UserLog"), "/Index.htm");
-    body += figure("問題なし",
-                   countOf(db, "SELECT count(*) FROM UserLog WHERE ErNo IS NULL OR ErNo = ''"));
-    body +=
-        figure("エラーあり",
-               countOf(db, "SELECT count(*) FROM UserLog WHERE ErNo IS NOT NULL AND ErNo <> ''"));
-    body += figure("報告なし (15)", withCode("15"));
-    body += figure("接続できない (08)", withCode("08"));
-    body += figure("メディアの申請", countOf(db, "SELECT count(*) FROM RemList_Add"), "/media");
+    body += figure("エージェント", counts.total, "/agents");
+    body += figure("問題なし", counts.ok);
+    body += figure("エラーあり", counts.withCodes, "/agents?codes=1");
+    body += figure("報告なし (15)", counts.stale, "/agents?code=15");
+    body += figure("接続できない (08)", counts.unreachable, "/agents?code=08");
+    body += figure("メディアの申請", counts.requestsPending, "/media");
     body += "</table><h2>使用率 85% 以上の共有</h2>";
     auto shares = db.prepare(
         "SELECT ComNM, SharePath, UsageVate FROM ShareDriveInfo WHERE UsageVate >= 85 "
@@ -56,6 +47,16 @@ HttpResponse WebConsole::overview(const Caller& caller) {
     body += rows.empty() ? "<p class=\"note\">ありません。</p>"
                          : "<table><tr><th>サーバー</th><th>共有</th><th>使用率</th></tr>" + rows +
                                "</table>";
+    body += "<h2>パス</h2><table><tr><th></th><th>最後に終わった時刻</th><th>所要時間</th></tr>";
+    for (const PassRecord& pass : lastPasses(base_)) {
+        char seconds[32] = "-";
+        if (pass.lastDurationSeconds)
+            std::snprintf(seconds, sizeof seconds, "%.1f 秒", *pass.lastDurationSeconds);
+        body += "<tr><th>" + std::string(pass.kind == "import" ? "取り込み" : "チェック") +
+                "</th><td>" + pages::htmlEscaped(pass.lastSuccess.value_or("-")) + "</td><td>" +
+                seconds + "</td></tr>";
+    }
+    body += "</table>";
     body +=
         "<p><a href=\"/DiskChk.htm\">共有ドライブの一覧</a> ・ <a "
         "href=\"/settings\">環境設定</a></p>";

@@ -1,5 +1,8 @@
 #include "web/json_body.h"
 
+#include <cctype>
+#include <charconv>
+
 #include "platform/text/utf8_text.h"
 
 namespace plenvo::web {
@@ -97,6 +100,24 @@ class Reader {
         return std::nullopt;
     }
 
+    std::optional<double> number() {
+        blanks();
+        const std::size_t start = at_;
+        if (at_ < text_.size() && text_[at_] == '-') ++at_;
+        while (at_ < text_.size() &&
+               (std::isdigit(static_cast<unsigned char>(text_[at_])) || text_[at_] == '.' ||
+                text_[at_] == 'e' || text_[at_] == 'E' || text_[at_] == '+' || text_[at_] == '-'))
+            ++at_;
+        if (at_ == start) return std::nullopt;
+        double value = 0;
+        const auto [end, ec] = std::from_chars(text_.data() + start, text_.data() + at_, value);
+        if (ec != std::errc() || end != text_.data() + at_) {
+            at_ = start;
+            return std::nullopt;
+        }
+        return value;
+    }
+
   private:
     std::optional<std::uint32_t> hex4() {
         if (at_ + 4 > text_.size()) return std::nullopt;
@@ -157,6 +178,8 @@ std::optional<std::map<std::string, JsonField>> flatJsonObject(std::string_view 
                 value = true;
             } else if (in.takeWord("false")) {
                 value = false;
+            } else if (auto number = in.number()) {
+                value = *number;
             } else if (!in.takeWord("null")) {
                 return std::nullopt;
             }

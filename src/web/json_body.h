@@ -8,13 +8,13 @@
 
 namespace plenvo::web {
 
-// A value of the API's request bodies: every member is a string, a
-// true/false or null; nothing nests.
-using JsonField = std::variant<std::monostate, bool, std::string>;
+// A value of a flat JSON object: a string, a number, true/false or null;
+// nothing nests.
+using JsonField = std::variant<std::monostate, bool, std::string, double>;
 
 // The members of a flat JSON object ({"user_ids":"a b","remark":null}).
-// nullopt for anything else: nesting, numbers, a bad escape, invalid UTF-8,
-// a NUL, more than 32 members.
+// nullopt for anything else: nesting, a bad escape, invalid UTF-8, a NUL,
+// more than 32 members.
 std::optional<std::map<std::string, JsonField>> flatJsonObject(std::string_view text);
 
 // The member as a string; nullopt when missing or null; also nullopt, with

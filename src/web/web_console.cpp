@@ -67,6 +67,10 @@ HttpResponse WebConsole::answer(const HttpRequest& request) {
                                : settingsForm(request, caller, *segments);
     }
     if (segments->empty() && !isPost(request)) return overview(caller);
+    if (!segments->empty() && (*segments)[0] == "agents" && !isPost(request)) {
+        if (segments->size() == 1) return agentsPage(request, caller);
+        if (segments->size() == 3) return agentPage(caller, (*segments)[1], (*segments)[2]);
+    }
     if (request.method != "GET" && request.method != "HEAD") {
         HttpResponse refused = HttpResponse::text(405, "only GET and HEAD here");
         refused.headers.emplace_back("Allow", "GET, HEAD");

@@ -84,6 +84,8 @@ class WebConsole {
     std::optional<std::map<std::string, std::string>> trustedForm(const HttpRequest& request,
                                                                   const Caller& caller) const;
     HttpResponse overview(const Caller& caller);
+    HttpResponse agentsPage(const HttpRequest& request, const Caller& caller);
+    HttpResponse agentPage(const Caller& caller, const std::string& host, const std::string& user);
 
     const WebSite& site_;
     UsersWatch* users_;

@@ -56,6 +56,19 @@ bool WebViewKeeper::serving() const {
     return server_ != nullptr;
 }
 
+std::optional<std::string> WebViewKeeper::servedAddress() const {
+    const std::lock_guard lock(mutex_);
+    if (!server_ || !server_->url().starts_with("http")) return std::nullopt;
+    // One address only: several sockets from the service manager are told as a list.
+    std::string url = server_->url().substr(0, server_->url().find(", "));
+    // Every address of this machine: its browser reaches the view on loopback.
+    for (const auto& [any, loopback] :
+         {std::pair{"://0.0.0.0:", "://127.0.0.1:"}, std::pair{"://[::]:", "://[::1]:"}})
+        if (const auto at = url.find(any); at != std::string::npos)
+            url.replace(at, std::string_view(any).size(), loopback);
+    return url;
+}
+
 void WebViewKeeper::keepTrying() {
     std::unique_lock lock(mutex_);
     while (!ending_.wait_for(lock, retryEvery_, [this] { return stopping_; })) {

@@ -32,6 +32,8 @@ class WebViewKeeper {
 
     // Whether the view is being served now.
     bool serving() const;
+    // Its address for a browser on this machine while it is served ("http://127.0.0.1:8080").
+    std::optional<std::string> servedAddress() const;
     // The console the view's actions act on.
     ConsoleLink& console() { return *console_; }
 

@@ -26,6 +26,8 @@ class TrayMenuRules : public ::testing::Test, protected test::ConsoleParts {
                     },
                 .openDocument =
                     [this](const fs::path& p) { log.push_back("open " + p.filename().string()); },
+                .webAddress = [this] { return servedAt; },
+                .openWebAddress = [this](const std::string& a) { log.push_back("open " + a); },
                 .openCheckWindow = [this] { log.push_back("check window"); },
                 .quit = [this] { log.push_back("quit"); }};
     }
@@ -41,6 +43,7 @@ class TrayMenuRules : public ::testing::Test, protected test::ConsoleParts {
     }
 
     bool timer1 = true;
+    std::optional<std::string> servedAt;
     std::vector<std::string> log;
     TrayMenu menu{management, dialogs, windows, hooks()};
 };
@@ -80,6 +83,10 @@ TEST_F(TrayMenuRules, StatusPageOpensOnlyWhenItExists) {
     touch("HTM/Index.htm");
     menu.mnuFileSub_Click(10);
     EXPECT_EQ(log, Log{"open Index.htm"});
+    // While the web view serves, its pages have working links: they open instead.
+    servedAt = "http://127.0.0.1:8080";
+    menu.mnuFileSub_Click(10);
+    EXPECT_EQ(log.back(), "open http://127.0.0.1:8080/");
 }
 
 TEST_F(TrayMenuRules, HelpPrefersTheCompiledHelpThenTheHtmlThenSaysThereIsNone) {

@@ -75,10 +75,12 @@ class UnderAttack : public ::testing::Test {
             std::this_thread::sleep_for(50ms);
     }
     bool alive() const { return ::waitpid(console, nullptr, WNOHANG) == 0; }
-    // The best of three fresh requests for "/" from another address.
+    // The best of five fresh requests for "/" from another address, a little
+    // apart: the tests of other programs share the machine's two cores.
     std::chrono::milliseconds pageTime() const {
         auto best = std::chrono::milliseconds(60'000);
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < 5; ++i) {
+            if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(30));
             const auto began = std::chrono::steady_clock::now();
             const auto reply = test::httpGet(port, "/", {}, 5s, "127.0.0.2");
             const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(

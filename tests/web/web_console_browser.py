@@ -26,6 +26,8 @@ from selenium import webdriver
 from selenium.webdriver.chrome.options import Options
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
+from selenium.webdriver.support import expected_conditions
+from selenium.webdriver.support.ui import WebDriverWait
 
 PROGRAM = sys.argv[1]
 SHOTS = sys.argv[2] if len(sys.argv) > 2 else None
@@ -108,22 +110,29 @@ def main():
             driver.get(url + path)
             return driver.page_source
 
+        def press(by, what):
+            """Clicks and waits until the page it leads to has replaced this one."""
+            old = driver.find_element(By.TAG_NAME, "html")
+            driver.find_element(by, what).click()
+            WebDriverWait(driver, 20).until(expected_conditions.staleness_of(old))
+            return driver.page_source
+
         wait_for("the web view", lambda: _answers(url + "/signin"))
         check("サインイン" in opened("/media"), "the media page leads to the sign-in form")
         driver.find_element(By.NAME, "user").send_keys("boss")
         driver.find_element(By.NAME, "password").send_keys("s3cret")
-        driver.find_element(By.CSS_SELECTOR, "button[type=submit]").click()
+        press(By.CSS_SELECTOR, "button[type=submit]")
 
         # Monitoring on, so that the allow-list file follows the approvals.
         if "監視していません" in opened("/settings"):
-            driver.find_element(By.XPATH, "//button[text()='監視する']").click()
+            press(By.XPATH, "//button[text()='監視する']")
             check("done" in driver.page_source, "monitoring switched on")
         else:  # on from the installation; off and on again, through the page
-            driver.find_element(By.XPATH, "//button[text()='監視をやめる']").click()
+            press(By.XPATH, "//button[text()='監視をやめる']")
             wait_for("the allow-list file gone",
                      lambda: not os.path.exists(os.path.join(base, "OrvShare", "REM", "RM")))
             opened("/settings")
-            driver.find_element(By.XPATH, "//button[text()='監視する']").click()
+            press(By.XPATH, "//button[text()='監視する']")
         wait_for("the allow-list file",
                  lambda: os.path.exists(os.path.join(base, "OrvShare", "REM", "RM")))
 
@@ -135,31 +144,31 @@ def main():
         if SHOTS:
             driver.save_screenshot(os.path.join(SHOTS, "web-media.png"))
 
-        driver.find_element(By.CSS_SELECTOR, "a[href='/media/approve?serial=1111']").click()
+        press(By.CSS_SELECTOR, "a[href='/media/approve?serial=1111']")
         box = driver.find_element(By.NAME, "user_ids")
         box.clear()
         box.send_keys("u1 u9")
-        driver.find_element(By.CSS_SELECTOR, "button[type=submit]").click()
+        press(By.CSS_SELECTOR, "button[type=submit]")
         check("done" in driver.page_source, "approved: " + driver.page_source[-300:])
         allow_list = open(os.path.join(base, "OrvShare", "REM", "RM"), "rb").read().decode("cp932")
         check("1111" in allow_list and "u1 u9" in allow_list, "the medium is in RM: " + allow_list)
 
         opened("/media/deny?serial=2222")
-        driver.find_element(By.CSS_SELECTOR, "button[type=submit]").click()
+        press(By.CSS_SELECTOR, "button[type=submit]")
         unadd = open(os.path.join(base, "OrvShare", "REM", "UnADD"), "rb").read().decode("cp932")
         check(unadd.startswith("2222&16GB&u3&"), "the denial is in UnADD: " + unadd)
 
         # A destination added, shown, and removed again.
         opened("/settings")
         driver.find_element(By.NAME, "path").send_keys(destination)
-        driver.find_element(By.XPATH, "//button[text()='追加']").click()
+        press(By.XPATH, "//button[text()='追加']")
         check("done" in driver.page_source, "added: " + driver.page_source[-300:])
         check(os.path.exists(os.path.join(destination, "SRV.ini")), "SRV.ini written")
         check(destination in opened("/settings"), "the destination is listed")
         if SHOTS:
             driver.save_screenshot(os.path.join(SHOTS, "web-settings.png"))
-        driver.find_element(By.XPATH, "//a[text()='削除']").click()
-        driver.find_element(By.CSS_SELECTOR, "button[type=submit]").click()
+        press(By.XPATH, "//a[text()='削除']")
+        press(By.CSS_SELECTOR, "button[type=submit]")
         check(destination not in opened("/settings"), "the destination is gone")
 
         page = opened("/")

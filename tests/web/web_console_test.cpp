@@ -248,5 +248,46 @@ TEST_F(WebConsoleTest, SettingsChangeThroughTheConsoleAndAreRecorded) {
         << overview.body;
 }
 
+TEST_F(WebConsoleTest, AgentsAreCountedListedAndShownAsText) {
+    const auto agent = [&](const std::string& host, const std::string& user,
+                           const std::string& codes) {
+        store::openMng(ctx.base)
+            .prepare(
+                "INSERT INTO UserLog (ComNM, UserID, UserName, ErNo, UPDT) "
+                "VALUES (?1, ?2, '<b>x</b>', ?3, '2026-12-01 09:00:00')")
+            .bind(1, host)
+            .bind(2, user)
+            .bind(3, codes)
+            .run();
+    };
+    agent("PC01", "u1", "");
+    agent("PC02", "u2", "08");
+    agent("PC<3>", "u'3", "08,15");
+    std::filesystem::create_directories(dir.path() / "HTM");
+    test::writeBytes(dir.path() / "HTM" / "status.json",
+                     "{\"agents\": [], \"passes\": [{\"kind\": \"import\", "
+                     "\"last_duration_seconds\": 1.5, \"last_success\": "
+                     "\"2026-12-01T09:00:00+09:00\"}]}\n");
+    const std::string viewer = basic("looker", "look");
+    const auto summary = send("GET", "/api/summary", viewer);
+    for (const char* part :
+         {"\"total\": 3", "\"ok\": 1", "\"with_codes\": 2", "\"stale\": 1", "\"unreachable\": 2",
+          "\"requests_pending\": 2", "\"last_duration_seconds\": 1.5"})
+        EXPECT_NE(summary.body.find(part), std::string::npos) << part << "\n" << summary.body;
+
+    const auto unreachable = send("GET", "/agents?code=08&sort=report", viewer);
+    EXPECT_EQ(unreachable.status, 200);
+    EXPECT_EQ(unreachable.body.find(">PC01<"), std::string::npos);
+    EXPECT_NE(unreachable.body.find("PC&lt;3&gt;"), std::string::npos) << "names are text";
+    EXPECT_EQ(unreachable.body.find("<b>x</b>"), std::string::npos);
+    EXPECT_NE(unreachable.body.find("2 件"), std::string::npos);
+    EXPECT_EQ(send("GET", "/agents?sort=1;DROP%20TABLE%20UserLog", viewer).status, 200);
+    EXPECT_EQ(count("SELECT count(*) FROM UserLog"), 3);
+    const auto one = send("GET", "/agents/PC%3C3%3E/u'3", viewer);
+    EXPECT_EQ(one.status, 200);
+    EXPECT_NE(one.body.find("/log/PC%3C3%3E/u%273"), std::string::npos) << one.body;
+    EXPECT_EQ(send("GET", "/agents/PC09/u9", viewer).status, 404);
+}
+
 }  // namespace
 }  // namespace plenvo::web

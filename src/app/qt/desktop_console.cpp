@@ -69,9 +69,10 @@ bool systemTrayAvailable() {
 }
 
 std::optional<int> runQtTrayConsole(const std::filesystem::path& base, const std::string& version,
-                                    int tickMs, const BesideConsole& beside) {
+                                    int tickMs, const BesideConsole& beside,
+                                    const ServedAddress& webAddress) {
     QtToolkit toolkit(tickMs);
-    return runTrayConsole(base, version, toolkit, beside);
+    return runTrayConsole(base, version, toolkit, beside, webAddress);
 }
 
 }  // namespace plenvo::app

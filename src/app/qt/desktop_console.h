@@ -13,6 +13,7 @@ bool systemTrayAvailable();
 
 // The tray console on the running QApplication (see runTrayConsole).
 std::optional<int> runQtTrayConsole(const std::filesystem::path& base, const std::string& version,
-                                    int tickMs, const BesideConsole& beside);
+                                    int tickMs, const BesideConsole& beside,
+                                    const ServedAddress& webAddress);
 
 }  // namespace plenvo::app

@@ -68,9 +68,10 @@ class Win32Toolkit final : public TrayToolkit {
 
 std::optional<int> runWin32TrayConsole(const std::filesystem::path& base,
                                        const std::string& version, int tickMs,
-                                       const BesideConsole& beside) {
+                                       const BesideConsole& beside,
+                                       const ServedAddress& webAddress) {
     Win32Toolkit toolkit(tickMs);
-    return runTrayConsole(base, version, toolkit, beside);
+    return runTrayConsole(base, version, toolkit, beside, webAddress);
 }
 
 }  // namespace plenvo::app

@@ -12,6 +12,7 @@ namespace plenvo::app {
 // window thread's own loop, until "終了" or the session's end.
 std::optional<int> runWin32TrayConsole(const std::filesystem::path& base,
                                        const std::string& version, int tickMs,
-                                       const BesideConsole& beside);
+                                       const BesideConsole& beside,
+                                       const ServedAddress& webAddress);
 
 }  // namespace plenvo::app

@@ -8,4 +8,8 @@ void openDocument(const std::filesystem::path& document) {
     runDetached({"xdg-open", utf8Of(document)});
 }
 
+void openWebAddress(const std::string& address) {
+    runDetached({"xdg-open", address});
+}
+
 }  // namespace plenvo::platform

@@ -15,4 +15,8 @@ void openDocument(const std::filesystem::path& document) {
     if (SUCCEEDED(com)) ::CoUninitialize();
 }
 
+void openWebAddress(const std::string& address) {
+    openDocument(std::filesystem::path(win::wide(address)));
+}
+
 }  // namespace plenvo::platform

@@ -8,8 +8,9 @@ namespace {
 
 constexpr std::size_t kReadPiece = 16 * 1024;
 constexpr std::size_t kWritePiece = 64 * 1024;
-// Rounds of one call, so that one busy client cannot keep the loop from the others.
-constexpr int kRoundsPerCall = 64;
+// Rounds of one call, so that one busy client cannot keep the loop from the
+// others: at most 1 MB of a large answer goes out before the next connection.
+constexpr int kRoundsPerCall = 16;
 constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
 
 }  // namespace
