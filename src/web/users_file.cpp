@@ -145,6 +145,12 @@ std::optional<SignedIn> UsersFile::check(std::string_view user, std::string_view
     return SignedIn{found->first, found->second.role};
 }
 
+std::optional<Role> UsersFile::roleOf(std::string_view user) const {
+    const auto found = users_.find(user);
+    if (found == users_.end()) return std::nullopt;
+    return found->second.role;
+}
+
 std::optional<SignedIn> UsersFile::basic(std::string_view authorization) const {
     const auto credentials = basicCredentials(authorization);
     if (!credentials) return std::nullopt;

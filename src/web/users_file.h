@@ -34,6 +34,9 @@ class UsersFile {
     // The same for the Basic credentials of an Authorization header.
     std::optional<SignedIn> basic(std::string_view authorization) const;
 
+    // The role of a user the file still holds; nullopt for one taken out.
+    std::optional<Role> roleOf(std::string_view user) const;
+
     std::size_t size() const { return users_.size(); }
 
   private:

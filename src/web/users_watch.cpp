@@ -42,6 +42,12 @@ std::optional<SignedIn> UsersWatch::check(std::string_view user, std::string_vie
     return users->check(user, password);
 }
 
+std::optional<Role> UsersWatch::roleOf(std::string_view user) {
+    const auto users = current();
+    if (!users) return std::nullopt;
+    return users->roleOf(user);
+}
+
 std::optional<SignedIn> UsersWatch::basic(std::string_view authorization) {
     const auto users = current();
     if (!users) return std::nullopt;

@@ -27,6 +27,8 @@ class UsersWatch {
     // from the server's threads at once.
     std::optional<SignedIn> check(std::string_view user, std::string_view password);
     std::optional<SignedIn> basic(std::string_view authorization);
+    // The role the file gives the user now: a session follows the file.
+    std::optional<Role> roleOf(std::string_view user);
 
   private:
     UsersWatch(std::filesystem::path file, platform::SecretFile read, UsersFile users,

@@ -25,9 +25,17 @@ WebConsole::Caller WebConsole::identify(const HttpRequest& request) {
     if (const auto cookies = request.header("cookie"))
         if (const auto id = cookieValue(*cookies, kSessionCookieName))
             if (auto session = sessions_.find(*id, Clock::now())) {
-                caller.who = session->who;
-                caller.session = std::move(session);
-                return caller;
+                // A user taken out of the users file, or given another role,
+                // counts from the next request, as with Basic.
+                const auto role = users_ ? users_->roleOf(session->who.user) : std::nullopt;
+                if (!role) {
+                    sessions_.end(session->id);
+                } else {
+                    caller.who = session->who;
+                    caller.who->role = *role;
+                    caller.session = std::move(session);
+                    return caller;
+                }
             }
     if (users_)
         if (const auto authorization = request.header("authorization"))

@@ -159,6 +159,13 @@ TEST_F(WebConsoleTest, TheFormsSignInAndActOnlyWithTheSessionsToken) {
     EXPECT_EQ(count("SELECT count(*) FROM AuditLog WHERE UserName = 'boss' AND Action = 'approve'"),
               1);
 
+    // Taken out of the users file, the session ends with the next request.
+    test::writePrivateBytes(dir.path() / "users", std::string("looker:") + kLookerHash + "\n");
+    EXPECT_EQ(send("GET", "/media", cookie).status, 303);
+    test::writePrivateBytes(dir.path() / "users", std::string("boss:") + kBossHash +
+                                                      ":admin\nlooker:" + kLookerHash + "\n");
+    EXPECT_EQ(send("GET", "/media", cookie).status, 303) << "and stays ended";
+
     // Five failures a minute from one address, then a pause.
     for (int i = 0; i < 5; ++i)
         send("POST", "/signin", form, "user=boss&password=guess" + std::to_string(i));

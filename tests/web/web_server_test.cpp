@@ -173,9 +173,9 @@ TEST_F(Served, ALocalSocketForAProxyTakesAUsersFile) {
     auto connected = platform::StreamConnection::connectToLocal(*options.localSocket);
     ASSERT_TRUE(std::holds_alternative<platform::StreamConnection>(connected));
     auto& c = std::get<platform::StreamConnection>(connected);
-    const auto log = test::exchange(
-        c, "GET /log/PC01/u1 HTTP/1.1\r\nAuthorization: Basic " +
-               platform::base64Encoded("admin:s3cret") + "\r\nConnection: close\r\n\r\n");
+    const auto log = test::exchange(c, "GET /log/PC01/u1 HTTP/1.1\r\nAuthorization: Basic " +
+                                           platform::base64Encoded("admin:s3cret") +
+                                           "\r\nConnection: close\r\n\r\n");
     EXPECT_EQ(log.body, "new\nold\n");
 }
 
