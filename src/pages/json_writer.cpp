@@ -133,6 +133,11 @@ void JsonWriter::null() {
     out_ += "null";
 }
 
+void JsonWriter::boolean(bool value) {
+    beforeValue();
+    out_ += value ? "true" : "false";
+}
+
 void JsonWriter::stringOrNull(const std::optional<std::string>& text) {
     text ? string(*text) : null();
 }

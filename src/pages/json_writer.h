@@ -24,6 +24,7 @@ class JsonWriter {
     void number(double value);
     void integer(std::int64_t value);
     void null();
+    void boolean(bool value);
     void stringOrNull(const std::optional<std::string>& text);
     void numberOrNull(const std::optional<double>& value);
     void integerOrNull(const std::optional<std::int64_t>& value);

@@ -140,6 +140,47 @@ HttpResponse WebConsole::api(const HttpRequest& request, const Caller& caller,
         return answered(settingAct(caller, "monitoring", on ? "on" : "off",
                                    [&](ConsoleSettings& c) { return c.setMonitoring(on); }));
     }
+    if (route == "settings" && s.size() >= 3 && s[2] == "mail") {
+        if (s.size() == 3 && reading) {
+            if (!caller.isAdmin()) return jsonError(403, "the mail settings are for admins");
+            const alerts::MailSettings now = mailInUse();
+            pages::JsonWriter out;
+            out.beginObject();
+            put(out, "server", now.server);
+            out.key("port"), out.integer(now.port);
+            put(out, "security", alerts::securityName(now.security));
+            put(out, "user", now.user);
+            out.key("password_set"), out.boolean(!now.password.empty());
+            put(out, "from", now.from);
+            put(out, "to", now.to);
+            out.key("notify_users"), out.boolean(now.notifyUsers);
+            out.key("max_mails"), out.integer(now.limit);
+            out.endObject();
+            return json(200, out.text());
+        }
+        const auto text = [&](const char* name) -> std::optional<std::string> {
+            const auto found = body.find(name);
+            if (found == body.end()) return std::nullopt;
+            if (const auto* s = std::get_if<std::string>(&found->second)) return *s;
+            if (const auto* d = std::get_if<double>(&found->second))
+                return std::to_string(static_cast<long long>(*d));
+            if (const auto* b = std::get_if<bool>(&found->second)) return *b ? "1" : "0";
+            return std::nullopt;
+        };
+        MailEntry entry{.server = text("server"),
+                        .port = text("port"),
+                        .security = text("security"),
+                        .user = text("user"),
+                        .password = text("password"),
+                        .from = text("from"),
+                        .to = text("to"),
+                        .notifyUsers = text("notify_users"),
+                        .maxMails = text("max_mails")};
+        if (s.size() == 3 && request.method == "PUT")
+            return answered(mailAct(caller, entry, false));
+        if (s.size() == 4 && s[3] == "test" && isPost(request))
+            return answered(mailAct(caller, entry, true));
+    }
     if (route == "errors" && s.size() == 3 && s[2] == "clear" && isPost(request))
         return answered(settingAct(caller, "clear errors", "UserLog",
                                    [](ConsoleSettings& c) { return c.clearErrors(); }));

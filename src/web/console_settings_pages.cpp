@@ -69,6 +69,7 @@ HttpResponse WebConsole::settingsPage(const Caller& caller) {
                          hiddenField("enabled", monitoring ? "0" : "1"),
                          monitoring ? "監視をやめる" : "監視する");
 
+    body += "<h2>メール</h2><p><a href=\"/settings/mail\">メール設定</a></p>";
     body += "<h2>エラー情報</h2>";
     if (acts)
         body += "<p><a href=\"/settings/errors/clear\">エラー情報削除</a></p>";

@@ -86,7 +86,11 @@ WebSite::WebSite(platform::BaseFolder base, platform::FailureLog& failures,
     : base_(base), failures_(failures), reachLimit_(reachLimit), rows_(base) {}
 
 bool WebSite::waitsOnServers(std::string_view target) {
-    return target.starts_with("/log/") || target.starts_with("/folder/");
+    // Logs and folders on file servers; a destination's SRV.ini; a test mail.
+    return target.starts_with("/log/") || target.starts_with("/folder/") ||
+           target.starts_with("/settings/destinations/add") ||
+           target.starts_with("/api/destinations") || target.starts_with("/settings/mail/test") ||
+           target.starts_with("/api/settings/mail/test");
 }
 
 HttpResponse WebSite::answer(std::string_view target) const {

@@ -35,7 +35,8 @@ class WebSite {
     WebSite& operator=(const WebSite&) = delete;
 
     HttpResponse answer(std::string_view target) const;
-    // Whether answering the target may wait on another machine.
+    // Whether answering the target may wait on another machine: the console's
+    // actions that reach a file or mail server are among them.
     static bool waitsOnServers(std::string_view target);
 
   private:

@@ -69,6 +69,12 @@ HttpResponse WebConsole::answer(const HttpRequest& request) {
         return isPost(request) ? mediaAction(request, caller, (*segments)[1])
                                : mediaForm(request, caller, (*segments)[1]);
     if (segments->size() == 1 && (*segments)[0] == "audit") return auditPage(caller);
+    if (segments->size() >= 2 && (*segments)[0] == "settings" && (*segments)[1] == "mail") {
+        if (segments->size() == 2)
+            return isPost(request) ? mailAction(request, caller, false) : mailPage(caller);
+        if (segments->size() == 3 && (*segments)[2] == "test" && isPost(request))
+            return mailAction(request, caller, true);
+    }
     if (!segments->empty() && (*segments)[0] == "settings") {
         if (segments->size() == 1 && !isPost(request)) return settingsPage(caller);
         return isPost(request) ? settingsAction(request, caller, *segments)

@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "alerts/mail_settings.h"
 #include "platform/core/failure_log.h"
 #include "platform/files/base_folder.h"
 #include "web/console_link.h"
 #include "web/console_settings.h"
 #include "web/http/http_request.h"
 #include "web/http/http_response.h"
+#include "web/mail_form.h"
 #include "web/routes.h"
 #include "web/sessions.h"
 #include "web/sign_in_throttle.h"
@@ -84,6 +86,10 @@ class WebConsole {
     std::optional<std::map<std::string, std::string>> trustedForm(const HttpRequest& request,
                                                                   const Caller& caller) const;
     HttpResponse overview(const Caller& caller);
+    alerts::MailSettings mailInUse() const;
+    Done mailAct(const Caller& caller, const MailEntry& entry, bool testOnly);
+    HttpResponse mailPage(const Caller& caller);
+    HttpResponse mailAction(const HttpRequest& request, const Caller& caller, bool testOnly);
     HttpResponse agentsPage(const HttpRequest& request, const Caller& caller);
     HttpResponse agentPage(const Caller& caller, const std::string& host, const std::string& user);
 

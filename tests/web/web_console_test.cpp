@@ -255,6 +255,36 @@ TEST_F(WebConsoleTest, SettingsChangeThroughTheConsoleAndAreRecorded) {
         << overview.body;
 }
 
+TEST_F(WebConsoleTest, MailSettingsAreSavedWithoutEverSendingThePasswordBack) {
+    const std::string admin = basic("boss", "s3cret"), viewer = basic("looker", "look");
+    const std::string asJson = "Content-Type: application/json\r\n";
+    EXPECT_EQ(send("GET", "/api/settings/mail", viewer).status, 403);
+    EXPECT_NE(send("GET", "/api/settings/mail", admin).body.find("\"password_set\": false"),
+              std::string::npos);
+    const auto saved = send("PUT", "/api/settings/mail", admin + asJson,
+                            R"({"server": "127.0.0.1", "port": 1, "security": "none",)"
+                            R"( "to": "admin@example.jp", "password": "pw-secret"})");
+    EXPECT_EQ(saved.status, 200) << saved.body;
+    const auto shown = send("GET", "/api/settings/mail", admin);
+    EXPECT_NE(shown.body.find("\"password_set\": true"), std::string::npos) << shown.body;
+    EXPECT_EQ(shown.body.find("pw-secret"), std::string::npos);
+    EXPECT_NE(test::readBytes(dir.path() / "Mail.ini").find("pw-secret"), std::string::npos);
+
+    // A line break would add a line to Mail.ini; an empty password keeps the one saved.
+    EXPECT_EQ(send("PUT", "/api/settings/mail", admin + asJson, R"({"server": "a\r\nPassword=x"})")
+                  .status,
+              422);
+    EXPECT_EQ(send("PUT", "/api/settings/mail", admin + asJson,
+                   R"({"from": "console@example.jp", "password": ""})")
+                  .status,
+              200);
+    EXPECT_NE(test::readBytes(dir.path() / "Mail.ini").find("pw-secret"), std::string::npos);
+    // Nobody listens on port 1: the test mail says so.
+    const auto tried = send("POST", "/api/settings/mail/test", admin + asJson, "{}");
+    EXPECT_EQ(tried.status, 422) << tried.body;
+    EXPECT_EQ(count("SELECT count(*) FROM AuditLog WHERE Action = 'mail settings'"), 3);
+}
+
 TEST_F(WebConsoleTest, AgentsAreCountedListedAndShownAsText) {
     const auto agent = [&](const std::string& host, const std::string& user,
                            const std::string& codes) {
