@@ -90,6 +90,25 @@ MailText summaryMail(const MailContext& context, const std::vector<DueAlert>& re
     return mail;
 }
 
+MailText requestMail(const MailSettings& settings, const std::vector<MediaRequestNote>& requests) {
+    MailText mail;
+    mail.from = senderOf(settings);
+    mail.to = settings.recipients();
+    mail.subject = std::string(kPrefix) + "リムーバブルメディアの申請が来ました";
+    mail.date = mailDateNow();
+    for (const MediaRequestNote& r : requests) {
+        mail.bodyLines.push_back("シリアル番号: " + oneLine(r.serial));
+        mail.bodyLines.push_back("容量: " + oneLine(r.size));
+        mail.bodyLines.push_back("ユーザーID: " + oneLine(r.userIds));
+        mail.bodyLines.push_back("備考: " + oneLine(r.remark));
+        mail.bodyLines.push_back("");
+    }
+    mail.bodyLines.push_back(settings.webUrl.empty()
+                                 ? "コンソールのチェック画面で許可または否認してください。"
+                                 : "許可または否認: " + settings.webUrl + "/media");
+    return mail;
+}
+
 MailText testMail(const MailSettings& settings, const std::string& computerName) {
     MailText mail;
     mail.from = senderOf(settings);

@@ -30,4 +30,13 @@ MailText summaryMail(const MailContext& context, const std::vector<DueAlert>& re
 // The mail the settings window sends to try the settings out.
 MailText testMail(const MailSettings& settings, const std::string& computerName);
 
+// A removable medium an agent asked for, as the request file gave it.
+struct MediaRequestNote {
+    std::string serial, size, userIds, remark;
+};
+
+// One mail to the administrators that lists the requests that came in a pass,
+// with the web console's address when the settings give one.
+MailText requestMail(const MailSettings& settings, const std::vector<MediaRequestNote>& requests);
+
 }  // namespace plenvo::alerts

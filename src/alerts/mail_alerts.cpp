@@ -146,6 +146,19 @@ AlertPass sendMailAlerts(const platform::RunContext& ctx, std::chrono::milliseco
     return pass;
 }
 
+bool sendRequestMail(const platform::RunContext& ctx, const std::vector<MediaRequestNote>& requests,
+                     std::chrono::milliseconds timeLimit) {
+    if (requests.empty()) return true;
+    const auto read = loadMailSettings(ctx.base.at(kMailSettingsFile));
+    if (!read.settings || !read.settings->sendsMail()) return true;
+    const MailText mail = requestMail(*read.settings, requests);
+    platform::MailSession session(read.settings->mailServer(),
+                                  std::chrono::steady_clock::now() + timeLimit);
+    const auto sent = session.send(envelopeOf(mail), messageOf(mail));
+    if (!sent.sent) ctx.failures.report("mail alerts", "request mail not sent: " + sent.error);
+    return sent.sent;
+}
+
 platform::MailSendResult sendTestMail(const MailSettings& settings, const std::string& computerName,
                                       std::chrono::milliseconds timeLimit) {
     if (settings.server.empty()) return {false, "no server"};

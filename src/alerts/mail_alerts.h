@@ -3,7 +3,9 @@
 #include <chrono>
 #include <cstddef>
 #include <string>
+#include <vector>
 
+#include "alerts/alert_mail.h"
 #include "alerts/mail_settings.h"
 #include "platform/core/run_context.h"
 #include "platform/mail/mail_transport.h"
@@ -31,6 +33,11 @@ AlertPass sendMailAlerts(const platform::RunContext& ctx,
 platform::MailSendResult sendTestMail(
     const MailSettings& settings, const std::string& computerName,
     std::chrono::milliseconds timeLimit = std::chrono::seconds(10));
+
+// Tells the administrators of the removable media requests that came in, in
+// one mail, when mail is set up. False when it could not be sent (told).
+bool sendRequestMail(const platform::RunContext& ctx, const std::vector<MediaRequestNote>& requests,
+                     std::chrono::milliseconds timeLimit = std::chrono::seconds(10));
 
 // The settings file in the base folder.
 inline constexpr const char* kMailSettingsFile = "\\Mail.ini";

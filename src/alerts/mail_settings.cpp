@@ -129,6 +129,8 @@ MailSettingsRead parseMailSettings(const std::vector<std::string>& lines) {
             settings.notifyUsers = value == "1";
         else if (platform::sameIgnoringAsciiCase(key, "MaxMails"))
             limit = value;
+        else if (platform::sameIgnoringAsciiCase(key, "WebUrl"))
+            settings.webUrl = value;
     }
     settings.port = defaultPort(settings.security);
     if (port && !port->empty()) {
@@ -198,6 +200,7 @@ void saveMailSettings(const std::filesystem::path& file, const MailSettings& set
     writer.writeLine(std::string("NotifyUsers=") + (settings.notifyUsers ? "1" : "0"));
     if (settings.limit != MailSettings::kDefaultLimit)
         writer.writeLine("MaxMails=" + std::to_string(settings.limit));
+    if (!settings.webUrl.empty()) writer.writeLine("WebUrl=" + oneLine(settings.webUrl));
     writer.commit();
     // Again on the file in place: not every file system keeps rights over a rename.
     platform::keepToOwner(file);

@@ -23,6 +23,7 @@ struct MailSettings {
     std::string to;  // the administrators, joined by ","
     bool notifyUsers = false;
     int limit = kDefaultLimit;  // mails per pass; "MaxMails=" in the file
+    std::string webUrl;         // the web console's address for mails; "WebUrl="
 
     // The administrators' addresses, blanks trimmed, empty entries left out.
     std::vector<std::string> recipients() const;

@@ -198,7 +198,16 @@ void Console::Timer3() {
     inTimer3_ = true;
     onPassThread([this] {
         bool taken = false;
-        step("media requests", [&] { taken = removable::takeMediaRequests(ctx_); });
+        std::vector<removable::Registration> requests;
+        step("media requests", [&] { taken = removable::takeMediaRequests(ctx_, requests); });
+        // Nobody may sit at the console: the administrators hear of new requests by mail.
+        if (!requests.empty())
+            step("request mail", [&] {
+                std::vector<alerts::MediaRequestNote> notes;
+                for (const auto& r : requests)
+                    notes.push_back({r.serial, r.size, r.userIds, r.remark});
+                alerts::sendRequestMail(ctx_, notes);
+            });
         step("media use", [&] { removable::recordMediaUse(ctx_, values_.workingFolder); });
         // The question is asked on the window thread; the timer stays held until it is answered.
         onWindowThread([this, taken] {

@@ -35,7 +35,7 @@ void takeClaimed(const platform::RunContext& ctx, const std::string& name,
 // One request line into RemList_Add; lines without a serial or with fewer than
 // four fields are passed over, and the lines after them still count.
 bool takeRequest(store::Statement& insert, const std::string& line, const std::string& now,
-                 platform::FailureLog& failures) {
+                 platform::FailureLog& failures, std::vector<Registration>* taken) {
     const std::vector<std::string> fields = splitFields(line);
     if (trimmed(fields[0]).empty()) return false;
     if (fields.size() < 4) {
@@ -47,6 +47,9 @@ bool takeRequest(store::Statement& insert, const std::string& line, const std::s
     for (int i = 0; i < 4; ++i) insert.bind(i + 1, trimmed(fields[static_cast<size_t>(i)]));
     insert.bind(5, now);
     insert.run();
+    if (taken)
+        taken->push_back(
+            {trimmed(fields[0]), trimmed(fields[1]), trimmed(fields[2]), trimmed(fields[3])});
     // On a server nobody sits at the console: the journal tells of each request.
     platform::tellLine(platform::LinePriority::info,
                        "PlenvoBackupMng: removable media request for serial " +
@@ -68,7 +71,7 @@ void applyUsage(store::Statement& update, const std::string& line) {
 }
 
 // Takes the new request lines into RemList_Add. False when none was taken in.
-bool takeRequests(const platform::RunContext& ctx) {
+bool takeRequests(const platform::RunContext& ctx, std::vector<Registration>* into) {
     auto claimed = claimExchangeFile(ctx, "ADD");
     if (!claimed) return false;
     store::Connection db = store::openMng(ctx.base);  // without it the claimed file waits
@@ -81,9 +84,12 @@ bool takeRequests(const platform::RunContext& ctx) {
                     const auto turn = store::writeTurn(ctx);
                     store::Transaction tx(db);
                     bool any = false;
+                    std::vector<Registration> batch;
                     for (const std::string& line : lines)
-                        any = takeRequest(insert, line, now, ctx.failures) || any;
+                        any = takeRequest(insert, line, now, ctx.failures, &batch) || any;
                     tx.commit();
+                    // Told of only once they are stored.
+                    if (into) into->insert(into->end(), batch.begin(), batch.end());
                     taken = taken || any;
                 });
     return taken;
@@ -93,7 +99,16 @@ bool takeRequests(const platform::RunContext& ctx) {
 
 bool takeMediaRequests(const platform::RunContext& ctx) {
     try {
-        return takeRequests(ctx);
+        return takeRequests(ctx, nullptr);
+    } catch (const std::exception& e) {
+        ctx.failures.report("media requests", e.what());
+        return false;
+    }
+}
+
+bool takeMediaRequests(const platform::RunContext& ctx, std::vector<Registration>& taken) {
+    try {
+        return takeRequests(ctx, &taken);
     } catch (const std::exception& e) {
         ctx.failures.report("media requests", e.what());
         return false;

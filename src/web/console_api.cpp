@@ -155,6 +155,7 @@ HttpResponse WebConsole::api(const HttpRequest& request, const Caller& caller,
             put(out, "to", now.to);
             out.key("notify_users"), out.boolean(now.notifyUsers);
             out.key("max_mails"), out.integer(now.limit);
+            put(out, "web_url", now.webUrl);
             out.endObject();
             return json(200, out.text());
         }
@@ -175,7 +176,8 @@ HttpResponse WebConsole::api(const HttpRequest& request, const Caller& caller,
                         .from = text("from"),
                         .to = text("to"),
                         .notifyUsers = text("notify_users"),
-                        .maxMails = text("max_mails")};
+                        .maxMails = text("max_mails"),
+                        .webUrl = text("web_url")};
         if (s.size() == 3 && request.method == "PUT")
             return answered(mailAct(caller, entry, false));
         if (s.size() == 4 && s[3] == "test" && isPost(request))

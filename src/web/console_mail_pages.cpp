@@ -74,7 +74,9 @@ HttpResponse WebConsole::mailPage(const Caller& caller) {
         textField("管理者のアドレス (カンマ区切り)", "to", now.to, 1024) +
         "<p><label><input type=\"checkbox\" name=\"notify_users\" value=\"1\"" +
         (now.notifyUsers ? " checked" : "") + "> 利用者にも知らせる</label></p>" +
-        textField("一回に送る数の上限", "max_mails", std::to_string(now.limit), 6);
+        textField("一回に送る数の上限", "max_mails", std::to_string(now.limit), 6) +
+        textField("メールに載せる Web コンソールのアドレス (https://...)", "web_url", now.webUrl,
+                  255);
     std::string body = postForm("/settings/mail", caller.csrf(), fields, "保存");
     body += "<p class=\"note\">テスト送信は上の欄の内容で送ります (保存はしません)。</p>";
     body += "<form method=\"post\" action=\"/settings/mail/test\">" +
@@ -103,6 +105,7 @@ HttpResponse WebConsole::mailAction(const HttpRequest& request, const Caller& ca
         // An unchecked box is not sent at all.
         entry.notifyUsers = field(*fields, "notify_users").value_or("0");
         entry.maxMails = field(*fields, "max_mails");
+        entry.webUrl = field(*fields, "web_url");
     }
     const Done done = mailAct(caller, entry, testOnly);
     return html(done.status,

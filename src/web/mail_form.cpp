@@ -28,7 +28,7 @@ std::variant<alerts::MailSettings, std::string> mailSettingsFrom(const alerts::M
     alerts::MailSettings made = now;
     for (const auto* value :
          {&entry.server, &entry.port, &entry.security, &entry.user, &entry.password, &entry.from,
-          &entry.to, &entry.notifyUsers, &entry.maxMails})
+          &entry.to, &entry.notifyUsers, &entry.maxMails, &entry.webUrl})
         if (*value && !plainLine(**value))
             return std::string("一行の文字で 1024 文字までにしてください");
     if (entry.server) made.server = *entry.server;
@@ -53,6 +53,14 @@ std::variant<alerts::MailSettings, std::string> mailSettingsFrom(const alerts::M
         if (!limit || *limit < 1 || *limit > 100000)
             return std::string("送信数の上限が正しくありません");
         made.limit = *limit;
+    }
+    if (entry.webUrl) {
+        // Mails carry it as a link: a web address or nothing.
+        if (!entry.webUrl->empty() && !entry.webUrl->starts_with("http://") &&
+            !entry.webUrl->starts_with("https://"))
+            return std::string("Web コンソールのアドレスは http:// か https:// で始めてください");
+        made.webUrl = *entry.webUrl;
+        while (made.webUrl.ends_with('/')) made.webUrl.pop_back();
     }
     if (std::string problem = alerts::problemOf(made); !problem.empty()) return problem;
     return made;

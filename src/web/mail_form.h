@@ -14,7 +14,7 @@ namespace plenvo::web {
 // the console never sends back.
 struct MailEntry {
     std::optional<std::string> server, port, security, user, password, from, to, notifyUsers,
-        maxMails;
+        maxMails, webUrl;
 };
 
 // The settings the entry makes, or why they cannot be used (a line for the

@@ -97,6 +97,7 @@ TEST_F(MailSettingsOnDisk, SavedInCp932WithCrLfAndReadBack) {
     s.to = "a@example.jp";
     s.notifyUsers = true;
     s.limit = 7;
+    s.webUrl = "https://backup.example.jp:8443";
     saveMailSettings(file, s);
 
     const std::string bytes = test::readBytes(file);
@@ -113,6 +114,7 @@ TEST_F(MailSettingsOnDisk, SavedInCp932WithCrLfAndReadBack) {
     EXPECT_EQ(read.settings->password, "pa;ss  Server=evil");
     EXPECT_TRUE(read.settings->notifyUsers);
     EXPECT_EQ(read.settings->limit, 7);
+    EXPECT_EQ(read.settings->webUrl, "https://backup.example.jp:8443") << "kept by a save";
     // Nothing is left beside the file.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }

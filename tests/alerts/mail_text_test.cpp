@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "alerts/alert_mail.h"
 #include "alerts/alert_plan.h"
 
 namespace plenvo::alerts {
@@ -40,6 +41,26 @@ TEST(MailMessage, ValuesFromAgentsNeverMakeHeadersOfTheirOwn) {
             EXPECT_EQ(message[i + 1], '\n');
         }
     }
+}
+
+TEST(MailMessage, ARequestMailListsTheRequestsAndLeadsToTheWebConsole) {
+    MailSettings settings;
+    settings.to = "a@example.jp, b@example.jp";
+    settings.webUrl = "https://backup.example.jp:8443";
+    const MailText mail = requestMail(
+        settings,
+        {{"1111", "7.5GB", "u1 u2", "経理\r\nBcc: x@evil.example"}, {"2222", "16GB", "Any", ""}});
+    EXPECT_EQ(mail.to.size(), 2u);
+    EXPECT_NE(mail.subject.find("リムーバブルメディアの申請が来ました"), std::string::npos);
+    std::string body;
+    for (const auto& line : mail.bodyLines) {
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos)
+            << "an agent's remark stays one line";
+        body += line + "\n";
+    }
+    EXPECT_NE(body.find("シリアル番号: 1111"), std::string::npos) << body;
+    EXPECT_NE(body.find("シリアル番号: 2222"), std::string::npos);
+    EXPECT_EQ(mail.bodyLines.back(), "許可または否認: https://backup.example.jp:8443/media");
 }
 
 TEST(MailMessage, PlainAddresses) {
