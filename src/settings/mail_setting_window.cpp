@@ -89,6 +89,7 @@ void MailSetting::show(const alerts::MailSettings& settings) {
     control("ToF").text = settings.to;
     control("NotifyUsersF").checked = settings.notifyUsers;
     limit_ = settings.limit;
+    webUrl_ = settings.webUrl;
 }
 
 std::optional<alerts::MailSettings> MailSetting::entered() {
@@ -110,6 +111,7 @@ std::optional<alerts::MailSettings> MailSetting::entered() {
     }
     read.settings->notifyUsers = control("NotifyUsersF").checked;
     read.settings->limit = limit_;
+    read.settings->webUrl = webUrl_;
     return read.settings;
 }
 

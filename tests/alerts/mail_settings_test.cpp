@@ -121,7 +121,7 @@ TEST_F(MailSettingsOnDisk, SavedInCp932WithCrLfAndReadBack) {
 
 TEST_F(MailSettingsOnDisk, TheSettingsWindowsButtonOpensTheWindowThatSavesTheValues) {
     test::writeCp932Lines(file, {"[Mail]", "Server=mx.example.jp", "To=a@example.jp", "MaxMails=9",
-                                 "Password=secret"});
+                                 "Password=secret", "WebUrl=https://backup.example.jp"});
     platform::keepToOwner(file);
     store::MonitoringFlag flag;
     test::FakeWindowHost host;
@@ -158,6 +158,7 @@ TEST_F(MailSettingsOnDisk, TheSettingsWindowsButtonOpensTheWindowThatSavesTheVal
     EXPECT_TRUE(window.unloadRequested());
     const MailSettings saved = *loadMailSettings(file).settings;
     EXPECT_EQ(saved.port, 25);
+    EXPECT_EQ(saved.webUrl, "https://backup.example.jp") << "the window has no box for it";
     EXPECT_EQ(saved.security, MailSecurity::none);
     EXPECT_EQ(saved.recipients().size(), 2u);
     EXPECT_TRUE(saved.notifyUsers);
