@@ -26,7 +26,7 @@ from selenium import webdriver
 from selenium.webdriver.chrome.options import Options
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
-from selenium.webdriver.support import expected_conditions
+from selenium.common.exceptions import WebDriverException
 from selenium.webdriver.support.ui import WebDriverWait
 
 PROGRAM = sys.argv[1]
@@ -114,7 +114,16 @@ def main():
             """Clicks and waits until the page it leads to has replaced this one."""
             old = driver.find_element(By.TAG_NAME, "html")
             driver.find_element(by, what).click()
-            WebDriverWait(driver, 20).until(expected_conditions.staleness_of(old))
+
+            def replaced(_):
+                # Chromium says "stale" or "not in the document" while the next page loads.
+                try:
+                    old.is_enabled()
+                    return False
+                except WebDriverException:
+                    return True
+
+            WebDriverWait(driver, 20).until(replaced)
             return driver.page_source
 
         wait_for("the web view", lambda: _answers(url + "/signin"))
