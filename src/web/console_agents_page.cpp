@@ -60,10 +60,7 @@ std::string agentLink(const std::string& host, const std::string& user) {
 }  // namespace
 
 HttpResponse WebConsole::agentsPage(const HttpRequest& request, const Caller& caller) {
-    const auto query = request.target.find('?');
-    const auto fields =
-        formFields(query == std::string::npos ? "" : request.target.substr(query + 1))
-            .value_or(std::map<std::string, std::string>{});
+    const auto fields = queryFields(request.target);
     const std::string q = field(fields, "q").value_or("").substr(0, 100);
     const std::string code = field(fields, "code").value_or("").substr(0, 2);
     const bool anyCode = field(fields, "codes") == "1";

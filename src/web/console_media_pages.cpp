@@ -64,10 +64,7 @@ HttpResponse WebConsole::mediaForm(const HttpRequest& request, const Caller& cal
     if (!caller.isAdmin() || !caller.session)
         return html(403, consolePage("操作できません",
                                      "<p>管理者としてサインインしてください。</p>", caller.name()));
-    const auto query = request.target.find('?');
-    const auto fields =
-        formFields(query == std::string::npos ? "" : request.target.substr(query + 1));
-    const std::string serial = fields ? field(*fields, "serial").value_or("") : "";
+    const std::string serial = field(queryFields(request.target), "serial").value_or("");
     store::Connection db = store::openMng(base_);
     std::string userIds, remark;
     bool found = false;

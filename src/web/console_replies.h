@@ -8,6 +8,7 @@
 
 #include "pages/json_writer.h"
 #include "removable/media_actions.h"
+#include "web/form_fields.h"
 #include "web/http/http_request.h"
 #include "web/http/http_response.h"
 
@@ -60,6 +61,13 @@ inline bool contentTypeIs(const HttpRequest& request, std::string_view type) {
 
 inline std::string_view pathOf(std::string_view target) {
     return target.substr(0, target.find('?'));
+}
+
+// The fields of the target's query ("?serial=1111"); none for a bad one.
+inline std::map<std::string, std::string> queryFields(std::string_view target) {
+    const auto at = target.find('?');
+    return formFields(at == std::string_view::npos ? "" : target.substr(at + 1))
+        .value_or(std::map<std::string, std::string>{});
 }
 
 inline std::optional<std::string> field(const std::map<std::string, std::string>& fields,

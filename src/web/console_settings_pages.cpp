@@ -15,11 +15,6 @@ namespace {
 
 constexpr std::size_t kPathLength = 1024;
 
-std::string queryOf(const std::string& target) {
-    const auto at = target.find('?');
-    return at == std::string::npos ? std::string() : target.substr(at + 1);
-}
-
 }  // namespace
 
 WebConsole::CurrentSettings WebConsole::currentSettings() const {
@@ -85,8 +80,7 @@ HttpResponse WebConsole::settingsForm(const HttpRequest& request, const Caller& 
         return html(403, consolePage("操作できません",
                                      "<p>管理者としてサインインしてください。</p>", caller.name()));
     if (s.size() == 3 && s[1] == "destinations" && s[2] == "remove") {
-        const auto fields = formFields(queryOf(request.target));
-        const std::string path = fields ? field(*fields, "path").value_or("") : "";
+        const std::string path = field(queryFields(request.target), "path").value_or("");
         const std::string body = "<p>バックアップ先 " + pages::htmlEscaped(path) +
                                  " を一覧から削除します。そのフォルダの SRV.ini は残ります。</p>" +
                                  postForm("/settings/destinations/remove", caller.csrf(),
