@@ -149,7 +149,8 @@ HttpResponse WebConsole::agentPage(const Caller& caller, const std::string& host
     body += line("エージェント", pages::htmlEscaped(row.text(8).value_or("")));
     body += line("バックアップ先", pages::htmlEscaped(row.text(6).value_or("")));
     body += "</table><p><a href=\"/log/" + pages::htmlEscaped(tail) +
-            "\">ログ (新しい行から)</a> ・ <a href=\"/folder/" + pages::htmlEscaped(tail) +
+            "\">ログ (新しい行から)</a> ・ <a href=\"/files/" + pages::htmlEscaped(tail) +
+            "\">バックアップ先フォルダ</a> ・ <a href=\"/folder/" + pages::htmlEscaped(tail) +
             "\">復元フォルダ</a></p>";
     return html(200, consolePage(shownHost + " / " + shownUser, body, caller.name()));
 }

@@ -10,7 +10,8 @@ namespace plenvo::web {
 // A read-only HTML page (UTF-8) listing the entries of `folder`: name, size
 // and time of each, folders first marked with a trailing "\". Every name is
 // HTML-escaped.
-std::string folderPage(const std::string& folder,
-                       const std::vector<platform::FolderEntry>& entries);
+// With `linkBase`, every name links to linkBase + the name percent-encoded.
+std::string folderPage(const std::string& folder, const std::vector<platform::FolderEntry>& entries,
+                       const std::string& linkBase = "");
 
 }  // namespace plenvo::web

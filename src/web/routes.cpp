@@ -13,6 +13,7 @@
 #include "platform/paths/windows_path.h"
 #include "platform/text/text_file.h"
 #include "platform/text/utf8_path.h"
+#include "web/destination_files.h"
 #include "web/file_body.h"
 #include "web/folder_page.h"
 #include "web/link_rewrite.h"
@@ -73,11 +74,11 @@ bool climbs(const std::string& path) {
     }
 }
 
-// A folder of this machine written in its own form ("/srv/backup/PC01") rather
-// than the system's ("\\FS01\Backup\PC01").
-bool isLocalForm(const std::string& path) {
-    return path.starts_with('/') && !path.starts_with("//");
-}
+// How deep the view follows a request below a destination.
+constexpr std::size_t kFilesDepthLimit = 3 + 64;
+
+// How long one file of a download may take to arrive.
+constexpr std::chrono::seconds kDownloadTime{60};
 
 }  // namespace
 
@@ -88,7 +89,7 @@ WebSite::WebSite(platform::BaseFolder base, platform::FailureLog& failures,
 bool WebSite::waitsOnServers(std::string_view target) {
     // Logs and folders on file servers; a destination's SRV.ini; a test mail.
     return target.starts_with("/log/") || target.starts_with("/folder/") ||
-           target.starts_with("/settings/destinations/add") ||
+           target.starts_with("/files/") || target.starts_with("/settings/destinations/add") ||
            target.starts_with("/api/destinations") || target.starts_with("/settings/mail/test") ||
            target.starts_with("/api/settings/mail/test");
 }
@@ -107,6 +108,8 @@ HttpResponse WebSite::answer(std::string_view target) const {
         if (s.size() == 2 && s[0] == "img") return image(s[1]);
         if (s.size() == 3 && s[0] == "log") return agentLog(s[1], s[2]);
         if (s.size() == 3 && s[0] == "folder") return agentFolder(s[1], s[2]);
+        if (s.size() >= 3 && s.size() <= kFilesDepthLimit && s[0] == "files")
+            return agentFiles(s[1], s[2], {s.begin() + 3, s.end()});
         return notFound();
     } catch (const std::exception& e) {
         failures_.report("web view", e.what());
@@ -162,15 +165,24 @@ platform::ShareLookup WebSite::lookupFor(const std::vector<std::string>& listed)
         platform::loadNetworkSignIn(base_.at("\\SmbAuth.conf"), told), listed));
 }
 
-HttpResponse WebSite::agentLog(const std::string& comNm, const std::string& userId) const {
+std::optional<WebSite::FollowedFolder> WebSite::followedFolder(const std::string& comNm,
+                                                               const std::string& userId,
+                                                               AgentFolder which) const {
     const auto row = rows_.find(comNm, userId);
-    if (!row) return notFound();
-    const std::string folder(platform::withoutTrailingSeparators(row->toBkup));
-    const auto listed = rows_.listedDestinations();
-    if (folder.empty() || climbs(folder) || !followable(*row, folder, listed))
-        return plain(404, "no backup destination");
-    const std::string file = folder + (isLocalForm(folder) ? "/" : "\\") + "Log.txt";
-    platform::ShareLookup lookup = lookupFor(listed);
+    if (!row) return std::nullopt;
+    std::string path = which == AgentFolder::destination
+                           ? std::string(platform::withoutTrailingSeparators(row->toBkup))
+                           : platform::parentOf(row->toBkup);
+    auto listed = rows_.listedDestinations();
+    if (path.empty() || climbs(path) || !followable(*row, path, listed)) return std::nullopt;
+    return FollowedFolder{*row, std::move(path), std::move(listed)};
+}
+
+HttpResponse WebSite::agentLog(const std::string& comNm, const std::string& userId) const {
+    auto followed = followedFolder(comNm, userId, AgentFolder::destination);
+    if (!followed) return plain(404, "no backup destination");
+    const std::string file = childOf(followed->path, "Log.txt");
+    platform::ShareLookup lookup = lookupFor(followed->listed);
     platform::FolderReach reach(lookup, reachLimit_);
     const auto tail = reach.readFileTail(file, kLogTailLimit);
     if (tail.silent) return plain(504, file + ": no answer in time");
@@ -179,18 +191,28 @@ HttpResponse WebSite::agentLog(const std::string& comNm, const std::string& user
 }
 
 HttpResponse WebSite::agentFolder(const std::string& comNm, const std::string& userId) const {
-    const auto row = rows_.find(comNm, userId);
-    if (!row) return notFound();
-    const std::string parent = platform::parentOf(row->toBkup);
-    const auto listed = rows_.listedDestinations();
-    if (parent.empty() || climbs(parent) || !followable(*row, parent, listed))
-        return plain(404, "no restore folder");
-    platform::ShareLookup lookup = lookupFor(listed);
+    auto followed = followedFolder(comNm, userId, AgentFolder::parent);
+    if (!followed) return plain(404, "no restore folder");
+    const std::string& parent = followed->path;
+    platform::ShareLookup lookup = lookupFor(followed->listed);
     platform::FolderReach reach(lookup, reachLimit_);
     const auto entries = reach.listFolder(parent);
     if (entries.silent) return plain(504, parent + ": no answer in time");
     if (!entries.value) return plain(404, parent + ": not found");
     return made(kHtmlType, folderPage(parent, *entries.value));
+}
+
+HttpResponse WebSite::agentFiles(const std::string& comNm, const std::string& userId,
+                                 const std::vector<std::string>& names) const {
+    auto followed = followedFolder(comNm, userId, AgentFolder::destination);
+    if (!followed) return plain(404, "no backup destination");
+    platform::ShareLookup lookup = lookupFor(followed->listed);
+    platform::FolderReach list(lookup, reachLimit_);
+    platform::FolderReach fetch(lookup,
+                                std::max<std::chrono::milliseconds>(reachLimit_, kDownloadTime));
+    return destinationEntry({list, fetch, downloads_}, followed->path, names,
+                            "/files/" + percentEncoded(followed->row.comNm) + "/" +
+                                percentEncoded(followed->row.userId) + "/");
 }
 
 }  // namespace plenvo::web

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +24,7 @@ namespace plenvo::web {
 //   /img/<name>      the page images
 //   /log/<host>/<user>     the agent's Log.txt, newest line first
 //   /folder/<host>/<user>  the destination's parent folder, listed
+//   /files/<host>/<user>/...  the destination and below, its files downloadable
 //   /status.json, /metrics  the alert files, where the console writes them
 // Only names that a UserLog row or the img folder holds are answered; no file
 // path is ever made from the request. Safe to use from several threads.
@@ -45,6 +48,18 @@ class WebSite {
     HttpResponse image(const std::string& name) const;
     HttpResponse agentLog(const std::string& comNm, const std::string& userId) const;
     HttpResponse agentFolder(const std::string& comNm, const std::string& userId) const;
+    HttpResponse agentFiles(const std::string& comNm, const std::string& userId,
+                            const std::vector<std::string>& names) const;
+    enum class AgentFolder { destination, parent };
+    struct FollowedFolder {
+        AgentRow row;
+        std::string path;
+        std::vector<std::string> listed;  // the destinations the path was checked against
+    };
+    // The agent's destination or its parent, when the view may follow it there.
+    std::optional<FollowedFolder> followedFolder(const std::string& comNm,
+                                                 const std::string& userId,
+                                                 AgentFolder which) const;
     // Whether the view may follow the agent to `folder`: only at or below a
     // listed destination, as agents may write any path. Told once per agent.
     bool followable(const AgentRow& row, const std::string& folder,
@@ -56,6 +71,7 @@ class WebSite {
     std::chrono::milliseconds reachLimit_;
     AgentRows rows_;
     ListPageCache listPage_{base_, rows_};
+    mutable std::atomic<int> downloads_{0};
     std::unique_ptr<platform::ToldOnce> toldOutside_ = std::make_unique<platform::ToldOnce>();
 };
 

@@ -176,6 +176,22 @@ def main():
         check(destination in opened("/settings"), "the destination is listed")
         if SHOTS:
             driver.save_screenshot(os.path.join(SHOTS, "web-settings.png"))
+
+        # Below a listed destination, an agent's folder is browsed and a file fetched.
+        os.makedirs(os.path.join(destination, "PC01", "書類"))
+        with open(os.path.join(destination, "PC01", "書類", "見積 <1>.txt"), "wb") as f:
+            f.write(b"estimate")
+        opened("/agents/PC01/tanaka")
+        press(By.XPATH, "//a[text()='バックアップ先フォルダ']")
+        press(By.XPATH, "//a[text()='書類\\']")
+        link = driver.find_element(By.XPATH, "//a[text()='見積 <1>.txt']").get_attribute("href")
+        fetched = urllib.request.urlopen(urllib.request.Request(link, headers={
+            "Cookie": "plenvo_session=" + driver.get_cookie("plenvo_session")["value"]}),
+            timeout=10)
+        check(fetched.read() == b"estimate" and "attachment" in
+              fetched.headers["Content-Disposition"], "the file is handed out as a download")
+
+        opened("/settings")
         press(By.XPATH, "//a[text()='削除']")
         press(By.CSS_SELECTOR, "button[type=submit]")
         check(destination not in opened("/settings"), "the destination is gone")
@@ -204,8 +220,8 @@ def main():
             "Authorization": "Basic bG9va2VyOmxvb2s=", "Content-Type": "application/json"},
             body=b"{}")
         check(status == 403, "a viewer's action is refused, got %d" % status)
-        print("web console in chromium: signed in, approved, denied, settings, viewer, "
-              "forged post, audit")
+        print("web console in chromium: signed in, approved, denied, settings, a file "
+              "fetched, viewer, forged post, audit")
     except Exception:
         if driver:
             print("page at the failure:", driver.current_url, driver.page_source[:3000])

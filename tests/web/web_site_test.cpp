@@ -7,6 +7,7 @@
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
+#include "web/destination_files.h"
 #include "web/log_tail.h"
 #include "web/request_path.h"
 #include "web/routes.h"
@@ -282,6 +283,45 @@ TEST_F(WebSiteTest, OnlyRowsAndListedImagesCanBeNamed) {
     test::writeBytes(dir.path() / "HTM" / "status.json", "{\"agents\":2}");
     EXPECT_EQ(get("/status.json").contentType, "application/json; charset=utf-8");
     EXPECT_EQ(get("/status.json").body, "{\"agents\":2}");
+}
+
+TEST_F(WebSiteTest, TheDestinationIsBrowsedByItsOwnNamesAndSmallFilesDownloaded) {
+    const auto destination = dir.path() / "backup" / "PC01";
+    const auto sub = destination / platform::pathFromUtf8("資料 & <b>");
+    std::filesystem::create_directories(sub);
+    test::writeBytes(sub / platform::pathFromUtf8("報告'書.txt"), "abc");
+    // Windows lets only some accounts make links; where none is made, the
+    // names are simply not there.
+    std::error_code ignored;
+    std::filesystem::create_directory_symlink(dir.path(), destination / "escape", ignored);
+    std::filesystem::create_symlink(dir.path() / "Mng.mdb", destination / "db", ignored);
+    test::writeBytes(destination / "big.bin", "");
+    std::filesystem::resize_file(destination / "big.bin", kDownloadLimit + 1);  // sparse
+
+    const auto top = get("/files/PC01/tanaka");
+    ASSERT_EQ(top.status, 200) << top.body;
+    const std::string subLink = "/files/PC01/tanaka/%E8%B3%87%E6%96%99%20%26%20%3Cb%3E";
+    EXPECT_NE(top.body.find("<a href=\"" + subLink + "\">資料 &amp; &lt;b&gt;\\</a>"),
+              std::string::npos)
+        << top.body;
+    EXPECT_EQ(top.body.find("<b>"), std::string::npos);
+
+    const HttpResponse file = site.answer(subLink + "/%E5%A0%B1%E5%91%8A%27%E6%9B%B8.txt");
+    ASSERT_EQ(file.status, 200) << file.body;
+    EXPECT_EQ(file.body, "abc");
+    EXPECT_EQ(file.contentType, "application/octet-stream");
+    ASSERT_EQ(file.headers.size(), 1u);
+    EXPECT_EQ(file.headers[0].second,
+              "attachment; filename*=UTF-8''%E5%A0%B1%E5%91%8A%27%E6%9B%B8.txt");
+
+    EXPECT_EQ(get("/files/PC01/tanaka/big.bin").status, 413);
+    // Links are neither walked nor read, nor are names the folder does not hold.
+    for (const char* target :
+         {"/files/PC01/tanaka/escape", "/files/PC01/tanaka/escape/Mng.mdb", "/files/PC01/tanaka/db",
+          "/files/PC01/tanaka/Log.txt/x", "/files/PC01/tanaka/missing",
+          "/files/PC01/tanaka/%2e%2e/Mng.mdb", "/files/PC01/tanaka/..%5CMng.mdb"})
+        EXPECT_EQ(get(target).status, 404) << target;
+    EXPECT_EQ(get("/files/PC01/tanaka/Log.txt").status, 200);
 }
 
 TEST_F(WebSiteTest, ADestinationThatClimbsIsNotFollowed) {

@@ -38,7 +38,9 @@ class OverSmb : public ::testing::Test {
         std::filesystem::create_directories(share / "PC01");
         std::filesystem::create_directories(share / "PC02");
         test::writeCp932Lines(share / "PC01" / "Log.txt", {"開始", "終了"});
-        for (const auto& folder : {share, share / "PC01", share / "PC02"})
+        std::filesystem::create_directories(share / "PC01" / "docs");
+        test::writeBytes(share / "PC01" / "docs" / "a b.txt", "restored");
+        for (const auto& folder : {share, share / "PC01", share / "PC02", share / "PC01" / "docs"})
             EXPECT_EQ(::chown(folder.c_str(), account->pw_uid, account->pw_gid), 0);
         server.emplace(dir.path() / "samba", "[global]\nrestrict anonymous = 2\n[Backup]\npath = " +
                                                  share.string() + "\nread only = yes\n");
@@ -70,7 +72,7 @@ class OverSmb : public ::testing::Test {
     std::optional<WebSite> site;
 };
 
-TEST_F(OverSmb, TheLogAndTheRestoreFolderOfAnotherServer) {
+TEST_F(OverSmb, TheLogTheRestoreFolderAndTheFilesOfAnotherServer) {
     const auto log = site->answer("/log/PC01/u1");
     ASSERT_EQ(log.status, 200) << log.body;
     EXPECT_EQ(log.body, "終了\n開始\n");
@@ -81,6 +83,14 @@ TEST_F(OverSmb, TheLogAndTheRestoreFolderOfAnotherServer) {
     EXPECT_NE(folder.body.find("<td>PC02\\</td>"), std::string::npos);
     // The server answers that this destination holds no log.
     EXPECT_EQ(site->answer("/log/PC03/u3").status, 404);
+
+    const auto below = site->answer("/files/PC01/u1/docs");
+    ASSERT_EQ(below.status, 200) << below.body;
+    EXPECT_NE(below.body.find("href=\"/files/PC01/u1/docs/a%20b.txt\""), std::string::npos)
+        << below.body;
+    const auto file = site->answer("/files/PC01/u1/docs/a%20b.txt");
+    ASSERT_EQ(file.status, 200) << file.body;
+    EXPECT_EQ(file.body, "restored");
 }
 
 }  // namespace
