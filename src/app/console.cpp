@@ -120,7 +120,7 @@ void Console::startUp(const StartupValues& values) {
         timedPass(PassKind::import, [this] { return importAndPage(); });
         timedPass(PassKind::checks, [this] { return checksAndPage(); });
     });
-    step("startup entry", [&] { makeStartupEntry(); });
+    if (values_.registersAutostart) step("startup entry", [&] { makeStartupEntry(); });
 }
 
 bool Console::importAndPage() {
@@ -142,22 +142,30 @@ bool Console::checksAndPage(intake::AnimationRun* run) {
 }
 
 void Console::makeFolderTree() {
+    // Each made when missing, whether or not OrvShare was there: one made by
+    // hand or by an older install would otherwise leave agents' requests
+    // nowhere to go. One failing does not stop the next.
     const auto root = ctx_.base.at("\\OrvShare");
-    if (platform::folderExists(root)) return;
-    platform::createFolder(root);
-    // Each on its own: one failing does not stop the next.
-    platform::createFolder(ctx_.base.at("\\OrvShare\\RST"));
-    platform::createFolder(ctx_.base.at("\\OrvShare\\PRG"));
-    platform::createFolder(ctx_.base.at("\\OrvShare\\REM"));
-    platform::setAttributes(ctx_.base.at("\\OrvShare\\REM"), platform::kHiddenSystemAttributes);
+    if (!platform::folderExists(root)) platform::createFolder(root);
+    for (const char* folder : {"\\OrvShare\\RST", "\\OrvShare\\PRG"})
+        if (!platform::folderExists(ctx_.base.at(folder)))
+            platform::createFolder(ctx_.base.at(folder));
+    const auto requests = ctx_.base.at("\\OrvShare\\REM");
+    if (!platform::folderExists(requests) && platform::createFolder(requests))
+        platform::setAttributes(requests, platform::kHiddenSystemAttributes);
 }
 
 void Console::makeStartupEntry() {
     const auto file = platform::pathFromUtf8(platform::startupEntryFileName(kStartupEntryName));
     const auto allUsersFolder = platform::pathFromUtf8(values_.allUsersStartupFolder);
     const auto ownFolder = platform::pathFromUtf8(values_.startupFolder);
-    if (platform::fileExists(allUsersFolder / file) || platform::fileExists(ownFolder / file))
-        return;
+    // An entry whose program was moved or taken away starts nothing.
+    const auto starts = [](const std::filesystem::path& entry) {
+        if (!platform::fileExists(entry)) return false;
+        const auto program = platform::startupEntryTarget(entry);
+        return !program || platform::fileExists(*program);
+    };
+    if (starts(allUsersFolder / file) || starts(ownFolder / file)) return;
     platform::createStartupEntry(ownFolder, kStartupEntryName, ctx_.base.at("\\PlenvoBackupMng"),
                                  ctx_.base.root());
 }

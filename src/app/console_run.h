@@ -18,6 +18,9 @@ struct ConsoleRun {
     std::string version;
     int tickMs = 60000;
     bool headless = false;  // no tray icon even where there is a desktop
+    // A real start, from where the program lies: the tray console then keeps
+    // the log-on entry pointing at it. Trial runs elsewhere leave it alone.
+    bool registersAutostart = false;
     int argc = 0;
     char** argv = nullptr;
     BesideConsole beside{};

@@ -91,6 +91,7 @@ int main(int argc, char** argv) {
                             .version = version,
                             .tickMs = options.tickMs,
                             .headless = options.headless,
+                            .registersAutostart = !options.base,
                             .argc = argc,
                             .argv = argv,
                             .beside = beside,

@@ -12,7 +12,8 @@ struct StartupValues {
     std::string workingFolder;  // from TEMP
     std::string startupFolder;  // the user's
     std::string allUsersStartupFolder;
-    std::string serverShareFolder;  // "\\" + computer name + "\OrvShare$"
+    std::string serverShareFolder;    // "\\" + computer name + "\OrvShare$"
+    bool registersAutostart = false;  // the log-on entry is made or mended
 };
 
 }  // namespace plenvo::app

@@ -8,13 +8,13 @@
 
 namespace plenvo::app {
 
-std::optional<int> runTrayConsole(const std::filesystem::path& base, const std::string& version,
-                                  TrayToolkit& toolkit, const BesideConsole& beside,
-                                  const ServedAddress& webAddress) {
+std::optional<int> runTrayConsole(const ConsoleRun& run, TrayToolkit& toolkit) {
+    const std::string& version = run.version;
     platform::SystemClock clock;
     platform::SilentFailureLog failures;
     std::stop_source ending;
-    const platform::RunContext ctx{platform::BaseFolder(base), clock, failures, ending.get_token()};
+    const platform::RunContext ctx{platform::BaseFolder(run.base), clock, failures,
+                                   ending.get_token()};
     IconAnimation animation(version);
     // Runs the passes; it is finished below, before anything they use goes away.
     PassWorker worker;
@@ -27,7 +27,7 @@ std::optional<int> runTrayConsole(const std::filesystem::path& base, const std::
     TrayMenu menu(console, toolkit.dialogs(), toolkit.windows(),
                   {.setTimer1Enabled = [&](bool on) { toolkit.setTimer1Enabled(on); },
                    .openDocument = platform::openDocument,
-                   .webAddress = webAddress,
+                   .webAddress = run.webAddress,
                    .openWebAddress = platform::openWebAddress,
                    .openCheckWindow = openCheckWindow,
                    .quit =
@@ -42,7 +42,7 @@ std::optional<int> runTrayConsole(const std::filesystem::path& base, const std::
         ~LetGo() { toolkit.letGo(); }
     } letGo{toolkit};
     if (!toolkit.showIcon(animation, menu)) return std::nullopt;
-    const auto besides = beside ? beside(ctx, console) : nullptr;
+    const auto besides = run.beside ? run.beside(ctx, console) : nullptr;
 
     bool ended = false;
     const auto end = [&](int rc) {
@@ -54,7 +54,9 @@ std::optional<int> runTrayConsole(const std::filesystem::path& base, const std::
     toolkit.onSessionEnd([&] { end(0); });
     // A stop request during the start-up ends the console as soon as the loop runs.
     const platform::StopRequestWatch stopRequests([&toolkit] { toolkit.quit(); });
-    console.startUp(collectStartupValues(version));
+    StartupValues values = collectStartupValues(version);
+    values.registersAutostart = run.registersAutostart;
+    console.startUp(values);
     const int rc = toolkit.run(console);
     end(rc);
     return rc;

@@ -7,6 +7,7 @@
 
 #include "app/beside_console.h"
 #include "app/console.h"
+#include "app/console_run.h"
 #include "app/icon_animation.h"
 #include "app/pass_worker.h"
 #include "ui/dialogs.h"
@@ -48,8 +49,6 @@ class TrayToolkit {
 // end. Failures of the steps are not told: only the windows' own messages are
 // shown. nullopt, before anything of the start-up ran, when no notification
 // area takes the icon.
-std::optional<int> runTrayConsole(const std::filesystem::path& base, const std::string& version,
-                                  TrayToolkit& toolkit, const BesideConsole& beside = {},
-                                  const ServedAddress& webAddress = {});
+std::optional<int> runTrayConsole(const ConsoleRun& run, TrayToolkit& toolkit);
 
 }  // namespace plenvo::app

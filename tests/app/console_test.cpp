@@ -33,6 +33,7 @@ class ConsoleTest : public ::testing::Test {
         values.startupFolder = (home.path() / "autostart").string();
         values.allUsersStartupFolder = (home.path() / "xdg-autostart").string();
         values.workingFolder = home.path().string();
+        values.registersAutostart = true;
         animation.setListener([this](int frame, const std::string&) { frames.push_back(frame); });
     }
 
@@ -78,6 +79,15 @@ TEST_F(ConsoleTest, FirstStartWithoutDatabaseMakesTheTreeAndTheStartupEntryOnly)
               (std::vector<std::string>{"share OrvShare$ " + share, "grant " + share}));
 }
 
+TEST_F(ConsoleTest, AnOrvShareMadeByHandGetsTheExchangeFoldersItLacks) {
+    std::filesystem::create_directories(base.path() / "OrvShare" / "RST");
+    test::writeBytes(base.path() / "OrvShare" / "RST" / "PC01.txt", "ComNM=PC01");
+    console.startUp(values);
+    for (const char* folder : {"OrvShare/PRG", "OrvShare/REM"})
+        EXPECT_TRUE(std::filesystem::is_directory(base.path() / folder)) << folder;
+    EXPECT_TRUE(std::filesystem::exists(base.path() / "OrvShare" / "RST" / "PC01.txt"));
+}
+
 TEST_F(ConsoleTest, AShareOfAnotherFolderIsLeftAndToldAsIsOneThatCannotBeMade) {
     withDatabase();
     shares.outcome = {platform::ShareOutcome::Kind::sharesAnotherFolder, "/srv/other/OrvShare"};
@@ -97,13 +107,30 @@ TEST_F(ConsoleTest, AShareOfAnotherFolderIsLeftAndToldAsIsOneThatCannotBeMade) {
         << failures.lines[0];
 }
 
-TEST_F(ConsoleTest, AnExistingTreeIsNotCompletedAndAnAllUsersEntryIsEnough) {
-    std::filesystem::create_directories(base.path() / "OrvShare");
+TEST_F(ConsoleTest, AnAllUsersEntryIsEnough) {
     std::filesystem::create_directories(home.path() / "xdg-autostart");
     test::writeBytes(home.path() / "xdg-autostart" / entryFile(), "");
     console.startUp(values);
-    EXPECT_FALSE(std::filesystem::exists(base.path() / "OrvShare" / "RST"));
     EXPECT_FALSE(std::filesystem::exists(home.path() / "autostart"));
+}
+
+TEST_F(ConsoleTest, OnlyARealStartMakesTheEntryAndOneLeadingNowhereIsMended) {
+    values.registersAutostart = false;  // --once, --headless, --base
+    console.startUp(values);
+    EXPECT_FALSE(std::filesystem::exists(home.path() / "autostart"));
+
+    // An entry left by a trial run in a folder since deleted.
+    const auto gone = home.path() / "trial" / "PlenvoBackupMng";
+    platform::createStartupEntry(home.path() / "autostart", kStartupEntryName, gone, home.path());
+    const auto left = platform::startupEntryTarget(home.path() / "autostart" / entryFile());
+    ASSERT_TRUE(left.has_value());
+    ASSERT_EQ(left->parent_path(), gone.parent_path());
+    values.registersAutostart = true;
+    Console again{ctx, animation, nullptr, &shares};
+    again.startUp(values);
+    const auto program = platform::startupEntryTarget(home.path() / "autostart" / entryFile());
+    ASSERT_TRUE(program.has_value());
+    EXPECT_EQ(program->parent_path(), base.path());
 }
 
 TEST_F(ConsoleTest, StartupImportsAndWritesThePage) {

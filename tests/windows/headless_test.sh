@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Windows program left to run headless under Wine: its ticks take an
-# agent's result file in and write the page; a second start for the same
+# agent's result file in and write the page, its lines reach their file as
+# they are told; a second start for the same
 # folder, spelled in other letter case, finds it running and goes.
 #   headless_test.sh WINDOWS_PROGRAM WINE_RUN WINE_PREFIX
 set -euo pipefail
@@ -45,6 +46,10 @@ fi
 printf 'ComNM=PC01\r\nUserID=u01\r\nUserName=%s\r\nStatus=Idol\r\nUPDT=2026/12/07 9:05:03\r\n' \
     "$(printf '山田' | iconv -f UTF-8 -t CP932)" > "$inst/OrvShare/RST/PC01.txt"
 waitFor '[ -f "$inst/HTM/Index.htm" ] && iconv -f CP932 -t UTF-8 "$inst/HTM/Index.htm" | grep -q "山田(u01)"'
+
+# A medium's request is told in a line at once, not when the program ends.
+printf '4711&8GB&u01&x\r\n' > "$inst/OrvShare/REM/ADD"
+waitFor 'grep -q 4711 "$work/err"'
 
 status=0
 second=$("$wine_run" "$prefix" "$program" --once --base "${winInst^^}" 2>&1 >/dev/null) || status=$?

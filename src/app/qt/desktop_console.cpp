@@ -68,11 +68,9 @@ bool systemTrayAvailable() {
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-std::optional<int> runQtTrayConsole(const std::filesystem::path& base, const std::string& version,
-                                    int tickMs, const BesideConsole& beside,
-                                    const ServedAddress& webAddress) {
-    QtToolkit toolkit(tickMs);
-    return runTrayConsole(base, version, toolkit, beside, webAddress);
+std::optional<int> runQtTrayConsole(const ConsoleRun& run) {
+    QtToolkit toolkit(run.tickMs);
+    return runTrayConsole(run, toolkit);
 }
 
 }  // namespace plenvo::app

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "app/beside_console.h"
+#include "app/console_run.h"
 
 namespace plenvo::app {
 
@@ -12,8 +12,6 @@ namespace plenvo::app {
 bool systemTrayAvailable();
 
 // The tray console on the running QApplication (see runTrayConsole).
-std::optional<int> runQtTrayConsole(const std::filesystem::path& base, const std::string& version,
-                                    int tickMs, const BesideConsole& beside,
-                                    const ServedAddress& webAddress);
+std::optional<int> runQtTrayConsole(const ConsoleRun& run);
 
 }  // namespace plenvo::app

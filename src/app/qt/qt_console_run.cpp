@@ -35,9 +35,7 @@ int runConsole(const ConsoleRun& run) {
     if (!run.headless && platform::desktopSessionAvailable()) {
         QApplication qt(argc, run.argv);
         if (systemTrayAvailable()) {
-            if (const auto rc =
-                    runQtTrayConsole(run.base, run.version, run.tickMs, run.beside, run.webAddress))
-                return *rc;
+            if (const auto rc = runQtTrayConsole(run)) return *rc;
         }
         return runHeadless(run);
     }

@@ -28,9 +28,7 @@ int runHeadless(const ConsoleRun& run) {
 
 int runConsole(const ConsoleRun& run) {
     if (!run.headless) {
-        if (const auto rc =
-                runWin32TrayConsole(run.base, run.version, run.tickMs, run.beside, run.webAddress))
-            return *rc;
+        if (const auto rc = runWin32TrayConsole(run)) return *rc;
     }
     return runHeadless(run);
 }

@@ -66,12 +66,9 @@ class Win32Toolkit final : public TrayToolkit {
 
 }  // namespace
 
-std::optional<int> runWin32TrayConsole(const std::filesystem::path& base,
-                                       const std::string& version, int tickMs,
-                                       const BesideConsole& beside,
-                                       const ServedAddress& webAddress) {
-    Win32Toolkit toolkit(tickMs);
-    return runTrayConsole(base, version, toolkit, beside, webAddress);
+std::optional<int> runWin32TrayConsole(const ConsoleRun& run) {
+    Win32Toolkit toolkit(run.tickMs);
+    return runTrayConsole(run, toolkit);
 }
 
 }  // namespace plenvo::app

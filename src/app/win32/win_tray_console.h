@@ -4,15 +4,12 @@
 #include <optional>
 #include <string>
 
-#include "app/beside_console.h"
+#include "app/console_run.h"
 
 namespace plenvo::app {
 
 // The tray console on plain Win32 (see runTrayConsole): the shell's icon, the
 // window thread's own loop, until "終了" or the session's end.
-std::optional<int> runWin32TrayConsole(const std::filesystem::path& base,
-                                       const std::string& version, int tickMs,
-                                       const BesideConsole& beside,
-                                       const ServedAddress& webAddress);
+std::optional<int> runWin32TrayConsole(const ConsoleRun& run);
 
 }  // namespace plenvo::app

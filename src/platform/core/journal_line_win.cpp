@@ -15,8 +15,11 @@ void tellLine(LinePriority, std::string_view text) {
     line.reserve(text.size() + 1);
     for (const char c : text) line += (c == '\n' || c == '\r') ? ' ' : c;
     line += '\n';
-    // One call: the C runtime holds the stream's lock for all of it.
+    // One call: the C runtime holds the stream's lock for all of it. The
+    // runtime buffers standard error when it is a file, and a hard stop
+    // would lose every line held.
     std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
 }
 
 }  // namespace plenvo::platform

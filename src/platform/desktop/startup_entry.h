@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace plenvo::platform {
@@ -11,5 +12,7 @@ std::string startupEntryFileName(const std::string& name);
 void createStartupEntry(const std::filesystem::path& folder, const std::string& name,
                         const std::filesystem::path& target,
                         const std::filesystem::path& workingFolder);
+// The program an entry file starts; nullopt when the file says none.
+std::optional<std::filesystem::path> startupEntryTarget(const std::filesystem::path& entry);
 
 }  // namespace plenvo::platform

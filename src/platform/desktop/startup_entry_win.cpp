@@ -50,4 +50,24 @@ void createStartupEntry(const std::filesystem::path& folder, const std::string& 
     if (SUCCEEDED(com)) ::CoUninitialize();
 }
 
+std::optional<std::filesystem::path> startupEntryTarget(const std::filesystem::path& entry) {
+    std::optional<std::filesystem::path> target;
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    {
+        Com<IShellLinkW> link;
+        Com<IPersistFile> file;
+        wchar_t path[MAX_PATH] = {};
+        // SLGP_RAWPATH: the path as stored, without resolving a moved target.
+        if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                         IID_IShellLinkW, reinterpret_cast<void**>(&link.p))) &&
+            SUCCEEDED(
+                link.p->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file.p))) &&
+            SUCCEEDED(file.p->Load(entry.c_str(), STGM_READ)) &&
+            link.p->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH) == S_OK && path[0] != L'\0')
+            target = std::filesystem::path(path);
+    }
+    if (SUCCEEDED(com)) ::CoUninitialize();
+    return target;
+}
+
 }  // namespace plenvo::platform
