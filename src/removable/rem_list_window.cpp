@@ -40,7 +40,10 @@ RemListWindow::RemListWindow(const platform::RunContext& ctx, ui::Dialogs* dialo
     add(ui::designed("UserIDS", ControlKind::textBox, {3840, 8280, 3015, 375}, {}, "Frame1"));
     add(ui::designed("Label9", ControlKind::label, {6960, 7920, 4575, 255}, "備考", "Frame1"));
     add(ui::designed("RemarkS", ControlKind::textBox, {6960, 8280, 4095, 375}, {}, "Frame1"));
-    add(ui::designed("DselNoS", ControlKind::textBox, {11160, 7800, 255, 375}, {}, "Frame1"));
+    // Only mirrors the selected line's serial, which "変更" registers: typed
+    // into, it would register a medium nobody has.
+    add(ui::designed("DselNoS", ControlKind::textBox, {11160, 7800, 255, 375}, {}, "Frame1"))
+        .readOnly = true;
     add(ui::designed("Command1", ControlKind::button, {11160, 8280, 855, 375}, "変更", "Frame1"));
     add(ui::designed("Command2", ControlKind::button, {12120, 8280, 855, 375}, "削除", "Frame1"));
 }

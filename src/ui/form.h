@@ -34,7 +34,8 @@ struct Control {
     bool redText = false;
     bool border = false;
     bool centred = false;
-    bool masked = false;  // text boxes: a password, shown as dots
+    bool masked = false;    // text boxes: a password, shown as dots
+    bool readOnly = false;  // text boxes: shown only, never typed in nor reached by Tab
 };
 
 class Form {

@@ -59,6 +59,10 @@ class SampleForm final : public ui::Form {
              .kind = ControlKind::textBox,
              .geometry = {4800, 2100, 1500, 345},
              .masked = true});
+        add({.name = "Shown1",
+             .kind = ControlKind::textBox,
+             .geometry = {4800, 2700, 1500, 345},
+             .readOnly = true});
     }
     std::string caption() const override { return "見本"; }
     ui::Geometry clientArea() const override { return {0, 0, 6600, 3600}; }
@@ -105,6 +109,9 @@ TEST_F(FormViewTest, DrawsEveryControlWhereTheFormPutsIt) {
     EXPECT_EQ(list->font().styleHint(), QFont::TypeWriter);
     EXPECT_EQ(widget<QLineEdit>("Text1")->echoMode(), QLineEdit::Normal);
     EXPECT_EQ(widget<QLineEdit>("Secret1")->echoMode(), QLineEdit::Password);
+    EXPECT_TRUE(widget<QLineEdit>("Shown1")->isReadOnly());
+    EXPECT_EQ(widget<QLineEdit>("Shown1")->focusPolicy(), Qt::NoFocus);
+    EXPECT_FALSE(widget<QLineEdit>("Text1")->isReadOnly());
 }
 
 TEST_F(FormViewTest, ForwardsTheUsersEventsAndRedrawsFromTheData) {

@@ -160,6 +160,11 @@ TEST_F(ConsoleWindows, TheRegisteredMediaWindowFillsTheBoxesOfAChosenLineAndSave
             const auto lines = test::listLines(at("RMLIST"));
             ASSERT_EQ(lines.size(), 3u);
             EXPECT_EQ(lines[0].substr(0, 5), "Size ");
+            // The serial box mirrors the line: no typing, no Tab.
+            const LONG_PTR serialStyle = ::GetWindowLongPtrW(at("DselNoS"), GWL_STYLE);
+            EXPECT_TRUE(serialStyle & ES_READONLY);
+            EXPECT_FALSE(serialStyle & WS_TABSTOP);
+            EXPECT_TRUE(::GetWindowLongPtrW(at("UserIDS"), GWL_STYLE) & WS_TABSTOP);
             ::SendMessageW(at("RMLIST"), LB_SETCURSEL, 1, 0);
             test::postNotification(at("RMLIST"), LBN_SELCHANGE);
         })

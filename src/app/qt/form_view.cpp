@@ -163,6 +163,10 @@ QWidget* FormView::makeWidget(const Control& c, QWidget* parent, QPoint origin) 
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
         if (c.centred) edit->setAlignment(Qt::AlignCenter);
         if (c.masked) edit->setEchoMode(QLineEdit::Password);
+        if (c.readOnly) {
+            edit->setReadOnly(true);
+            edit->setFocusPolicy(Qt::NoFocus);
+        }
     }
     return widget;
 }

@@ -259,7 +259,8 @@ HWND Win32FormView::makeControl(const Control& c, HWND parent, POINT origin, int
             break;
         case ControlKind::textBox:
             windowClass = L"EDIT";
-            style |= WS_TABSTOP | ES_AUTOHSCROLL | (c.centred ? ES_CENTER : ES_LEFT);
+            style |= ES_AUTOHSCROLL | (c.centred ? ES_CENTER : ES_LEFT);
+            style |= c.readOnly ? ES_READONLY : WS_TABSTOP;
             if (c.masked) style |= ES_PASSWORD;
             exStyle = WS_EX_CLIENTEDGE;
             break;
