@@ -9,7 +9,8 @@ namespace plenvo::app {
 std::string usageText() {
     return "usage: PlenvoBackupMng [--base DIR] [--once] [--headless] [--tick-ms N]\n"
            "                       [--http ADDR:PORT [--http-users FILE]\n"
-           "                        [--http-cert FILE --http-key FILE]]\n"
+           "                        [--http-cert FILE (--http-key FILE |\n"
+           "                                          --http-cert-password-file FILE)]]\n"
            "       PlenvoBackupMng --install DIR\n"
            "  --base DIR     use DIR as the base folder instead of the program's own folder\n"
            "  --install DIR  lay out an installation in DIR (an existing Mng.mdb is kept)\n"
@@ -18,10 +19,14 @@ std::string usageText() {
            "  --tick-ms N    timer interval in milliseconds (default 60000)\n"
            "  --http ADDR:PORT    serve the pages, logs and restore folders over HTTP\n"
            "                      (a port alone: 127.0.0.1; any other address needs\n"
-           "                      --http-users)\n"
+           "                      --http-users, and on Windows --http-cert)\n"
            "  --http-users FILE   who may sign in: lines user:hash (openssl passwd -6)\n"
-           "  --http-cert FILE    serve HTTPS with this certificate (PEM) ...\n"
-           "  --http-key FILE     ... and this private key (PEM)\n";
+           "  --http-cert FILE    serve HTTPS with this certificate: PEM with --http-key\n"
+           "                      (Linux), or a .pfx (PKCS#12, its key inside) with\n"
+           "                      --http-cert-password-file\n"
+           "  --http-key FILE     the PEM certificate's private key\n"
+           "  --http-cert-password-file FILE\n"
+           "                      the .pfx's password: the first line of FILE\n";
 }
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
@@ -51,7 +56,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
                 options.tickMs = ms;
             }
         } else if (arg == "--http" || arg == "--http-users" || arg == "--http-cert" ||
-                   arg == "--http-key") {
+                   arg == "--http-key" || arg == "--http-cert-password-file") {
             if (!hasValue || args[i + 1].empty()) return {std::nullopt, arg + " needs a value"};
             const std::string& value = args[++i];
             if (arg == "--http" && web::parseLocalSocket(value)) {
@@ -70,15 +75,19 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
                 web.usersFile = platform::pathFromUtf8(value);
             } else if (arg == "--http-cert") {
                 web.certFile = platform::pathFromUtf8(value);
-            } else {
+            } else if (arg == "--http-key") {
                 web.keyFile = platform::pathFromUtf8(value);
+            } else {
+                web.certPasswordFile = platform::pathFromUtf8(value);
             }
         } else {
             return {std::nullopt, "unknown option: " + arg};
         }
     }
-    if (!httpGiven && (web.usersFile || web.certFile || web.keyFile))
-        return {std::nullopt, "--http-users, --http-cert and --http-key go with --http"};
+    if (!httpGiven && (web.usersFile || web.certFile || web.keyFile || web.certPasswordFile))
+        return {std::nullopt,
+                "--http-users, --http-cert, --http-key and --http-cert-password-file go with "
+                "--http"};
     if (httpGiven && (options.once || options.install))
         return {std::nullopt, "--http serves while the console runs: not with --once or --install"};
     if (httpGiven) options.http = web;

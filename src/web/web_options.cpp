@@ -66,17 +66,37 @@ bool isLoopback(std::string_view address) {
     return parts == 4;
 }
 
+namespace {
+
+// What to give for TLS, in the forms this build takes.
+std::string tlsOptionsText() {
+    return platform::TlsServer::keyForms() == platform::TlsKeyForms::pfxOnly
+               ? "--http-cert FILE.pfx --http-cert-password-file FILE"
+               : "--http-cert FILE --http-key FILE (PEM), or --http-cert FILE.pfx "
+                 "--http-cert-password-file FILE";
+}
+
+}  // namespace
+
 std::optional<std::string> servingRefusal(const WebOptions& options) {
-    if (options.certFile.has_value() != options.keyFile.has_value())
-        return "--http-cert and --http-key go together";
-    if (options.certFile && !platform::TlsServer::available())
-        return "this build serves the web view without TLS: leave out --http-cert";
-    // Without TLS, passwords and session cookies would cross the network in the clear.
-    if (!platform::TlsServer::available() && !options.localSocket && !isLoopback(options.address))
-        return "--http " + options.address +
-               ": this build serves the web view without TLS, so on this machine only; give "
-               "--http 127.0.0.1:PORT (with --http-users FILE to sign in) and reach it from "
-               "other PCs through a reverse proxy that adds TLS";
+    if (options.keyFile && options.certPasswordFile)
+        return "--http-key is the key of a PEM certificate, --http-cert-password-file the "
+               "password of a .pfx: give one of them";
+    if (!options.certFile && (options.keyFile || options.certPasswordFile))
+        return "--http-key and --http-cert-password-file go with --http-cert FILE";
+    if (options.certFile && !options.keyFile && !options.certPasswordFile)
+        return "--http-cert needs its key: give " + tlsOptionsText();
+    if (options.keyFile && platform::TlsServer::keyForms() == platform::TlsKeyForms::pfxOnly)
+        return "this build takes the certificate and its key as one PKCS#12 file: give " +
+               tlsOptionsText() +
+               " (`openssl pkcs12 -export -in CERT.pem -inkey KEY.pem -out FILE.pfx` makes one)";
+    // Passwords and session cookies would cross the network in the clear.
+    if (!options.certFile && !platform::TlsServer::plainToOtherMachines() && !options.localSocket &&
+        !isLoopback(options.address))
+        return "--http " + options.address + ": other PCs reach the web view over TLS only; give " +
+               tlsOptionsText() +
+               " with --http-users FILE, or serve on 127.0.0.1 behind a reverse proxy that adds "
+               "TLS";
     // A proxy on the local socket passes on other machines' requests.
     if (!options.usersFile && options.localSocket)
         return "--http unix:" + platform::utf8Of(*options.localSocket) +

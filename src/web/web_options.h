@@ -15,7 +15,9 @@ struct WebOptions {
     std::optional<std::filesystem::path> localSocket{};
     std::optional<std::filesystem::path> usersFile{};
     std::optional<std::filesystem::path> certFile{};
-    std::optional<std::filesystem::path> keyFile{};
+    std::optional<std::filesystem::path> keyFile{};  // PEM, beside a PEM certFile
+    // Whose first line is the password of a PKCS#12 (.pfx) certFile.
+    std::optional<std::filesystem::path> certPasswordFile{};
 };
 
 // "ADDR:PORT" ("[::1]:8080" for IPv6; a port alone is 127.0.0.1's) into
@@ -30,7 +32,8 @@ std::optional<std::filesystem::path> parseLocalSocket(std::string_view text);
 bool isLoopback(std::string_view address);
 
 // Why the options cannot be served by this build, or nullopt when they can.
-// An address others can reach needs a users file; TLS needs both files.
+// An address others can reach needs a users file (and TLS where this build
+// keeps plain HTTP on loopback); a certificate needs its key or password file.
 std::optional<std::string> servingRefusal(const WebOptions& options);
 
 }  // namespace plenvo::web

@@ -15,6 +15,30 @@ namespace plenvo::web {
 namespace {
 
 constexpr std::size_t kKeyFileLimit = 1024 * 1024;
+constexpr std::size_t kPasswordFileLimit = 64 * 1024;
+
+// The key of the certificate: its PEM file, or the password of the .pfx that
+// holds it. Whoever reads either file, or the .pfx, can pose as this console.
+std::variant<platform::TlsKey, WebRefusal> tlsKeyOf(const WebOptions& options) {
+    if (options.keyFile) {
+        if (const auto read = platform::readSecretFile(*options.keyFile, kKeyFileLimit);
+            !read.refusal.empty())
+            return WebRefusal{"the TLS key " + read.refusal};
+        return platform::TlsKey{platform::PemKeyFile{*options.keyFile}};
+    }
+    if (const auto read = platform::readSecretFile(*options.certFile, kKeyFileLimit);
+        !read.refusal.empty())
+        return WebRefusal{"the .pfx file " + read.refusal};
+    const auto read = platform::readSecretFile(*options.certPasswordFile, kPasswordFileLimit);
+    if (!read.refusal.empty()) return WebRefusal{"the password file " + read.refusal};
+    if (!read.text)
+        return WebRefusal{"cannot read the password file " +
+                          platform::utf8Of(*options.certPasswordFile)};
+    // The first line; an empty file for a .pfx without a password.
+    std::string password = read.text->substr(0, read.text->find('\n'));
+    if (password.ends_with('\r')) password.pop_back();
+    return platform::TlsKey{platform::PfxPassword{std::move(password)}};
+}
 
 // The sockets to serve: those the service manager opened, else the address asked.
 std::variant<std::vector<platform::StreamListener>, WebRefusal> listenersFor(
@@ -92,11 +116,9 @@ std::variant<std::unique_ptr<WebServer>, WebRefusal> WebServer::start(
 
     std::shared_ptr<const platform::TlsServer> tls;
     if (options.certFile) {
-        // Whoever reads the key can pose as this console.
-        if (const auto read = platform::readSecretFile(*options.keyFile, kKeyFileLimit);
-            !read.refusal.empty())
-            return WebRefusal{"the TLS key " + read.refusal};
-        auto loaded = platform::TlsServer::load(*options.certFile, *options.keyFile);
+        auto key = tlsKeyOf(options);
+        if (auto* refused = std::get_if<WebRefusal>(&key)) return std::move(*refused);
+        auto loaded = platform::TlsServer::load(*options.certFile, std::get<platform::TlsKey>(key));
         if (auto* why = std::get_if<std::string>(&loaded)) return WebRefusal{*why};
         tls = std::move(std::get<std::shared_ptr<const platform::TlsServer>>(loaded));
     }

@@ -26,5 +26,19 @@ TEST(CommandLine, RefusesUnknownOrIncompleteWords) {
         EXPECT_FALSE(parseCommandLine(args).options) << args.front();
 }
 
+TEST(CommandLine, TheWebViewsFilesGoWithHttp) {
+    const auto pfx = parseCommandLine(
+        {"--http", "8443", "--http-cert", "cert.pfx", "--http-cert-password-file", "password"});
+    ASSERT_TRUE(pfx.options && pfx.options->http) << pfx.error;
+    EXPECT_EQ(pfx.options->http->certFile, std::filesystem::path("cert.pfx"));
+    EXPECT_EQ(pfx.options->http->certPasswordFile, std::filesystem::path("password"));
+    EXPECT_FALSE(pfx.options->http->keyFile);
+
+    const auto alone = parseCommandLine({"--http-cert-password-file", "password"});
+    EXPECT_FALSE(alone.options);
+    EXPECT_NE(alone.error.find("go with --http"), std::string::npos) << alone.error;
+    EXPECT_FALSE(parseCommandLine({"--http", "8443", "--http-cert-password-file"}).options);
+}
+
 }  // namespace
 }  // namespace plenvo::app

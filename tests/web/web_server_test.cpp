@@ -161,6 +161,45 @@ TEST_F(Served, TlsWithACertificateAndItsKey) {
     EXPECT_NE(get("/").status, 200) << "nothing unencrypted";
 }
 
+TEST_F(Served, TlsFromAPfxAndThePasswordOnTheFirstLineOfItsFile) {
+    const auto cert = dir.path() / "cert.pem", key = dir.path() / "key.pem";
+    const auto pfx = dir.path() / "cert.pfx", password = dir.path() / "password";
+    command({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+             "-nodes", "-subj", "/CN=127.0.0.1", "-days", "1", "-keyout", key.string(), "-out",
+             cert.string()});
+    command({"openssl", "pkcs12", "-export", "-in", cert.string(), "-inkey", key.string(),
+             "-passout", "pass:s3cret pw", "-out", pfx.string()});
+    const auto ownerOnly = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+    std::filesystem::permissions(pfx, ownerOnly);
+    options.certFile = pfx;
+    options.certPasswordFile = password;
+    EXPECT_NE(refusal().find("cannot read the password file " + password.string()),
+              std::string::npos)
+        << refusal();
+    test::writePrivateBytes(password, "s3cret\n");
+    EXPECT_EQ(refusal(), "the password does not open " + pfx.string());
+    // Whoever reads the password or the .pfx can pose as the console.
+    test::writePrivateBytes(password, "s3cret pw\r\nthe first line alone counts\n");
+    std::filesystem::permissions(password, std::filesystem::perms::group_read,
+                                 std::filesystem::perm_options::add);
+    EXPECT_NE(refusal().find("the password file " + password.string() + " is open to group"),
+              std::string::npos)
+        << refusal();
+    std::filesystem::permissions(password, std::filesystem::perms::group_read,
+                                 std::filesystem::perm_options::remove);
+    std::filesystem::permissions(pfx, std::filesystem::perms::others_read,
+                                 std::filesystem::perm_options::add);
+    EXPECT_NE(refusal().find("the .pfx file " + pfx.string() + " is open to group or others"),
+              std::string::npos)
+        << refusal();
+    std::filesystem::permissions(pfx, ownerOnly);
+    const auto server = start();
+    ASSERT_TRUE(server);
+    EXPECT_TRUE(server->url().starts_with("https://"));
+    EXPECT_EQ(command({"curl", "-sk", "--max-time", "10", server->url() + "/log/PC01/u1"}),
+              "new\nold\n");
+}
+
 TEST_F(Served, ALocalSocketForAProxyTakesAUsersFile) {
     options.localSocket = dir.path() / "http.sock";
     EXPECT_NE(refusal().find("--http-users"), std::string::npos) << "a proxy passes others on";

@@ -1,5 +1,6 @@
 #include <openssl/bio.h>
 #include <openssl/err.h>
+#include <openssl/pkcs12.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
@@ -154,14 +155,96 @@ int noPassphrase(char*, int, int, void*) {
     return 0;
 }
 
+std::string keyMismatch(const std::filesystem::path& certificate,
+                        const std::filesystem::path& key) {
+    return "the private key " + key.string() + " does not belong to the certificate " +
+           certificate.string();
+}
+
+// A PEM chain and its PEM key; empty when the context took them.
+std::string usePemFiles(SSL_CTX* context, const std::filesystem::path& certificate,
+                        const std::filesystem::path& key) {
+    if (SSL_CTX_use_certificate_chain_file(context, certificate.c_str()) != 1)
+        return "cannot use the certificate " + certificate.string() + ": " + openSslError();
+    // OpenSSL compares the key with the certificate as it takes it.
+    if (SSL_CTX_use_PrivateKey_file(context, key.c_str(), SSL_FILETYPE_PEM) != 1) {
+        const unsigned long error = ERR_peek_last_error();
+        if (ERR_GET_LIB(error) == ERR_LIB_X509 &&
+            ERR_GET_REASON(error) == X509_R_KEY_VALUES_MISMATCH) {
+            ERR_clear_error();
+            return keyMismatch(certificate, key);
+        }
+        return "cannot use the private key " + key.string() + ": " + openSslError();
+    }
+    return {};
+}
+
+struct PfxParts {
+    PKCS12* pfx = nullptr;
+    EVP_PKEY* key = nullptr;
+    X509* certificate = nullptr;
+    STACK_OF(X509) * chain = nullptr;
+    ~PfxParts() {
+        PKCS12_free(pfx);
+        EVP_PKEY_free(key);
+        X509_free(certificate);
+        sk_X509_pop_free(chain, X509_free);
+    }
+};
+
+// The certificate, its key and the chain above it from one PKCS#12 file (as
+// Windows exports them); empty when the context took them.
+std::string usePfx(SSL_CTX* context, const std::filesystem::path& file,
+                   const std::string& password) {
+    const std::string shown = file.string();
+    BIO* in = BIO_new_file(file.c_str(), "rb");
+    if (!in) return "cannot read " + shown + ": " + openSslError();
+    PfxParts parts;
+    parts.pfx = d2i_PKCS12_bio(in, nullptr);
+    BIO_free(in);
+    if (!parts.pfx) {
+        ERR_clear_error();
+        return shown + " is not a PKCS#12 (.pfx) file";
+    }
+    // Checked apart, so that a wrong password is told as such rather than as
+    // a failure to decrypt. "No password" is written either way, empty or absent.
+    const char* pass = password.c_str();
+    if (PKCS12_mac_present(parts.pfx) && PKCS12_verify_mac(parts.pfx, pass, -1) != 1) {
+        if (!password.empty() || PKCS12_verify_mac(parts.pfx, nullptr, 0) != 1) {
+            ERR_clear_error();
+            return "the password does not open " + shown;
+        }
+        pass = nullptr;
+    }
+    if (PKCS12_parse(parts.pfx, pass, &parts.key, &parts.certificate, &parts.chain) != 1)
+        return "cannot use " + shown + ": " + openSslError();
+    if (!parts.key || !parts.certificate)
+        return shown + " holds no certificate with its private key";
+    if (SSL_CTX_use_certificate(context, parts.certificate) != 1 ||
+        SSL_CTX_use_PrivateKey(context, parts.key) != 1 ||
+        (parts.chain && SSL_CTX_set1_chain(context, parts.chain) != 1))
+        return "cannot use " + shown + ": " + openSslError();
+    return {};
+}
+
 }  // namespace
 
 bool TlsServer::available() {
     return true;
 }
 
+TlsKeyForms TlsServer::keyForms() {
+    return TlsKeyForms::pemOrPfx;
+}
+
+// Plain HTTP to other machines stays the administrator's choice: a private
+// network, a VPN.
+bool TlsServer::plainToOtherMachines() {
+    return true;
+}
+
 std::variant<std::shared_ptr<const TlsServer>, std::string> TlsServer::load(
-    const std::filesystem::path& certificate, const std::filesystem::path& key) {
+    const std::filesystem::path& certificate, const TlsKey& key) {
     ERR_clear_error();
     SSL_CTX* context = SSL_CTX_new(TLS_server_method());
     if (!context) return "cannot set up TLS: " + openSslError();
@@ -171,23 +254,15 @@ std::variant<std::shared_ptr<const TlsServer>, std::string> TlsServer::load(
     // The caller's writes may end part-way and go on from another buffer.
     SSL_CTX_set_mode(context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
     SSL_CTX_set_default_passwd_cb(context, noPassphrase);
-    if (SSL_CTX_use_certificate_chain_file(context, certificate.c_str()) != 1)
-        return "cannot use the certificate " + certificate.string() + ": " + openSslError();
-    const std::string mismatch = "the private key " + key.string() +
-                                 " does not belong to the certificate " + certificate.string();
-    // OpenSSL compares the key with the certificate as it takes it.
-    if (SSL_CTX_use_PrivateKey_file(context, key.c_str(), SSL_FILETYPE_PEM) != 1) {
-        const unsigned long error = ERR_peek_last_error();
-        if (ERR_GET_LIB(error) == ERR_LIB_X509 &&
-            ERR_GET_REASON(error) == X509_R_KEY_VALUES_MISMATCH) {
-            ERR_clear_error();
-            return mismatch;
-        }
-        return "cannot use the private key " + key.string() + ": " + openSslError();
-    }
+    const auto* pem = std::get_if<PemKeyFile>(&key);
+    if (std::string why = pem ? usePemFiles(context, certificate, pem->path)
+                              : usePfx(context, certificate, std::get<PfxPassword>(key).text);
+        !why.empty())
+        return why;
     if (SSL_CTX_check_private_key(context) != 1) {
         ERR_clear_error();
-        return mismatch;
+        return pem ? keyMismatch(certificate, pem->path)
+                   : certificate.string() + " holds a key that does not belong to its certificate";
     }
     ERR_clear_error();
     return std::shared_ptr<const TlsServer>(std::move(server));
