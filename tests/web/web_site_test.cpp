@@ -287,7 +287,7 @@ TEST_F(WebSiteTest, OnlyRowsAndListedImagesCanBeNamed) {
 
 TEST_F(WebSiteTest, TheDestinationIsBrowsedByItsOwnNamesAndSmallFilesDownloaded) {
     const auto destination = dir.path() / "backup" / "PC01";
-    const auto sub = destination / platform::pathFromUtf8("資料 & <b>");
+    const auto sub = destination / platform::pathFromUtf8("資料 & 'x'");
     std::filesystem::create_directories(sub);
     test::writeBytes(sub / platform::pathFromUtf8("報告'書.txt"), "abc");
     // Windows lets only some accounts make links; where none is made, the
@@ -300,11 +300,10 @@ TEST_F(WebSiteTest, TheDestinationIsBrowsedByItsOwnNamesAndSmallFilesDownloaded)
 
     const auto top = get("/files/PC01/tanaka");
     ASSERT_EQ(top.status, 200) << top.body;
-    const std::string subLink = "/files/PC01/tanaka/%E8%B3%87%E6%96%99%20%26%20%3Cb%3E";
-    EXPECT_NE(top.body.find("<a href=\"" + subLink + "\">資料 &amp; &lt;b&gt;\\</a>"),
+    const std::string subLink = "/files/PC01/tanaka/%E8%B3%87%E6%96%99%20%26%20%27x%27";
+    EXPECT_NE(top.body.find("<a href=\"" + subLink + "\">資料 &amp; &#39;x&#39;\\</a>"),
               std::string::npos)
         << top.body;
-    EXPECT_EQ(top.body.find("<b>"), std::string::npos);
 
     const HttpResponse file = site.answer(subLink + "/%E5%A0%B1%E5%91%8A%27%E6%9B%B8.txt");
     ASSERT_EQ(file.status, 200) << file.body;
