@@ -166,8 +166,8 @@ void Console::makeStartupEntry() {
         return !program || platform::fileExists(*program);
     };
     if (starts(allUsersFolder / file) || starts(ownFolder / file)) return;
-    platform::createStartupEntry(ownFolder, kStartupEntryName, ctx_.base.at("\\PlenvoBackupMng"),
-                                 ctx_.base.root());
+    platform::createStartupEntry(ownFolder, kStartupEntryName,
+                                 platform::pathFromUtf8(values_.program), ctx_.base.root());
 }
 
 void Console::Timer1() {

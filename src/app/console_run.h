@@ -43,7 +43,11 @@ struct HeadlessRun {
 
 // Runs the console with its tray icon where the desktop has a notification
 // area, else headless (failures to standard error, nobody asked anything).
-// Returns the exit code.
+// Returns the exit code. Each program has its own.
 int runConsole(const ConsoleRun& run);
+
+// Runs the console without a tray icon, its timers on a plain loop, until a
+// stop request. Returns the exit code.
+int runHeadless(const ConsoleRun& run);
 
 }  // namespace plenvo::app

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "platform/process/environment.h"
+#include "platform/text/utf8_path.h"
 
 namespace plenvo::app {
 
@@ -18,6 +19,7 @@ StartupValues collectStartupValues(const std::string& version) {
          at += v.userProfileFolder.size())
         v.allUsersStartupFolder.replace(at, 13, v.userProfileFolder);
     v.serverShareFolder = "\\\\" + v.computerName + "\\OrvShare$";
+    v.program = platform::utf8Of(platform::executablePath());
     return v;
 }
 

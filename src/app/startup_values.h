@@ -14,6 +14,7 @@ struct StartupValues {
     std::string allUsersStartupFolder;
     std::string serverShareFolder;    // "\\" + computer name + "\OrvShare$"
     bool registersAutostart = false;  // the log-on entry is made or mended
+    std::string program;              // the running program's file, which the entry starts
 };
 
 }  // namespace plenvo::app

@@ -34,6 +34,7 @@ class ConsoleTest : public ::testing::Test {
         values.allUsersStartupFolder = (home.path() / "xdg-autostart").string();
         values.workingFolder = home.path().string();
         values.registersAutostart = true;
+        values.program = (base.path() / "PlenvoBackupMng").string();
         animation.setListener([this](int frame, const std::string&) { frames.push_back(frame); });
     }
 

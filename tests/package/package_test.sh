@@ -23,9 +23,13 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Version)" = "$version" ] || fail "Version: $(field Version)"
 [ "$(field Architecture)" = amd64 ] || fail "Architecture: $(field Architecture)"
 depends=$(field Depends)
-for p in samba samba-common-bin smbclient acl adduser libsmbclient libsqlite3-0 libqt6core6; do
+for p in samba samba-common-bin smbclient acl adduser libsmbclient libsqlite3-0; do
     grep -qE "(^|, )$p( |,|$)" <<<"$depends" || fail "Depends lacks $p: $depends"
 done
+# A file server without a desktop gets no Qt, X or GL through the service.
+if grep -qiE "qt|libx11|libxcb|libgl|libegl|libfontconfig" <<<"$depends"; then
+    fail "Depends pulls a desktop library: $depends"
+fi
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
@@ -33,6 +37,9 @@ dpkg-deb -e "$deb" "$work/control"
 prog=$root/usr/lib/plenvo-backup-mng/PlenvoBackupMng
 unit=$root/lib/systemd/system/plenvo-backup-mng.service
 [ -x "$prog" ] || fail "no program in the package"
+if ldd "$prog" | grep -iE "libqt|libx11|libxcb|libgl|libegl"; then
+    fail "the service program links a desktop library"
+fi
 for f in "$unit" "$root/usr/share/doc/plenvo-backup-mng/copyright" \
     "$root/usr/share/doc/plenvo-backup-mng/changelog.gz"; do
     [ -f "$f" ] || fail "not in the package: ${f#"$root"}"

@@ -63,12 +63,4 @@ WorkPlaces workPlacesOn(PassWorker& worker) {
                 }};
 }
 
-platform::StopRequestWatch quitOnStopRequest() {
-    // Told on the watch's own thread: the quit is queued onto the Qt loop.
-    return platform::StopRequestWatch([] {
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
-    });
-}
-
 }  // namespace plenvo::app

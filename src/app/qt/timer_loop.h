@@ -4,7 +4,6 @@
 
 #include "app/console.h"
 #include "app/pass_worker.h"
-#include "platform/process/stop_request.h"
 
 class QObject;
 
@@ -30,10 +29,5 @@ class TimerLoop {
 
 // The passes on `worker`, the prompts back on the running Qt event loop.
 WorkPlaces workPlacesOn(PassWorker& worker);
-
-// Quits the running Qt application when the system asks the console to end,
-// for as long as the watch it gives lives; a request before the loop runs
-// ends it as soon as it does.
-platform::StopRequestWatch quitOnStopRequest();
 
 }  // namespace plenvo::app

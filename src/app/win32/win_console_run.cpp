@@ -1,30 +1,7 @@
-#include "app/console.h"
 #include "app/console_run.h"
-#include "app/plain_loop.h"
-#include "app/startup.h"
 #include "app/win32/win_tray_console.h"
-#include "platform/process/stop_request.h"
 
 namespace plenvo::app {
-namespace {
-
-// Without a tray icon: the timers tick on a plain loop, failures go to standard error.
-int runHeadless(const ConsoleRun& run) {
-    HeadlessRun headless(run);
-    const platform::RunContext& ctx = headless.ctx;
-    PlainLoop loop(std::chrono::milliseconds(run.tickMs), headless.failures);
-    // A stop request during the start-up ends the console as soon as the loop runs.
-    const platform::StopRequestWatch stopRequests([&loop] { loop.quit(); });
-    PassWorker worker;
-    Console management(ctx, headless.animation, nullptr, nullptr, loop.workPlacesOn(worker));
-    const auto besides = run.beside ? run.beside(ctx, management) : nullptr;
-    management.startUp(collectStartupValues(run.version));
-    const int rc = loop.run(management);
-    endPasses(worker, headless.ending, ctx, rc);
-    return rc;
-}
-
-}  // namespace
 
 int runConsole(const ConsoleRun& run) {
     if (!run.headless) {
