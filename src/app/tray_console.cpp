@@ -1,6 +1,7 @@
 #include "app/tray_console.h"
 
 #include "app/check_window.h"
+#include "app/icon_wait.h"
 #include "app/startup.h"
 #include "app/tray_menu.h"
 #include "platform/desktop/open_document.h"
@@ -41,7 +42,12 @@ std::optional<int> runTrayConsole(const ConsoleRun& run, TrayToolkit& toolkit) {
         TrayToolkit& toolkit;
         ~LetGo() { toolkit.letGo(); }
     } letGo{toolkit};
-    if (!toolkit.showIcon(animation, menu)) return std::nullopt;
+    const IconShown shown = toolkit.showIcon(animation, menu);
+    if (shown == IconShown::never) return std::nullopt;
+    std::optional<IconWait> iconWait;
+    if (shown == IconShown::notYet)
+        iconWait.emplace(toolkit.workPlacesOn(worker).window,
+                         [&] { return toolkit.showIcon(animation, menu) == IconShown::yes; });
     const auto besides = run.beside ? run.beside(ctx, console) : nullptr;
 
     bool ended = false;

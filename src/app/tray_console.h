@@ -18,6 +18,13 @@ namespace plenvo::app {
 
 class TrayMenu;
 
+// What became of an icon put into the notification area.
+enum class IconShown {
+    yes,
+    notYet,  // no notification area now; one may appear (the desktop still starting)
+    never,   // none can ever take it here
+};
+
 // What a toolkit gives the tray console: its windows, its loop with the
 // timers, and the icon in the notification area.
 class TrayToolkit {
@@ -31,8 +38,8 @@ class TrayToolkit {
     // The timers tick for the console from now on, handled once the loop runs.
     virtual void startTimers(Console& console) = 0;
     virtual void setTimer1Enabled(bool on) = 0;
-    // Shows the icon with its menu; false when no notification area takes it.
-    virtual bool showIcon(IconAnimation& animation, TrayMenu& menu) = 0;
+    // Shows the icon with its menu, where a notification area takes it.
+    virtual IconShown showIcon(IconAnimation& animation, TrayMenu& menu) = 0;
     virtual void removeIcon() = 0;
     // Ends the loop; may be called from any thread.
     virtual void quit() = 0;
@@ -47,8 +54,9 @@ class TrayToolkit {
 // The console as the administrator sees it, the same on every toolkit: the
 // icon, its menu and windows, until "終了", a stop request or the session's
 // end. Failures of the steps are not told: only the windows' own messages are
-// shown. nullopt, before anything of the start-up ran, when no notification
-// area takes the icon.
+// shown. Without a notification area at the start the console runs and shows
+// its icon once one appears. nullopt, before anything of the start-up ran,
+// when no notification area can ever take the icon.
 std::optional<int> runTrayConsole(const ConsoleRun& run, TrayToolkit& toolkit);
 
 }  // namespace plenvo::app

@@ -33,10 +33,12 @@ class QtToolkit final : public TrayToolkit {
     void setTimer1Enabled(bool on) override {
         if (timers_) timers_->setTimer1Enabled(on);
     }
-    bool showIcon(IconAnimation& animation, TrayMenu& menu) override {
+    IconShown showIcon(IconAnimation& animation, TrayMenu& menu) override {
+        // Tracked by Qt: a tray host started later is seen here.
+        if (!QSystemTrayIcon::isSystemTrayAvailable()) return IconShown::notYet;
         tray_.emplace(animation, menu);
         tray_->show();
-        return true;
+        return IconShown::yes;
     }
     void removeIcon() override {
         if (tray_) tray_->hide();
@@ -63,10 +65,6 @@ class QtToolkit final : public TrayToolkit {
 };
 
 }  // namespace
-
-bool systemTrayAvailable() {
-    return QSystemTrayIcon::isSystemTrayAvailable();
-}
 
 std::optional<int> runQtTrayConsole(const ConsoleRun& run) {
     QtToolkit toolkit(run.tickMs);

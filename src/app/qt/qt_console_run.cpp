@@ -11,11 +11,9 @@ int runConsole(const ConsoleRun& run) {
     if (!run.headless && platform::desktopSessionAvailable()) {
         int argc = run.argc;
         QApplication qt(argc, run.argv);
-        if (systemTrayAvailable()) {
-            if (const auto rc = runQtTrayConsole(run)) return *rc;
-        }
+        if (const auto rc = runQtTrayConsole(run)) return *rc;
     }
-    // Without a notification area: the timers run on a plain loop.
+    // Without a display: the timers run on a plain loop.
     return runHeadless(run);
 }
 

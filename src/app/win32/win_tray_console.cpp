@@ -31,15 +31,15 @@ class Win32Toolkit final : public TrayToolkit {
     // The loop ticks the timers itself as it runs.
     void startTimers(Console&) override {}
     void setTimer1Enabled(bool on) override { loop_.setTimer1Enabled(on); }
-    bool showIcon(IconAnimation& animation, TrayMenu& menu) override {
-        if (!loop_.window()) return false;
+    IconShown showIcon(IconAnimation& animation, TrayMenu& menu) override {
+        if (!loop_.window()) return IconShown::never;
         tray_.emplace(animation, menu, images_);
         if (!tray_->add()) {
             tray_.reset();
-            return false;
+            return IconShown::notYet;  // Explorer not started yet
         }
         letGoOfOwnConsole();
-        return true;
+        return IconShown::yes;
     }
     void removeIcon() override {
         if (tray_) tray_->remove();
