@@ -1,4 +1,3 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,6 +8,6 @@
 // that failed from one Wine never started.
 int main(int argc, char** argv) {
     if (const char* mark = std::getenv("PLENVO_STARTED_MARK"); mark && *mark) std::ofstream{mark};
-    testing::InitGoogleMock(&argc, argv);
+    testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

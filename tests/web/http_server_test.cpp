@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -91,6 +92,11 @@ class Served : public ::testing::Test {
         EXPECT_EQ(reply.status, 200) << reply.error;
         return std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - began);
+    }
+    // The best of three: a stalled server is slow for each, a busy machine
+    // (Wine beside a build) for one now and then.
+    std::chrono::milliseconds bestPageTime(const std::string& from = {}) const {
+        return std::min({pageTime(from), pageTime(from), pageTime(from)});
     }
 
     platform::SilentFailureLog failures;
@@ -201,7 +207,7 @@ TEST_F(Served, RequestsThatWaitOnServersNeverHoldUpThePages) {
     }
     for (int i = 2; i < 6; ++i) ask(i);
     std::this_thread::sleep_for(100ms);  // the others reach the line, or find it full
-    EXPECT_LT(pageTime(), 100ms);
+    EXPECT_LT(bestPageTime(), 100ms);
     release();
     for (auto& t : slow) t.join();
     EXPECT_EQ(std::count(statuses.begin(), statuses.end(), 200), 4) << "two run, two wait";
@@ -217,7 +223,7 @@ TEST_F(Served, ConnectionsAreBoundedInAllAndPerAddress) {
     for (auto& c : held) closed += test::closedAfter(c, "", 50ms) ? 1 : 0;
     EXPECT_EQ(closed, 4) << "four per address";
     // Another address is served meanwhile.
-    EXPECT_LT(pageTime("127.0.0.2"), 100ms);
+    EXPECT_LT(bestPageTime("127.0.0.2"), 100ms);
 }
 
 }  // namespace
