@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <map>
+#include <memory>
 #include <thread>
 
 #include "intake/destination_check.h"
@@ -356,6 +357,23 @@ TEST_F(SmbClientTest, SharesAreListedWithTheSignIn) {
             [&] { EXPECT_EQ(platform::enumerateSharesOrSilence(server, signIn), std::nullopt); });
         EXPECT_LT(took, 1s) << server;
     }
+}
+
+TEST_F(SmbClientTest, AnyNumberOfSilentServersCostOneWaitTogether) {
+    // More than the sixteen listings asked at a time: four turns of 5 s before.
+    std::vector<std::unique_ptr<FakeServer>> silent;
+    std::vector<std::string> servers = {"127.0.0.1"};
+    for (int i = 1; i <= 64; ++i) {
+        servers.push_back("127.0.1." + std::to_string(i));
+        silent.push_back(std::make_unique<FakeServer>(servers.back(), FakeServer::Kind::silent));
+        ASSERT_TRUE(silent.back()->listening()) << servers.back();
+    }
+    servers.push_back("no-such-host.invalid");
+    platform::ShareLookup pass(signIn);
+    EXPECT_LT(timed([&] { pass.askAll(servers); }), 9s);
+    EXPECT_FALSE(pass.isSilent("127.0.0.1"));
+    EXPECT_TRUE(pass.find("127.0.0.1", "Backup").has_value());
+    for (std::size_t i = 1; i < servers.size(); ++i) EXPECT_TRUE(pass.isSilent(servers[i])) << i;
 }
 
 // The console's own check pass against a server it reaches only over SMB, as

@@ -3,13 +3,16 @@
 #include <algorithm>
 
 #include "platform/core/parallel.h"
+#include "platform/network/smb_probe.h"
 
 namespace plenvo::platform {
 
 ShareLookup::ShareLookup(NetworkSignIn signIn)
-    : signIn_(std::move(signIn)), source_([signIn = signIn_](const std::string& server) {
+    : signIn_(std::move(signIn)),
+      source_([signIn = signIn_](const std::string& server) {
           return enumerateSharesOrSilence(server, signIn.forServer(server));
-      }) {}
+      }),
+      probe_(smbServersAnswering) {}
 
 std::string ShareLookup::keyOf(const std::string& server) const {
     // Every name of this machine is one server.
@@ -51,6 +54,26 @@ void ShareLookup::askAll(const std::vector<std::string>& servers) {
         for (const auto& server : servers)
             if (!shares_.count(keyOf(server)) && seen.insert(keyOf(server)).second)
                 unasked.push_back(server);
+    }
+    if (probe_) {
+        // As long as a listing is given; this machine is asked without the network.
+        constexpr auto kProbeLimit = std::chrono::seconds(5);
+        std::vector<std::string> remote;
+        for (const auto& server : unasked)
+            if (!keyOf(server).empty()) remote.push_back(server);
+        const std::vector<bool> answering =
+            probe_(remote, std::chrono::steady_clock::now() + kProbeLimit);
+        std::set<std::string> silenced;
+        {
+            const std::lock_guard lock(mutex_);
+            for (std::size_t i = 0; i < remote.size() && i < answering.size(); ++i) {
+                if (answering[i]) continue;
+                silent_.insert(keyOf(remote[i]));
+                shares_.emplace(keyOf(remote[i]), std::vector<ShareEntry>{});
+                silenced.insert(keyOf(remote[i]));
+            }
+        }
+        std::erase_if(unasked, [&](const std::string& s) { return silenced.count(keyOf(s)) > 0; });
     }
     runAtOnce(unasked.size(), kServersAtOnce, [&](size_t i) { sharesOf(unasked[i]); });
 }

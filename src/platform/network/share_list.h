@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -47,11 +48,14 @@ class ShareLookup {
   public:
     // nullopt: the server did not answer (or its name did not resolve).
     using Source = std::function<std::optional<std::vector<ShareEntry>>(const std::string& server)>;
+    // Which of the servers answer at all before the deadline, asked at once.
+    using Probe = std::function<std::vector<bool>(const std::vector<std::string>& servers,
+                                                  std::chrono::steady_clock::time_point deadline)>;
 
     explicit ShareLookup(
         Source source = [](const std::string& server) { return enumerateSharesOrSilence(server); },
-        LocalDrives drives = {})
-        : source_(std::move(source)), drives_(std::move(drives)) {}
+        LocalDrives drives = {}, Probe probe = {})
+        : source_(std::move(source)), drives_(std::move(drives)), probe_(std::move(probe)) {}
     // Other servers are asked signed in as `signIn` says.
     explicit ShareLookup(NetworkSignIn signIn);
 
@@ -61,8 +65,9 @@ class ShareLookup {
     // The first share of that name, compared without letter case.
     std::optional<ShareEntry> find(const std::string& server, const std::string& shareName);
 
-    // Asks every server not yet asked, several at a time, so that silent
-    // servers cost one wait together rather than one each.
+    // Asks every server not yet asked: first whether it answers at all, all at
+    // once within one wait, then those that answer for their shares, several
+    // at a time. Any number of silent servers cost that one wait.
     void askAll(const std::vector<std::string>& servers);
     // A server that did not answer in time is not asked again in this pass.
     void markSilent(const std::string& server);
@@ -80,6 +85,7 @@ class ShareLookup {
     NetworkSignIn signIn_;
     Source source_;
     LocalDrives drives_;
+    Probe probe_;
     mutable std::mutex mutex_;
     std::map<std::string, std::vector<ShareEntry>> shares_;  // by server name in lower case
     std::set<std::string> silent_;

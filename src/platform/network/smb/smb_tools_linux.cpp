@@ -13,6 +13,7 @@
 #include <memory>
 #include <utility>
 
+#include "platform/network/smb/negotiate_request.h"
 #include "platform/process/detached_command.h"
 
 namespace plenvo::platform {
@@ -51,37 +52,6 @@ bool holdsKerberosTicket() {
     return result && result->exitCode == 0;
 }
 
-// An SMB2 NEGOTIATE request offering SMB 2.0.2 to 3.0.2 in its session frame:
-// every SMB2 server answers it, with an error where it wants a newer dialect.
-std::string negotiateRequest() {
-    std::string m;
-    const auto put = [&m](std::uint64_t value, int bytes) {
-        // Bytes past the eighth are zero: a shift by 64 or more would be undefined.
-        for (int i = 0; i < bytes; ++i)
-            m += static_cast<char>(i < 8 ? (value >> (8 * i)) & 0xFF : 0);
-    };
-    m += "\xFESMB";
-    put(64, 2);         // header size
-    put(0, 2 + 4);      // credit charge, status
-    put(0, 2);          // NEGOTIATE
-    put(1, 2);          // credits asked
-    put(0, 4 + 4 + 8);  // flags, next command, message id
-    put(0, 4 + 4 + 8);  // process id, tree id, session id
-    put(0, 8);          // signature, in two halves
-    put(0, 8);
-    put(36, 2);               // request size
-    put(4, 2);                // dialects
-    put(1, 2);                // signing enabled
-    put(0, 2 + 4);            // reserved, capabilities
-    m += "plenvo-console--";  // client GUID
-    put(0, 8);
-    for (const int dialect : {0x0202, 0x0210, 0x0300, 0x0302}) put(dialect, 2);
-    const size_t size = m.size();
-    return std::string{'\0', static_cast<char>(size >> 16), static_cast<char>(size >> 8),
-                       static_cast<char>(size)} +
-           m;
-}
-
 }  // namespace
 
 bool plausibleServerName(const std::string& server) {
@@ -110,54 +80,67 @@ std::vector<ServerAddress> smbAddressesOf(const std::string& server) {
     return addresses;
 }
 
-bool smbServerAnswers(const std::vector<ServerAddress>& addresses,
-                      std::chrono::steady_clock::time_point deadline) {
+std::vector<bool> smbServersAnswer(const std::vector<std::vector<ServerAddress>>& addressesOfEach,
+                                   std::chrono::steady_clock::time_point deadline) {
     static const std::string request = negotiateRequest();
     struct Attempt {
         Socket socket;
+        std::size_t server;
         bool sent = false;
     };
+    std::vector<bool> answered(addressesOfEach.size(), false);
     std::vector<Attempt> attempts;
-    for (const auto& address : addresses) {
-        Socket socket(
-            ::socket(address.address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-        if (socket.get() < 0) continue;
-        if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address.address),
-                      address.length) != 0 &&
-            errno != EINPROGRESS)
-            continue;
-        attempts.push_back({std::move(socket)});
-    }
+    for (std::size_t server = 0; server < addressesOfEach.size(); ++server)
+        for (const auto& address : addressesOfEach[server]) {
+            Socket socket(
+                ::socket(address.address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+            if (socket.get() < 0) continue;
+            if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address.address),
+                          address.length) != 0 &&
+                errno != EINPROGRESS)
+                continue;
+            attempts.push_back({std::move(socket), server});
+        }
     while (!attempts.empty()) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return false;
+        if (left.count() <= 0) break;
         std::vector<pollfd> waiting;
         for (const auto& a : attempts)
             waiting.push_back({a.socket.get(), static_cast<short>(a.sent ? POLLIN : POLLOUT), 0});
         if (::poll(waiting.data(), waiting.size(), static_cast<int>(left.count())) < 0 &&
             errno != EINTR)
-            return false;
+            break;
         for (size_t i = attempts.size(); i-- > 0;) {
-            if (waiting[i].revents == 0) continue;
             Attempt& a = attempts[i];
-            bool failed = true;
-            if (!a.sent) {
-                int error = 0;
-                socklen_t size = sizeof error;
-                if (::getsockopt(a.socket.get(), SOL_SOCKET, SO_ERROR, &error, &size) == 0 &&
-                    error == 0)
-                    failed = ::send(a.socket.get(), request.data(), request.size(), MSG_NOSIGNAL) !=
-                             static_cast<ssize_t>(request.size());
-                a.sent = !failed;
-            } else {
-                char reply[64];
-                if (::recv(a.socket.get(), reply, sizeof reply, 0) > 0) return true;
+            bool done = answered[a.server];  // another address of it answered
+            if (!done && waiting[i].revents != 0) {
+                done = true;  // failed, unless it goes on below
+                if (!a.sent) {
+                    int error = 0;
+                    socklen_t size = sizeof error;
+                    if (::getsockopt(a.socket.get(), SOL_SOCKET, SO_ERROR, &error, &size) == 0 &&
+                        error == 0 &&
+                        ::send(a.socket.get(), request.data(), request.size(), MSG_NOSIGNAL) ==
+                            static_cast<ssize_t>(request.size())) {
+                        a.sent = true;
+                        done = false;
+                    }
+                } else {
+                    char reply[64];
+                    if (::recv(a.socket.get(), reply, sizeof reply, 0) > 0)
+                        answered[a.server] = true;
+                }
             }
-            if (failed) attempts.erase(attempts.begin() + static_cast<std::ptrdiff_t>(i));
+            if (done) attempts.erase(attempts.begin() + static_cast<std::ptrdiff_t>(i));
         }
     }
-    return false;
+    return answered;
+}
+
+bool smbServerAnswers(const std::vector<ServerAddress>& addresses,
+                      std::chrono::steady_clock::time_point deadline) {
+    return smbServersAnswer({addresses}, deadline).front();
 }
 
 SambaToolSignIn::SambaToolSignIn(const NetworkSignIn& signIn) {

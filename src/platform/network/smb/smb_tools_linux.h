@@ -33,6 +33,10 @@ std::vector<ServerAddress> smbAddressesOf(const std::string& server);
 // call its time.
 bool smbServerAnswers(const std::vector<ServerAddress>& addresses,
                       std::chrono::steady_clock::time_point deadline);
+// The same for many servers at once, each by its addresses, all within the
+// one deadline: whether each answered.
+std::vector<bool> smbServersAnswer(const std::vector<std::vector<ServerAddress>>& addressesOfEach,
+                                   std::chrono::steady_clock::time_point deadline);
 
 // Sign-in arguments for smbclient and rpcclient. The password never goes on
 // the command line: "-A" the sign-in's own file, or a private temporary one
