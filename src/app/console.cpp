@@ -70,21 +70,44 @@ bool Console::step(const char* name, const std::function<void()>& work) {
     return done;
 }
 
-void Console::timedPass(PassKind kind, const std::function<bool()>& steps) {
+PassOutcome Console::measured(PassKind kind, const std::function<bool()>& steps) {
     const auto started = std::chrono::steady_clock::now();
     const bool succeeded = steps();
+    return {kind,
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                  started),
+            succeeded};
+}
+
+void Console::timedPass(PassKind kind, const std::function<bool()>& steps) {
+    const PassOutcome outcome = measured(kind, steps);
     if (!ctx_.stopRequested()) {
-        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now() - started);
-        followUp({kind, took, succeeded});
+        record(outcome);
+        followUp();
     }
     ctx_.failures.passEnded();
 }
 
-void Console::followUp(const PassOutcome& outcome) {
+void Console::firstPasses() {
+    const PassOutcome imported = measured(PassKind::import, [this] { return importOnly(); });
+    const PassOutcome checked = measured(PassKind::checks, [this] { return checksAndPage(); });
+    // Written after the checks: a single run ends with a page that shows their codes.
+    const bool paged = listPage();
+    if (!ctx_.stopRequested()) {
+        record({imported.kind, imported.duration, imported.succeeded && paged});
+        record(checked);
+        followUp();
+    }
+    ctx_.failures.passEnded();
+}
+
+void Console::record(const PassOutcome& outcome) {
     pages::PassFigures& figures = passFigures_[outcome.kind == PassKind::import ? 0 : 1];
     figures.lastDurationSeconds = std::chrono::duration<double>(outcome.duration).count();
     if (outcome.succeeded) figures.lastSuccess = ctx_.clock.now();
+}
+
+void Console::followUp() {
     step("mail alerts", [&] { alerts::sendMailAlerts(ctx_); });
     step("status exports", [&] { pages::writeStatusExports(ctx_, passFigures_); });
 }
@@ -116,19 +139,24 @@ void Console::startUp(const StartupValues& values) {
     values_.serverShareFolder = "\\\\" + values_.computerName + "\\OrvShare$";
     // The first pass goes ahead of every tick's work on the worker.
     onPassThread([this] {
-        if (!resultFolderAndDatabaseExist()) return;
-        timedPass(PassKind::import, [this] { return importAndPage(); });
-        timedPass(PassKind::checks, [this] { return checksAndPage(); });
+        if (resultFolderAndDatabaseExist()) firstPasses();
     });
     if (values_.registersAutostart) step("startup entry", [&] { makeStartupEntry(); });
 }
 
-bool Console::importAndPage() {
-    const bool imported =
-        step("import", [&] { intake::importResults(ctx_, animation_, importMemory_); });
-    const bool paged = step("backup list page", [&] {
+bool Console::importOnly() {
+    return step("import", [&] { intake::importResults(ctx_, animation_, importMemory_); });
+}
+
+bool Console::listPage() {
+    return step("backup list page", [&] {
         pages::writeBackupListPage(ctx_, logViewers_, importMemory_.resultTimes());
     });
+}
+
+bool Console::importAndPage() {
+    const bool imported = importOnly();
+    const bool paged = listPage();
     return imported && paged;
 }
 

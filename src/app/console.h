@@ -77,13 +77,22 @@ class Console {
   private:
     // Runs one step; a failure is told and the caller goes on. False when it failed.
     bool step(const char* name, const std::function<void()>& work);
-    // Times a pass's steps (which say whether they went through) and does what follows a pass.
+    // Runs a pass's steps (which say whether they went through), timed.
+    PassOutcome measured(PassKind kind, const std::function<bool()>& steps);
+    // Times a pass's steps and does what follows a pass.
     void timedPass(PassKind kind, const std::function<bool()>& steps);
-    // What follows every pass, on the pass thread.
-    void followUp(const PassOutcome& outcome);
+    // The passes of a start: import, checks, then the pages, and what
+    // follows a pass done once for both.
+    void firstPasses();
+    // Keeps a pass's figures for the exports.
+    void record(const PassOutcome& outcome);
+    // What follows the passes (mail, exports), on the pass thread.
+    void followUp();
     void onPassThread(std::function<void()> work);
     void onWindowThread(std::function<void()> work);
     // The import and the backup list page, with what the last pass left.
+    bool importOnly();
+    bool listPage();
     bool importAndPage();
     bool checksAndPage(intake::AnimationRun* run = nullptr);
     void makeFolderTree();

@@ -142,6 +142,20 @@ TEST_F(ConsoleTest, StartupImportsAndWritesThePage) {
     EXPECT_TRUE(std::filesystem::exists(base.path() / "HTM" / "Index.htm"));
 }
 
+TEST_F(ConsoleTest, TheFirstPagesShowTheCodesOfTheFirstChecks) {
+    // A single run (--once) ends here: its page must already show the checks' codes.
+    withDatabase();
+    report("PC01");
+    clock.set({2009, 10, 20, 9, 0, 0});  // nineteen days after the report: "15"
+    console.startUp(values);
+    auto db = store::openMng(ctx.base);
+    auto codes = db.prepare("SELECT ErNo FROM UserLog");
+    ASSERT_TRUE(codes.step());
+    EXPECT_NE(codes.text(0).value_or("").find("15"), std::string::npos);
+    const std::string page = test::readBytes(base.path() / "HTM" / "Index.htm");
+    EXPECT_NE(page.find("#FF0000"), std::string::npos) << "the row in the colour of a code";
+}
+
 TEST_F(ConsoleTest, Timer1SkipsItsFirstTickThenImportsEveryTick) {
     withDatabase();
     console.startUp(values);
