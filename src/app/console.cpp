@@ -17,6 +17,7 @@
 #include "platform/text/utf8_path.h"
 #include "removable/allow_list.h"
 #include "removable/request_intake.h"
+#include "store/history.h"
 #include "store/mng_database.h"
 
 namespace plenvo::app {
@@ -89,6 +90,8 @@ void Console::timedPass(PassKind kind, const std::function<bool()>& steps) {
 }
 
 void Console::firstPasses() {
+    // An older database gains the history before the first import writes.
+    step("history", [&] { keepHistory(HistoryUse::makeOnly); });
     const PassOutcome imported = measured(PassKind::import, [this] { return importOnly(); });
     const PassOutcome checked = measured(PassKind::checks, [this] { return checksAndPage(); });
     // Written after the checks: a single run ends with a page that shows their codes.
@@ -262,7 +265,17 @@ bool Console::runChecks() {
     const bool surveyed = step("drive survey", [&] { intake::surveyShareDrives(ctx_, {}, &pass); });
     const bool checked =
         step("destination check", [&] { intake::checkDestinations(ctx_, {}, &pass); });
+    // Not part of the checks: a history that cannot be kept fails no pass.
+    step("history", [&] { keepHistory(HistoryUse::makeAndPrune); });
     return surveyed && checked;
+}
+
+void Console::keepHistory(HistoryUse use) {
+    store::Connection db = store::openMng(ctx_.base);
+    const auto turn = store::writeTurn(ctx_);
+    store::ensureHistoryTables(db);
+    if (use == HistoryUse::makeAndPrune)
+        store::pruneHistory(db, ctx_.clock.now(), store::historyDays(ctx_.base));
 }
 
 }  // namespace plenvo::app

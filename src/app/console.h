@@ -84,6 +84,10 @@ class Console {
     // The passes of a start: import, checks, then the pages, and what
     // follows a pass done once for both.
     void firstPasses();
+    // Makes the history tables where missing and, after the checks, lets go
+    // of their oldest rows.
+    enum class HistoryUse { makeOnly, makeAndPrune };
+    void keepHistory(HistoryUse use);
     // Keeps a pass's figures for the exports.
     void record(const PassOutcome& outcome);
     // What follows the passes (mail, exports), on the pass thread.

@@ -169,6 +169,12 @@ void writeMetricsText(const StatusSnapshot& snapshot, const TextSpill& spill) {
                          ratioOf(s.usageRate));
     }
     {
+        Family full(out, "plenvo_share_days_until_full",
+                    "Days until the drive behind the share is full, as its growth points.");
+        for (const ShareStatus& s : snapshot.shares)
+            full.sample({{"server", text(s.server)}, {"share", text(s.share)}}, s.daysUntilFull);
+    }
+    {
         Family duration(out, "plenvo_pass_last_duration_seconds",
                         "How long the last pass of the kind took.");
         for (const PassFigures& p : snapshot.passes)

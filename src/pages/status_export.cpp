@@ -37,7 +37,7 @@ void writeStatusExports(const platform::RunContext& ctx, std::span<const PassFig
         store::Connection db = store::openMng(ctx.base);
         const ListedFileTimes resultTimes(ctx.base.at("\\OrvShare\\RST"));
         snapshot.agents = readAgents(db, snapshot.updated, resultTimes, ctx.failures);
-        snapshot.shares = readShares(db);
+        snapshot.shares = readShares(db, snapshot.updated);
         auto pending = db.prepare("SELECT count(*) FROM RemList_Add");
         if (pending.step())
             snapshot.requestsPending = static_cast<double>(pending.integer(0).value_or(0));

@@ -58,6 +58,10 @@ void share(JsonWriter& json, const ShareStatus& s) {
     json.numberOrNull(s.freeBytes);
     json.key("usage_rate");
     json.numberOrNull(s.usageRate);
+    json.key("days_until_full");
+    json.numberOrNull(s.daysUntilFull);
+    json.key("days_until_07");
+    json.numberOrNull(s.daysUntil07);
     json.endObject();
 }
 

@@ -6,6 +6,7 @@
 
 #include "pages/agent_state.h"
 #include "pages/code_titles.h"
+#include "pages/share_forecast.h"
 #include "platform/files/file_system.h"
 #include "platform/text/utf8_path.h"
 #include "store/date_time.h"
@@ -89,7 +90,7 @@ std::vector<AgentStatus> readAgents(store::Connection& db, const platform::Local
     return agents;
 }
 
-std::vector<ShareStatus> readShares(store::Connection& db) {
+std::vector<ShareStatus> readShares(store::Connection& db, const platform::LocalTime& now) {
     Statement st = db.prepare(
         "SELECT * FROM ShareDriveInfo ORDER BY ComNM COLLATE NOCASE, Drv COLLATE NOCASE, "
         "SharePath COLLATE NOCASE, rowid");
@@ -100,6 +101,16 @@ std::vector<ShareStatus> readShares(store::Connection& db) {
     while (st.step()) {
         shares.push_back({textAt(st, comNm), textAt(st, sharePath), textAt(st, localPath),
                           numberAt(st, drvSize), numberAt(st, drvSpace), numberAt(st, usageVate)});
+    }
+    // An older database without the history has no forecasts.
+    if (!db.tableExists("ShareHistory")) return shares;
+    const platform::LocalTime since = store::minusDays(now, kForecastDays);
+    for (ShareStatus& share : shares) {
+        if (!share.share) continue;
+        const ShareForecast forecast =
+            forecastShare(store::shareHistory(db, *share.share, since), now);
+        share.daysUntilFull = forecast.daysUntilFull;
+        share.daysUntil07 = forecast.daysUntil07;
     }
     return shares;
 }

@@ -20,7 +20,7 @@ std::vector<AgentStatus> readAgents(store::Connection& db, const platform::Local
                                     platform::FailureLog& failures);
 
 // The ShareDriveInfo rows in the share drive page's order.
-std::vector<ShareStatus> readShares(store::Connection& db);
+std::vector<ShareStatus> readShares(store::Connection& db, const platform::LocalTime& now);
 
 // The modification times of the files in one folder, from a single listing, so
 // that thousands of agents cost one pass over the folder. A path elsewhere, or

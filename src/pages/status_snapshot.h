@@ -31,6 +31,7 @@ struct AgentStatus {
 struct ShareStatus {
     std::optional<std::string> server, share, localPath;
     std::optional<double> sizeBytes, freeBytes, usageRate;  // usageRate in percent
+    std::optional<double> daysUntilFull, daysUntil07;       // unknown while not growing
 };
 
 // The last pass of one kind, as the pass thread keeps it.

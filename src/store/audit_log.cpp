@@ -34,9 +34,7 @@ std::string boundedField(const std::string& text, std::size_t limit) {
 }
 
 bool auditTableExists(Connection& db) {
-    Statement table =
-        db.prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'AuditLog'");
-    return table.step();
+    return db.tableExists("AuditLog");
 }
 
 }  // namespace

@@ -106,6 +106,26 @@ long daysBetween(const LocalTime& from, const LocalTime& to) {
     return dayNumber(to.year, to.month, to.day) - dayNumber(from.year, from.month, from.day);
 }
 
+LocalTime minusDays(const LocalTime& t, int days) {
+    // The civil date of a day number, the inverse of dayNumber.
+    const long z = dayNumber(t.year, t.month, t.day) - days + 719468;
+    const long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long doe = z - era * 146097;
+    const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long mp = (5 * doy + 2) / 153;
+    LocalTime earlier = t;
+    earlier.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    earlier.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    earlier.year = static_cast<int>(yoe + era * 400 + (earlier.month <= 2));
+    return earlier;
+}
+
+double daysSinceEpoch(const LocalTime& t) {
+    return static_cast<double>(dayNumber(t.year, t.month, t.day)) +
+           (t.hour * 3600 + t.minute * 60 + t.second) / 86400.0;
+}
+
 long minutesBetween(const LocalTime& from, const LocalTime& to) {
     auto minuteIndex = [](const LocalTime& t) {
         return dayNumber(t.year, t.month, t.day) * 1440 + t.hour * 60 + t.minute;

@@ -27,5 +27,9 @@ std::optional<LocalTime> parseDateTime(std::string_view text);
 long daysBetween(const LocalTime& from, const LocalTime& to);
 // Minute boundaries passed between the two times.
 long minutesBetween(const LocalTime& from, const LocalTime& to);
+// The same time of day `days` days earlier.
+LocalTime minusDays(const LocalTime& t, int days);
+// Days since 1970-01-01 with the time as a fraction: for lines through times.
+double daysSinceEpoch(const LocalTime& t);
 
 }  // namespace plenvo::store

@@ -4,6 +4,7 @@
 #include "platform/files/private_file.h"
 #include "platform/text/utf8_path.h"
 #include "store/audit_log.h"
+#include "store/history.h"
 
 namespace plenvo::store {
 namespace {
@@ -65,6 +66,7 @@ bool installMngDatabase(const std::filesystem::path& path) {
         db.exec(kSchema);
         ensureAuditLogTable(db);
         tx.commit();
+        ensureHistoryTables(db);
     }
     // Names and mail addresses of every user.
     platform::keepToOwner(making);

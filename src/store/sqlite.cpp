@@ -205,6 +205,12 @@ void Connection::exec(std::string_view sql) {
     }
 }
 
+bool Connection::tableExists(const std::string& name) {
+    Statement table = prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1");
+    table.bind(1, name);
+    return table.step();
+}
+
 std::int64_t Connection::changes() const {
     return sqlite3_changes64(db_);
 }

@@ -84,6 +84,9 @@ class Connection {
     Statement prepare(std::string_view sql) { return Statement(db_, sql); }
     void exec(std::string_view sql);
     std::int64_t changes() const;
+    // Whether the database holds a table of that name: the console's own
+    // tables may be missing from an older one.
+    bool tableExists(const std::string& name);
     std::int64_t lastInsertRowid() const;
     // False also when SQLite rolled a transaction back on its own (a full disk).
     bool inTransaction() const;

@@ -1,0 +1,116 @@
+#include "store/history.h"
+
+#include <charconv>
+
+#include "platform/core/ascii_case.h"
+#include "platform/text/text_file.h"
+#include "store/date_time.h"
+
+namespace plenvo::store {
+namespace {
+
+// Times as the store writes dates, in this machine's local time, so that the
+// rows sort and compare with UPDT.
+constexpr const char* kHistorySchema = R"SQL(
+CREATE TABLE IF NOT EXISTS AgentHistory (
+    At DATETIME, ComNM TEXT, UserID TEXT, UPDT DATETIME, RSRT TEXT, ErNo TEXT, ToBkup TEXT);
+CREATE INDEX IF NOT EXISTS AgentHistory_Key ON AgentHistory (ComNM COLLATE NOCASE, UserID COLLATE NOCASE, At);
+CREATE INDEX IF NOT EXISTS AgentHistory_At ON AgentHistory (At);
+CREATE TABLE IF NOT EXISTS ShareHistory (At DATETIME, ComNM TEXT, SharePath TEXT, DrvSize DOUBLE, DrvSpace DOUBLE);
+CREATE INDEX IF NOT EXISTS ShareHistory_Key ON ShareHistory (SharePath COLLATE NOCASE, At);
+CREATE INDEX IF NOT EXISTS ShareHistory_At ON ShareHistory (At);
+CREATE TRIGGER IF NOT EXISTS AgentHistory_Added AFTER INSERT ON UserLog BEGIN
+    INSERT INTO AgentHistory VALUES (datetime('now', 'localtime'), new.ComNM, new.UserID,
+                                     new.UPDT, new.RSRT, new.ErNo, new.ToBkup);
+END;
+CREATE TRIGGER IF NOT EXISTS AgentHistory_Changed AFTER UPDATE ON UserLog
+WHEN old.UPDT IS NOT new.UPDT OR old.RSRT IS NOT new.RSRT OR old.ErNo IS NOT new.ErNo
+     OR old.ToBkup IS NOT new.ToBkup BEGIN
+    INSERT INTO AgentHistory VALUES (datetime('now', 'localtime'), new.ComNM, new.UserID,
+                                     new.UPDT, new.RSRT, new.ErNo, new.ToBkup);
+END;
+CREATE TRIGGER IF NOT EXISTS ShareHistory_Surveyed AFTER UPDATE OF DrvSize, DrvSpace ON ShareDriveInfo
+WHEN new.DrvSize > 0 BEGIN
+    INSERT INTO ShareHistory VALUES (datetime('now', 'localtime'), new.ComNM, new.SharePath,
+                                     new.DrvSize, new.DrvSpace);
+END;
+)SQL";
+
+constexpr int kMostDays = 36500;
+
+}  // namespace
+
+void ensureHistoryTables(Connection& db) {
+    Transaction tx(db);
+    db.exec(kHistorySchema);
+    tx.commit();
+}
+
+int historyDays(const platform::BaseFolder& base) {
+    try {
+        platform::TextReader reader(base.at("\\Console.ini"), 4096);
+        std::string line;
+        bool inHistory = false;
+        while (reader.readLine(line)) {
+            const std::string bare(platform::trimmedBlanks(line));
+            if (bare.starts_with('[')) {
+                inHistory = platform::sameIgnoringAsciiCase(bare, "[History]");
+                continue;
+            }
+            const auto equals = bare.find('=');
+            if (!inHistory || equals == std::string::npos) continue;
+            if (!platform::sameIgnoringAsciiCase(
+                    platform::trimmedBlanks(std::string_view(bare).substr(0, equals)),
+                    "HistoryDays"))
+                continue;
+            const std::string value(
+                platform::trimmedBlanks(std::string_view(bare).substr(equals + 1)));
+            int days = 0;
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), days);
+            if (ec == std::errc() && end == value.data() + value.size() && days >= 1 &&
+                days <= kMostDays)
+                return days;
+            return kDefaultHistoryDays;
+        }
+    } catch (const std::exception&) {
+        // No Console.ini: the default.
+    }
+    return kDefaultHistoryDays;
+}
+
+std::size_t pruneHistory(Connection& db, const platform::LocalTime& now, int days,
+                         std::size_t rowsPerStep, int steps) {
+    const std::string before = storedText(minusDays(now, days));
+    std::size_t deleted = 0;
+    for (const char* table : {"AgentHistory", "ShareHistory"}) {
+        Statement st =
+            db.prepare(std::string("DELETE FROM ") + table + " WHERE rowid IN (SELECT rowid FROM " +
+                       table + " WHERE At < ?1 ORDER BY At LIMIT ?2)");
+        for (int step = 0; step < steps; ++step) {
+            st.reset();
+            st.bind(1, before).bind(2, DbValue{static_cast<std::int64_t>(rowsPerStep)});
+            st.run();
+            const auto gone = static_cast<std::size_t>(db.changes());
+            deleted += gone;
+            if (gone < rowsPerStep) break;
+        }
+    }
+    return deleted;
+}
+
+std::vector<SharePoint> shareHistory(Connection& db, const std::string& sharePath,
+                                     const platform::LocalTime& since) {
+    std::vector<SharePoint> points;
+    Statement st = db.prepare(
+        "SELECT At, DrvSize, DrvSpace FROM ShareHistory WHERE SharePath = ?1 COLLATE NOCASE "
+        "AND At >= ?2 ORDER BY At");
+    st.bind(1, sharePath).bind(2, storedText(since));
+    while (st.step()) {
+        const auto at = fromStoredText(st.text(0).value_or(""));
+        if (!at) continue;
+        points.push_back({*at, st.number(1).value_or(0), st.number(2).value_or(0)});
+    }
+    return points;
+}
+
+}  // namespace plenvo::store
