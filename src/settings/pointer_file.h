@@ -1,8 +1,12 @@
 #pragma once
 
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "platform/credentials/network_sign_in.h"
 #include "platform/network/folder_reach.h"
+#include "platform/network/share_list.h"
 
 namespace plenvo::settings {
 
@@ -12,5 +16,17 @@ namespace plenvo::settings {
 // the destination's server did not answer in time.
 bool writePointerFile(const std::string& destination, const std::string& serverShareFolder,
                       platform::FolderReach& reach);
+
+// The same for every destination, those of one server one after the other and
+// several servers at once, each within FolderReach's limit; the destinations
+// whose file could not be written, in their order.
+std::vector<std::string> writePointerFiles(const std::vector<std::string>& destinations,
+                                           const std::string& serverShareFolder,
+                                           platform::ShareLookup& lookup);
+
+// How the destinations' servers are asked for their shares: through `shares`
+// where given, else the servers themselves, signed in as `signIn` says.
+std::unique_ptr<platform::ShareLookup> destinationLookup(
+    const platform::ShareLookup::Source& shares, platform::NetworkSignIn signIn);
 
 }  // namespace plenvo::settings

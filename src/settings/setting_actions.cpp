@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <exception>
-#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -11,7 +10,6 @@
 #include "platform/credentials/network_sign_in.h"
 #include "platform/files/dos_attributes.h"
 #include "platform/files/file_system.h"
-#include "platform/network/folder_reach.h"
 #include "platform/paths/windows_path.h"
 #include "platform/text/text_file.h"
 #include "platform/text/utf8_text.h"
@@ -193,7 +191,8 @@ bool makeOrRemoveAllowList(const platform::RunContext& ctx, const store::Monitor
 }  // namespace
 
 SettingResult addDestination(const platform::RunContext& ctx, const std::string& serverShareFolder,
-                             const std::string& path, ui::SlowWork* slow) {
+                             const std::string& path, ui::SlowWork* slow,
+                             const platform::ShareLookup::Source& shares) {
     const DestinationForm form = formOf(path);
     if (!form.why.empty()) return refusedFor(form.why);
     return toldOnFailure(ctx, "add destination", kListNotRead, [&]() -> SettingResult {
@@ -203,15 +202,15 @@ SettingResult addDestination(const platform::RunContext& ctx, const std::string&
         bool written = false, silent = false;
         ui::SlowWork atOnce;
         (slow ? *slow : atOnce).run([&] {
-            platform::ShareLookup lookup(
-                platform::loadNetworkSignIn(ctx.base.at("\\SmbAuth.conf"), ctx.failures));
-            platform::FolderReach reach(lookup);
-            written = writePointerFile(path, serverShareFolder, reach);
+            const auto lookup = destinationLookup(
+                shares, platform::loadNetworkSignIn(ctx.base.at("\\SmbAuth.conf"), ctx.failures));
+            written = writePointerFiles({path}, serverShareFolder, *lookup).empty();
             const std::string server = platform::lowerCase(platform::serverOf(path));
-            silent = !written && !server.empty() && lookup.isSilent(server);
+            silent = !written && !server.empty() && lookup->isSilent(server);
         });
         if (!written)
-            return refusedFor(silent ? "サーバが応答しませんでした（SRV.ini を書き込めません）"
+            return refusedFor(silent ? "サーバが見つからないか、応答しませんでした"
+                                       "（SRV.ini を書き込めません）"
                                      : "SRV.ini を書き込めませんでした（フォルダがないか、"
                                        "書き込みが許されていません）");
         const auto turn = store::writeTurn(ctx);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/core/run_context.h"
+#include "platform/network/share_list.h"
 #include "store/monitoring_flag.h"
 #include "ui/slow_work.h"
 
@@ -31,9 +32,11 @@ inline constexpr std::size_t kDestinationChars = 255;
 // and "." components do not make another one. `refused`, with nothing
 // listed, for a folder whose SRV.ini could not be written, and for anything
 // but "\\server\share...", "D:\..." or "/...": empty, no UTF-8, control
-// characters, ".." components or longer than kDestinationChars.
+// characters, ".." components or longer than kDestinationChars. `shares` is
+// how servers are asked for their shares (empty: the servers themselves).
 SettingResult addDestination(const platform::RunContext& ctx, const std::string& serverShareFolder,
-                             const std::string& path, ui::SlowWork* slow = nullptr);
+                             const std::string& path, ui::SlowWork* slow = nullptr,
+                             const platform::ShareLookup::Source& shares = {});
 
 // Every ToBkupList row naming the folder, as addDestination compares them;
 // its SRV.ini stays. `notFound` when no row does.

@@ -1,5 +1,8 @@
 #include "settings/setting_window.h"
 
+#include <memory>
+#include <thread>
+
 #include "platform/core/failure_log.h"
 #include "platform/paths/windows_path.h"
 #include "settings/mail_setting_window.h"
@@ -18,13 +21,15 @@ constexpr const char* kErrorsNotCleared = "エラー情報を削除できませ�
 }  // namespace
 
 Setting::Setting(const platform::RunContext& ctx, store::MonitoringFlag& flag, ui::Dialogs& dialogs,
-                 std::string serverShareFolder, ui::SlowWork* slow, ui::WindowHost* windows)
+                 std::string serverShareFolder, ui::SlowWork* slow, ui::WindowHost* windows,
+                 platform::ShareLookup::Source shares)
     : ctx_(ctx),
       flag_(flag),
       dialogs_(dialogs),
       serverShareFolder_(std::move(serverShareFolder)),
       slow_(slow ? *slow : atOnce_),
-      windows_(windows) {
+      windows_(windows),
+      shares_(std::move(shares)) {
     layOut();
 }
 
@@ -48,25 +53,56 @@ void Setting::MailSetting_Click() {
 }
 
 void Setting::Form_Load() {
-    auto& list = control("ToBkupList").lines;
-    list.clear();
+    destinations_.clear();
+    unwritten_.clear();
     platform::guarded(ctx_.failures, "settings window", [&] {
         store::Connection db = store::openMng(ctx_.base);
         // Listed even where it cannot be reached; only its pointer file is missed then.
-        list = store::listedDestinations(db);
+        destinations_ = store::listedDestinations(db);
     });
-    const std::vector<std::string> destinations = list;
-    platform::guarded(ctx_.failures, "settings window", [&] {
-        slow_.run([&] {
-            platform::ShareLookup lookup(signIn());
-            platform::FolderReach reach(lookup);
-            for (const std::string& destination : destinations)
-                if (!writePointerFile(destination, serverShareFolder_, reach))
-                    ctx_.failures.report("settings window",
-                                         "SRV.ini not written in " + destination);
-        });
-    });
+    showDestinations();
     control("RemChkFlgF").checked = flag_.isOn();
+    platform::guarded(ctx_.failures, "settings window", [&] { rewritePointerFiles(); });
+}
+
+void Setting::rewritePointerFiles() {
+    // Copies only: the work may outlive the window.
+    auto rewrite = [destinations = destinations_, folder = serverShareFolder_, shares = shares_,
+                    signIn = signIn()] {
+        const auto lookup = destinationLookup(shares, signIn);
+        return writePointerFiles(destinations, folder, *lookup);
+    };
+    const std::shared_ptr<ui::WindowInbox> inbox = this->inbox();
+    if (!inbox) {
+        markUnwritten(rewrite());
+        return;
+    }
+    // A silent server must not keep the window from showing: the files are
+    // written on a thread of their own, and the list marked once they all end.
+    std::thread([rewrite = std::move(rewrite), inbox, this] {
+        std::vector<std::string> unwritten;
+        try {
+            unwritten = rewrite();
+        } catch (...) {
+            // Nothing is marked that was not found unwritten.
+        }
+        inbox->post([this, unwritten = std::move(unwritten)] { markUnwritten(unwritten); });
+    }).detach();
+}
+
+void Setting::markUnwritten(const std::vector<std::string>& unwritten) {
+    for (const std::string& destination : unwritten) {
+        ctx_.failures.report("settings window", "SRV.ini not written in " + destination);
+        unwritten_.insert(destination);
+    }
+    showDestinations();
+}
+
+void Setting::showDestinations() {
+    auto& lines = control("ToBkupList").lines;
+    lines.clear();
+    for (const std::string& destination : destinations_)
+        lines.push_back(unwritten_.count(destination) ? destination + kUnwrittenMark : destination);
 }
 
 platform::NetworkSignIn Setting::signIn() const {
@@ -93,10 +129,20 @@ void Setting::Command2_Click() {
 
 void Setting::追加_Click() {
     const std::string destination = control("ToBkupF").text;
-    // The window says nothing when it is not added; the list shows what is.
-    if (addDestination(ctx_, serverShareFolder_, destination, &slow_).kind ==
-        SettingResult::Kind::done)
-        control("ToBkupList").lines.push_back(destination);
+    const SettingResult result =
+        addDestination(ctx_, serverShareFolder_, destination, &slow_, shares_);
+    switch (result.kind) {
+        case SettingResult::Kind::done:
+            destinations_.push_back(destination);
+            showDestinations();
+            break;
+        case SettingResult::Kind::unchanged:
+            // Listed already: the list shows it.
+            break;
+        default:
+            dialogs_.messageBox(result.why, "", ui::MessageButtons::ok);
+            break;
+    }
 }
 
 void Setting::ErClear_Click() {

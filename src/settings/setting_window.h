@@ -1,9 +1,12 @@
 #pragma once
 
+#include <set>
 #include <string>
+#include <vector>
 
 #include "platform/core/run_context.h"
 #include "platform/credentials/network_sign_in.h"
+#include "platform/network/share_list.h"
 #include "store/monitoring_flag.h"
 #include "ui/dialogs.h"
 #include "ui/form.h"
@@ -13,16 +16,20 @@ namespace plenvo::settings {
 
 // The settings window "環境設定": the monitored backup destinations with their
 // pointer files, the removable-media monitoring switch, and clearing every
-// agent's error codes.
+// agent's error codes. Opening it writes every destination's pointer file
+// again; with a view that runs away from the window thread, and a destination
+// whose file could not be written is marked in the list when all have ended.
 class Setting final : public ui::Form {
   public:
     // `flag` is the console's monitoring flag, reloaded when the window closes;
     // `serverShareFolder` is what each destination's SRV.ini names; `slow`
     // writes those files away from the window thread (null: at once);
-    // `windows` shows the mail settings window (null: its button does nothing).
+    // `windows` shows the mail settings window (null: its button does nothing);
+    // `shares` is how servers are asked for their shares (empty: the servers
+    // themselves, signed in as SmbAuth.conf says).
     Setting(const platform::RunContext& ctx, store::MonitoringFlag& flag, ui::Dialogs& dialogs,
             std::string serverShareFolder, ui::SlowWork* slow = nullptr,
-            ui::WindowHost* windows = nullptr);
+            ui::WindowHost* windows = nullptr, platform::ShareLookup::Source shares = {});
 
     std::string caption() const override { return "環境設定"; }
     ui::Geometry clientArea() const override;
@@ -36,8 +43,15 @@ class Setting final : public ui::Form {
     void ErClear_Click();
     void MailSetting_Click();
 
+    // The mark a destination's line gets when its SRV.ini could not be written.
+    static constexpr const char* kUnwrittenMark = "  ← SRV.ini を書き込めません";
+
   private:
     void layOut();
+    void rewritePointerFiles();
+    void markUnwritten(const std::vector<std::string>& unwritten);
+    // ToBkupList's lines from the destinations, with their marks.
+    void showDestinations();
     // How other servers are signed in to, as the administrator set it up now.
     platform::NetworkSignIn signIn() const;
 
@@ -48,6 +62,10 @@ class Setting final : public ui::Form {
     ui::SlowWork atOnce_;
     ui::SlowWork& slow_;
     ui::WindowHost* windows_;
+    const platform::ShareLookup::Source shares_;
+    // The destinations as stored; the list's lines may carry a mark besides.
+    std::vector<std::string> destinations_;
+    std::set<std::string> unwritten_;
 };
 
 }  // namespace plenvo::settings

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "ui/window_inbox.h"
 
 namespace plenvo::ui {
 
@@ -61,6 +64,12 @@ class Form {
     // The window asks to be closed (its own close, not the user's).
     bool unloadRequested() const { return unloadRequested_; }
 
+    // The way back to the window thread for work the form runs elsewhere, set
+    // by the view while it shows the form; null without one (tests, a single
+    // run), where such work is done at once instead.
+    const std::shared_ptr<WindowInbox>& inbox() const { return inbox_; }
+    void setInbox(std::shared_ptr<WindowInbox> inbox) { inbox_ = std::move(inbox); }
+
   protected:
     Control& add(Control control);
     void requestUnload() { unloadRequested_ = true; }
@@ -68,6 +77,7 @@ class Form {
   private:
     std::vector<Control> controls_;
     bool unloadRequested_ = false;
+    std::shared_ptr<WindowInbox> inbox_;
 };
 
 // How a view runs a form's procedures, the same in every view: a failure

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 #include "qt_app.h"
@@ -174,6 +175,53 @@ TEST_F(FormViewTest, ABoxNobodyTypesInShowsAMountPointByItsLastFolder) {
     drive.text = "/srv/backup/pc01";
     view.refresh();
     EXPECT_EQ(edit->text(), "/srv/backup/pc01");
+}
+
+// Work handed back after the view is gone never reaches the form.
+TEST_F(FormViewTest, AViewThatIsGoneDropsWhatIsHandedBack) {
+    SampleForm other;
+    bool ran = false;
+    {
+        FormView gone(other);
+        ASSERT_TRUE(other.inbox()->post([&] { ran = true; }));
+    }
+    QApplication::processEvents();
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(other.inbox(), nullptr);
+}
+
+// As large as the registered media window, its delete button in the far corner.
+class WideForm final : public ui::Form {
+  public:
+    WideForm() {
+        add(ui::designed("List1", ControlKind::listBox, {150, 150, 12000, 6000}));
+        add(ui::designed("削除", ControlKind::button, {12600, 8400, 1500, 495}, "削除"));
+    }
+    std::string caption() const override { return "登録済みメディア"; }
+    ui::Geometry clientArea() const override { return {0, 0, 14430, 9195}; }
+    void click(const std::string&) override {}
+};
+
+TEST(FormViewFit, AWindowLargerThanTheWorkAreaIsDrawnSmallerWholeAndFits) {
+    test::qtApp();
+    WideForm form;
+    const QSize work(853, 640);  // 1280 x 960 at 150 %
+    FormView view(form, nullptr, work);
+    EXPECT_LT(view.fitFactor(), 1.0);
+    EXPECT_LE(view.width() + 16, work.width());
+    EXPECT_LE(view.height() + 40, work.height());
+    // The far button stays inside, and the text shrinks with the places.
+    const QWidget* button = view.widgetOf("削除");
+    EXPECT_LE(button->geometry().right(), view.width());
+    EXPECT_NEAR(button->width(), 100 * view.fitFactor(), 1.0);
+    EXPECT_NEAR(button->font().pointSizeF(), QApplication::font().pointSizeF() * view.fitFactor(),
+                0.01);
+
+    // Told nothing, the screen's own work area counts; a window that fits stays as designed.
+    FormView onScreen(form);
+    EXPECT_LE(onScreen.width() + 16, onScreen.screen()->availableGeometry().width());
+    SampleForm small;
+    EXPECT_EQ(FormView(small, nullptr, work).size(), QSize(440, 240));
 }
 
 // A request list as the check window has it: a chosen line fills the box below,

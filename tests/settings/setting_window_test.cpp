@@ -2,23 +2,42 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <memory>
 
 #include "platform/files/dos_attributes.h"
 #include "platform/files/file_system.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
 #include "support/fake_dialogs.h"
+#include "support/silent_shares.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::settings {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
 using ui::MessageButtons;
 
 constexpr const char* kShare = "\\\\SRV01\\OrvShare$";
 const std::string kPointerLine = std::string("SVShareFol=") + kShare + "\r\n";
+
+std::string marked(const std::string& destination) {
+    return destination + Setting::kUnwrittenMark;
+}
+
+// Takes what other threads hand back, as a view's window thread does, for at
+// most `limit`; false when nothing came.
+bool takeWithin(ui::WindowInbox& inbox, Clock::duration limit) {
+    for (const auto end = Clock::now() + limit; Clock::now() < end;
+         std::this_thread::sleep_for(5ms))
+        if (inbox.runPosted()) return true;
+    return false;
+}
 
 class SettingWindow : public ::testing::Test {
   protected:
@@ -96,12 +115,63 @@ TEST_F(SettingWindow, LoadListsDestinationsInTableOrderAndRewritesTheirPointerFi
 
     window.Form_Load();
 
-    EXPECT_EQ(window.control("ToBkupList").lines, (std::vector<std::string>{b, gone, a, c}));
+    // Listed although it cannot be reached, marked for its missing pointer file.
+    EXPECT_EQ(window.control("ToBkupList").lines,
+              (std::vector<std::string>{b, marked(gone), a, c}));
     for (const auto& d : {a, b, c})
         EXPECT_EQ(test::readBytes(fs::path(d) / "SRV.ini"), kPointerLine) << d;
-    // Listed although it cannot be reached; only its pointer file is missing.
     EXPECT_FALSE(fs::exists(gone));
     EXPECT_EQ(failures.lines.size(), 1u);
+    EXPECT_EQ(listed(), (std::vector<std::string>{b, gone, a, c})) << "the mark is only shown";
+}
+
+TEST_F(SettingWindow, LoadShowsTheListAtOnceAndMarksWhatSilentServersLeftUnwritten) {
+    const std::string near = destination("near");
+    std::vector<std::string> all;
+    for (int server = 1; server <= 5; ++server)
+        all.push_back("\\\\srv0" + std::to_string(server) + "\\Backup\\PC01");
+    all.insert(all.begin() + 2, near);
+    for (const auto& d : all) insertDestination(d);
+    const test::SilentShares network(1s);
+    Setting shown{ctx, flag, dialogs, kShare, nullptr, nullptr, network.source()};
+    const auto inbox = std::make_shared<ui::WindowInbox>(nullptr);
+    shown.setInbox(inbox);
+
+    const auto start = Clock::now();
+    shown.Form_Load();
+    EXPECT_LT(Clock::now() - start, 100ms);
+    EXPECT_EQ(shown.control("ToBkupList").lines, all) << "nothing is marked before the end";
+
+    ASSERT_TRUE(takeWithin(*inbox, 10s));
+    // One after another the five would take five seconds.
+    EXPECT_LT(Clock::now() - start, 2500ms);
+    EXPECT_EQ(network.mostAtOnce(), 5);
+    std::vector<std::string> shownLines;
+    for (const auto& d : all) shownLines.push_back(d == near ? d : marked(d));
+    EXPECT_EQ(shown.control("ToBkupList").lines, shownLines);
+    EXPECT_EQ(test::readBytes(fs::path(near) / "SRV.ini"), kPointerLine);
+    EXPECT_EQ(failures.lines.size(), 5u);
+    EXPECT_EQ(listed(), all);
+}
+
+TEST_F(SettingWindow, AWindowClosedWhileItsFilesAreWrittenIsNeverReached) {
+    for (int server = 1; server <= 3; ++server)
+        insertDestination("\\\\srv0" + std::to_string(server) + "\\Backup\\PC01");
+    const test::SilentShares network(300ms);
+    std::atomic<bool> woken = false;
+    const auto inbox = std::make_shared<ui::WindowInbox>([&woken] { woken = true; });
+    {
+        Setting shown{ctx, flag, dialogs, kShare, nullptr, nullptr, network.source()};
+        shown.setInbox(inbox);
+        shown.Form_Load();
+        // As a view closes it: the inbox first, then the form goes.
+        inbox->close();
+    }
+    for (int i = 0; i < 500 && network.ended() < 3; ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(network.ended(), 3);
+    EXPECT_FALSE(takeWithin(*inbox, 300ms));
+    EXPECT_FALSE(woken);
+    EXPECT_TRUE(failures.lines.empty()) << "nothing ran on the form that is gone";
 }
 
 TEST_F(SettingWindow, LoadSetsTheCheckBoxFromTheFlag) {
@@ -141,14 +211,20 @@ TEST_F(SettingWindow, AddListsAWritableDestinationOnce) {
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
-TEST_F(SettingWindow, AddLeavesOutWhatItCannotWriteInto) {
+TEST_F(SettingWindow, AddLeavesOutWhatItCannotWriteIntoAndSaysWhy) {
     box().text = (dir.path() / "server" / "missing").string();
     window.click("追加");
     box().text = "\\\\nohost\\share\\bk";
     window.click("追加");
     EXPECT_TRUE(listed().empty());
     EXPECT_TRUE(window.control("ToBkupList").lines.empty());
-    EXPECT_TRUE(dialogs.messages.empty());
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              "SRV.ini を書き込めませんでした（フォルダがないか、書き込みが許されていません）");
+    for (const auto& m : dialogs.messages) {
+        EXPECT_NE(m.text.find("SRV.ini"), std::string::npos) << m.text;
+        EXPECT_EQ(m.buttons, MessageButtons::ok);
+    }
 }
 
 TEST_F(SettingWindow, AddWithAnEmptyBoxAddsNothing) {

@@ -1,9 +1,12 @@
 // The console's own windows drawn from their models, opened as the tray menu opens them.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
+#include "app/win32/win_dialogs.h"
 #include "app/win32/win_form_view.h"
+#include "app/win32/win_slow_work.h"
 #include "app/win32/win_view_text.h"
 #include "app/win32/win_window_host.h"
 #include "drawn_check.h"
@@ -17,6 +20,7 @@
 #include "support/fake_clock.h"
 #include "support/fake_dialogs.h"
 #include "support/fake_removable_drives.h"
+#include "support/silent_shares.h"
 #include "support/temp_dir.h"
 
 namespace plenvo::app {
@@ -75,6 +79,64 @@ TEST_F(ConsoleWindows, TheSettingsWindowShowsItsDestinationsAndAddsOneTyped) {
     EXPECT_TRUE(driver.finished());
     EXPECT_TRUE(fs::exists(dir.path() / "OrvShare" / "REM" / "RM"))
         << "closing with monitoring on made the allow-list";
+}
+
+TEST_F(ConsoleWindows, TheSettingsWindowShowsAtOnceMarksSilentDestinationsLaterAndTellsAFailedAdd) {
+    using namespace std::chrono_literals;
+    using Clock = std::chrono::steady_clock;
+    const std::vector<std::string> stored = {"\\\\srv01\\Backup\\PC01", "\\\\srv02\\Backup\\PC02"};
+    for (const auto& d : stored) sql("INSERT INTO ToBkupList (ToBkup) VALUES ('" + d + "')");
+    const test::SilentShares network(1500ms);
+    Win32Dialogs boxes;
+    Win32SlowWork slow;
+    settings::Setting window(ctx, flag, boxes, "\\\\SRV01\\OrvShare$", &slow, nullptr,
+                             network.source());
+    Win32FormView view(window);
+    const auto at = [&](const char* name) { return view.controlHandle(name); };
+    const auto marked = [&] {
+        for (const auto& line : test::listLines(at("ToBkupList")))
+            if (line.find("SRV.ini") != std::string::npos) return true;
+        return false;
+    };
+    auto start = Clock::now();
+    Clock::duration shownAfter{}, markedAfter{}, toldAfter{};
+    HWND box = nullptr;
+    std::string told;
+    driver
+        .then([&] {
+            shownAfter = Clock::now() - start;
+            EXPECT_EQ(test::listLines(at("ToBkupList")), stored);
+        })
+        .when(marked)
+        .then([&] {
+            markedAfter = Clock::now() - start;
+            EXPECT_EQ(test::listLines(at("ToBkupList")),
+                      (std::vector<std::string>{stored[0] + settings::Setting::kUnwrittenMark,
+                                                stored[1] + settings::Setting::kUnwrittenMark}));
+            start = Clock::now();
+            type(at("ToBkupF"), "\\\\srv09\\share\\bk");
+            test::postNotification(at("追加"), BN_CLICKED);
+        })
+        .when([&] { return (box = test::threadWindowTitled("PlenvoBackupMng")) != nullptr; })
+        .then([&] {
+            toldAfter = Clock::now() - start;
+            told = windowText(::GetDlgItem(box, 0xFFFF));
+            EXPECT_EQ(::GetWindow(box, GW_OWNER), view.handle());
+            ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));
+        })
+        .then([&] {
+            EXPECT_EQ(test::listLines(at("ToBkupList")).size(), 2u);
+            ::PostMessageW(view.handle(), WM_CLOSE, 0, 0);
+        })
+        .start();
+    view.run();
+    EXPECT_TRUE(driver.finished());
+    EXPECT_LT(shownAfter, 700ms) << "the window waited for the servers";
+    EXPECT_GE(markedAfter, 1000ms) << "marked before the servers' wait ended";
+    EXPECT_EQ(told, "サーバが見つからないか、応答しませんでした（SRV.ini を書き込めません）");
+    EXPECT_GE(toldAfter, 1000ms);
+    EXPECT_LT(toldAfter, 6s);
 }
 
 TEST_F(ConsoleWindows, TheMailWindowHidesThePasswordAndSavesWhatWasTyped) {

@@ -181,6 +181,65 @@ TEST_F(Win32FormViewTest, MovedToAMonitorOfOtherDpiItIsSizedAgainFromTheTwips) {
     EXPECT_EQ(test::listLines(at("List1")), form.control("List1").lines);
 }
 
+TEST_F(Win32FormViewTest, AViewThatIsGoneDropsWhatIsHandedBack) {
+    SampleForm other;
+    bool ran = false;
+    {
+        Win32FormView gone(other);
+        ASSERT_TRUE(other.inbox()->post([&] { ran = true; }));
+    }
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(other.inbox(), nullptr);
+}
+
+// The registered media window at 150 %: larger than the test screen.
+class LargeForm final : public ui::Form {
+  public:
+    LargeForm() {
+        using ui::designed;
+        add(designed("List1", ControlKind::listBox, {225, 225, 18000, 9000}));
+        add(designed("削除", ControlKind::button, {18900, 12600, 2250, 743}, "削除"));
+    }
+    std::string caption() const override { return "大きな窓"; }
+    ui::Geometry clientArea() const override { return {0, 0, 21645, 13793}; }
+    void click(const std::string&) override {}
+};
+
+TEST(Win32FormViewFit, AWindowLargerThanTheWorkAreaIsDrawnSmallerWholeAndFitsIt) {
+    LargeForm form;
+    Win32FormView view(form);
+    const auto expectInside = [&] {
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        ::GetMonitorInfoW(::MonitorFromWindow(view.handle(), MONITOR_DEFAULTTONEAREST), &monitor);
+        RECT window{};
+        ::GetWindowRect(view.handle(), &window);
+        RECT inside{};
+        EXPECT_TRUE(::IntersectRect(&inside, &window, &monitor.rcWork) &&
+                    ::EqualRect(&inside, &window));
+        test::expectDrawnFromModel(view, form);  // the far button too, in the smaller pixels
+        LOGFONTW font{};
+        ::GetObjectW(
+            reinterpret_cast<HFONT>(::SendMessageW(view.controlHandle("削除"), WM_GETFONT, 0, 0)),
+            sizeof font, &font);
+        EXPECT_EQ(font.lfHeight, -::MulDiv(9, view.dpi(), 72));
+    };
+    const HDC screen = ::GetDC(nullptr);
+    const int screenDpi = ::GetDeviceCaps(screen, LOGPIXELSX);
+    ::ReleaseDC(nullptr, screen);
+    EXPECT_LT(view.dpi(), screenDpi);
+    expectInside();
+
+    // Moved to a monitor of twice the dots per inch, it fits again.
+    RECT suggested{0, 0, 21645 * screenDpi * 2 / 1440, 13793 * screenDpi * 2 / 1440};
+    ::SendMessageW(view.handle(), WM_DPICHANGED, MAKEWPARAM(screenDpi * 2, screenDpi * 2),
+                   reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_LT(view.dpi(), screenDpi);
+    expectInside();
+}
+
 // A window of the console's that owns the view, as the check window owns the
 // registered media window.
 class OwnedView : public ::testing::Test {

@@ -1,13 +1,17 @@
 #include "app/qt/form_view.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
+#include <algorithm>
 
 #include "ui/view_rules.h"
 
@@ -17,10 +21,11 @@ namespace {
 using ui::Control;
 using ui::ControlKind;
 
-QRect rectOf(const ui::Geometry& twips) {
-    const ui::Geometry g = ui::pixelsOf(twips);
-    return {g.left, g.top, g.width, g.height};
-}
+// Qt places widgets in pixels of 96 dots per inch and scales them itself.
+constexpr int kLogicalDpi = 96;
+// The title bar and borders the window manager adds, which Qt learns only once
+// the window shows: about what the common ones take.
+constexpr QSize kFrameAllowance(16, 40);
 
 QString q(const std::string& text) {
     return QString::fromStdString(text);
@@ -64,17 +69,51 @@ bool sameLines(const QListWidget& list, const std::vector<std::string>& lines) {
 
 }  // namespace
 
-FormView::FormView(ui::Form& form, QWidget* parent) : QDialog(parent), form_(form) {
+FormView::FormView(ui::Form& form, QWidget* parent, std::optional<QSize> workArea)
+    : QDialog(parent), form_(form) {
     setWindowTitle(q(form_.caption()));
-    const QRect area = rectOf(form_.clientArea());
-    setFixedSize(area.width(), area.height());
+    const QScreen* shownOn = screen();
+    const QSize room = workArea  ? *workArea
+                       : shownOn ? shownOn->availableGeometry().size()
+                                 : QSize(1 << 20, 1 << 20);
+    fit_ = ui::fitToScreen(form_.clientArea(), kLogicalDpi, room.width(), room.height(),
+                           kFrameAllowance.width(), kFrameAllowance.height());
+    if (fit_.factor < 1.0) {
+        // Set on the window, so that every control takes it.
+        QFont smaller = font();
+        if (smaller.pointSizeF() > 0)
+            smaller.setPointSizeF(smaller.pointSizeF() * fit_.factor);
+        else
+            smaller.setPixelSize(std::max(1, static_cast<int>(smaller.pixelSize() * fit_.factor)));
+        setFont(smaller);
+    }
+    setFixedSize(fit_.client.width, fit_.client.height);
     build();
+    // Queued to the application, which outlives every window: the view may be
+    // gone by the time the work arrives.
+    const QPointer<FormView> self(this);
+    inbox_ = std::make_shared<ui::WindowInbox>([self] {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self] {
+                if (self) self->takePosted();
+            },
+            Qt::QueuedConnection);
+    });
+    form_.setInbox(inbox_);
     refresh();
 }
 
 FormView::~FormView() {
+    inbox_->close();
+    if (form_.inbox() == inbox_) form_.setInbox(nullptr);
     // Widgets going away still signal; none of that is the user's doing.
     for (const auto& [name, widget] : widgets_) widget->disconnect(this);
+}
+
+QRect FormView::rectOf(const ui::Geometry& twips) const {
+    const ui::Geometry g = ui::pixelsOf(twips, fit_.dpi);
+    return {g.left, g.top, g.width, g.height};
 }
 
 void FormView::build() {
@@ -228,6 +267,12 @@ QWidget* FormView::widgetOf(const std::string& controlName) const {
     return found == widgets_.end() ? nullptr : found->second;
 }
 
+void FormView::takePosted() {
+    if (unloaded_ || !inbox_->runPosted()) return;
+    refresh();
+    if (form_.unloadRequested()) accept();
+}
+
 void FormView::handle(const std::string& controlName, const std::function<void(Control&)>& take,
                       bool isClick) {
     if (refreshing_ || unloaded_) return;
@@ -249,6 +294,8 @@ int FormView::run() {
 void FormView::unloadOnce() {
     if (unloaded_) return;
     unloaded_ = true;
+    // What comes back later finds the form closed.
+    inbox_->close();
     ui::unloadForm(form_);
 }
 

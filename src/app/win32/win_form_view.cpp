@@ -19,6 +19,8 @@ constexpr int kFontPoints = 9;
 constexpr int kFirstControlId = 1000;  // clear of IDOK and IDCANCEL
 constexpr DWORD kWindowStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+// Work that other threads handed back to the window.
+constexpr UINT kPostedWork = WM_APP + 1;
 
 // The innermost view running modally on this thread; each running view keeps
 // the one it runs inside. A plain pointer: mingw frees a thread's storage
@@ -52,10 +54,25 @@ LRESULT CALLBACK frameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lPara
     return ::DefSubclassProc(frame, message, wParam, lParam);
 }
 
+// The owner's monitor, else the primary one.
+HMONITOR monitorNear(HWND owner) {
+    return owner ? ::MonitorFromWindow(owner, MONITOR_DEFAULTTOPRIMARY)
+                 : ::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+}
+
+// The monitor's screen less the taskbar.
+RECT workAreaOf(HMONITOR monitor) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (monitor && ::GetMonitorInfoW(monitor, &info)) return info.rcWork;
+    RECT work{};
+    if (::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0)) return work;
+    return {0, 0, 1 << 20, 1 << 20};
+}
+
 // The monitor's dots per inch where the process is told them, else the system's.
 int dpiNear(HWND owner) {
-    const HMONITOR monitor = owner ? ::MonitorFromWindow(owner, MONITOR_DEFAULTTOPRIMARY)
-                                   : ::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    const HMONITOR monitor = monitorNear(owner);
     using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
     if (HMODULE shcore = ::LoadLibraryW(L"shcore.dll")) {
         const auto find = reinterpret_cast<GetDpiForMonitorFn>(
@@ -89,22 +106,24 @@ void registerWindowClass(HINSTANCE instance, WNDPROC procedure) {
     ::RegisterClassExW(&wc);
 }
 
-// Over the owner when it shows, else in the middle of the work area.
+// Over the owner when it shows, else in the middle of the work area; inside
+// the work area either way, as far as the window fits.
 POINT placeFor(HWND owner, int width, int height) {
-    RECT around{};
-    if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner)) {
-        ::GetWindowRect(owner, &around);
-    } else {
-        MONITORINFO monitor{};
-        monitor.cbSize = sizeof monitor;
-        ::GetMonitorInfoW(::MonitorFromWindow(owner, MONITOR_DEFAULTTOPRIMARY), &monitor);
-        around = monitor.rcWork;
-    }
+    const RECT work = workAreaOf(monitorNear(owner));
+    RECT around = work;
+    if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner)) ::GetWindowRect(owner, &around);
     POINT at{around.left + (around.right - around.left - width) / 2,
              around.top + (around.bottom - around.top - height) / 2};
-    at.x = std::max(at.x, 0L);
-    at.y = std::max(at.y, 0L);
+    at.x = std::max(std::min(at.x, work.right - width), work.left);
+    at.y = std::max(std::min(at.y, work.bottom - height), work.top);
     return at;
+}
+
+// What the title bar and borders add to a client area.
+SIZE frameExtra() {
+    RECT frame{0, 0, 0, 0};
+    ::AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
+    return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
 // How wide the longest line draws, so that the list scrolls sideways to its end.
@@ -127,7 +146,7 @@ int widestLine(HWND list, HFONT font, const std::vector<std::string>& lines) {
 }  // namespace
 
 Win32FormView::Win32FormView(ui::Form& form, HWND owner)
-    : form_(form), owner_(owner), dpi_(dpiNear(owner)) {
+    : form_(form), owner_(owner), dpi_(fittingDpi(monitorNear(owner), dpiNear(owner))) {
     makeFonts();
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     registerWindowClass(instance, windowProc);
@@ -141,11 +160,19 @@ Win32FormView::Win32FormView(ui::Form& form, HWND owner)
     ::CreateWindowExW(kWindowExStyle, kWindowClass, platform::win::wide(form_.caption()).c_str(),
                       kWindowStyle, at.x, at.y, width, height, owner_, nullptr, instance, this);
     if (!window_) return;
+    // Closed before the window goes, so nothing is posted to it afterwards.
+    inbox_ = std::make_shared<ui::WindowInbox>(
+        [window = window_] { ::PostMessageW(window, kPostedWork, 0, 0); });
+    form_.setInbox(inbox_);
     build();
     refresh();
 }
 
 Win32FormView::~Win32FormView() {
+    if (inbox_) {
+        inbox_->close();
+        if (form_.inbox() == inbox_) form_.setInbox(nullptr);
+    }
     if (window_) {
         // Whatever the window still says while it goes is nobody's doing.
         ::SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
@@ -160,10 +187,18 @@ void Win32FormView::makeFonts() {
     fixedFont_ = makeFont(dpi_, L"MS Gothic", FIXED_PITCH | FF_MODERN);
 }
 
+int Win32FormView::fittingDpi(HMONITOR monitor, int screenDpi) const {
+    const RECT work = workAreaOf(monitor);
+    const SIZE frame = frameExtra();
+    return ui::fitToScreen(form_.clientArea(), screenDpi, work.right - work.left,
+                           work.bottom - work.top, frame.cx, frame.cy)
+        .dpi;
+}
+
 void Win32FormView::rescale(int dpi, const RECT& suggested) {
     if (dpi <= 0) return;
     const HFONT oldText = textFont_, oldFixed = fixedFont_;
-    dpi_ = dpi;
+    dpi_ = fittingDpi(::MonitorFromRect(&suggested, MONITOR_DEFAULTTONEAREST), dpi);
     makeFonts();
     for (Drawn& d : drawn_) {
         try {
@@ -182,9 +217,20 @@ void Win32FormView::rescale(int dpi, const RECT& suggested) {
         }
         d.lines.clear();  // a list box measures its lines again with the new font
     }
-    ::SetWindowPos(window_, nullptr, suggested.left, suggested.top,
-                   suggested.right - suggested.left, suggested.bottom - suggested.top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT placed = suggested;
+    if (dpi_ != dpi) {
+        // Drawn smaller than Windows supposes: sized from the twips, kept on that monitor.
+        const ui::Geometry client = ui::pixelsOf(form_.clientArea(), dpi_);
+        const SIZE frame = frameExtra();
+        const int width = client.width + frame.cx, height = client.height + frame.cy;
+        const RECT work = workAreaOf(::MonitorFromRect(&suggested, MONITOR_DEFAULTTONEAREST));
+        placed.left = std::max(std::min(suggested.left, work.right - width), work.left);
+        placed.top = std::max(std::min(suggested.top, work.bottom - height), work.top);
+        placed.right = placed.left + width;
+        placed.bottom = placed.top + height;
+    }
+    ::SetWindowPos(window_, nullptr, placed.left, placed.top, placed.right - placed.left,
+                   placed.bottom - placed.top, SWP_NOZORDER | SWP_NOACTIVATE);
     if (oldText) ::DeleteObject(oldText);
     if (oldFixed) ::DeleteObject(oldFixed);
     refresh();
@@ -371,6 +417,12 @@ Win32FormView::Drawn* Win32FormView::drawnOf(HWND control) {
     return nullptr;
 }
 
+void Win32FormView::takePosted() {
+    if (unloaded_ || !inbox_ || !inbox_->runPosted()) return;
+    refresh();
+    if (form_.unloadRequested()) close(1);
+}
+
 void Win32FormView::handle(const std::string& controlName,
                            const std::function<void(Control&)>& take, bool isClick) {
     if (refreshing_ || unloaded_) return;
@@ -471,6 +523,8 @@ void Win32FormView::close(int result) {
 void Win32FormView::unloadOnce() {
     if (unloaded_) return;
     unloaded_ = true;
+    // What comes back later finds the form closed.
+    if (inbox_) inbox_->close();
     ui::unloadForm(form_);
 }
 
@@ -553,6 +607,9 @@ LRESULT Win32FormView::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_CLOSE:
             close(0);
+            return 0;
+        case kPostedWork:
+            takePosted();
             return 0;
         case WM_DPICHANGED:
             rescale(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));

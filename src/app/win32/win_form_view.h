@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ namespace plenvo::app {
 // only change data. Positions are the window's own, also for a control inside
 // a frame. Escape and the close box close the window; Enter presses the button
 // that has the focus and no other; Tab walks the controls in the form's order.
+// Work the form hands back from other threads runs between messages, followed
+// by a redraw. A window larger than its monitor's work area is drawn at fewer
+// dots per inch, fonts and places together, so that it fits.
 class Win32FormView {
   public:
     explicit Win32FormView(ui::Form& form, HWND owner = nullptr);
@@ -32,7 +36,8 @@ class Win32FormView {
     HWND handle() const { return window_; }
     // The window drawn for a control, or nullptr.
     HWND controlHandle(const std::string& controlName) const;
-    // Dots per inch the twips were converted with.
+    // Dots per inch the twips were converted with: the monitor's, or fewer
+    // where the window would not fit its work area.
     int dpi() const { return dpi_; }
 
     // The window of the innermost view running modally on this thread, or nullptr:
@@ -62,6 +67,10 @@ class Win32FormView {
                 bool isClick);
     void close(int result);
     void unloadOnce();
+    // Runs what other threads handed back, then draws the form again.
+    void takePosted();
+    // The dots per inch the form fits the monitor's work area at.
+    int fittingDpi(HMONITOR monitor, int screenDpi) const;
     Drawn* drawnOf(HWND control);
     RECT pixelsOf(const ui::Geometry& g) const;
     // The window moved to a monitor of other dots per inch: every control and
@@ -83,6 +92,7 @@ class Win32FormView {
     bool unloaded_ = false;
     bool closed_ = false;
     int result_ = 0;
+    std::shared_ptr<ui::WindowInbox> inbox_;
 };
 
 // What a window or message box opened now belongs to: the innermost view
