@@ -113,4 +113,51 @@ std::vector<SharePoint> shareHistory(Connection& db, const std::string& sharePat
     return points;
 }
 
+std::vector<AgentMoment> agentHistory(Connection& db, const std::string& host,
+                                      const std::string& user, const platform::LocalTime& since,
+                                      std::size_t limit) {
+    std::vector<AgentMoment> moments;
+    if (!db.tableExists("AgentHistory")) return moments;
+    const std::string from = storedText(since);
+    Statement st = db.prepare(
+        "SELECT At, UPDT, RSRT, ErNo FROM ("
+        " SELECT rowid, At, UPDT, RSRT, ErNo FROM AgentHistory"
+        "  WHERE ComNM = ?1 COLLATE NOCASE AND UserID = ?2 COLLATE NOCASE AND At < ?3"
+        "  ORDER BY At DESC, rowid DESC LIMIT 1)"
+        " UNION ALL SELECT At, UPDT, RSRT, ErNo FROM ("
+        " SELECT rowid, At, UPDT, RSRT, ErNo FROM AgentHistory"
+        "  WHERE ComNM = ?1 COLLATE NOCASE AND UserID = ?2 COLLATE NOCASE AND At >= ?3"
+        "  ORDER BY At, rowid LIMIT ?4)");
+    st.bind(1, host).bind(2, user).bind(3, from).bind(4, DbValue{static_cast<std::int64_t>(limit)});
+    while (st.step()) {
+        const auto at = fromStoredText(st.text(0).value_or(""));
+        if (!at) continue;
+        moments.push_back(
+            {*at, st.text(1).value_or(""), st.text(2).value_or(""), st.text(3).value_or("")});
+    }
+    return moments;
+}
+
+std::vector<CodesChange> codesChangedSince(Connection& db, const platform::LocalTime& since,
+                                           std::size_t limit) {
+    std::vector<CodesChange> changes;
+    if (!db.tableExists("AgentHistory")) return changes;
+    // Each row of the span against the agent's row before it.
+    Statement st = db.prepare(
+        "SELECT ComNM, UserID, max(At), ErNo, before FROM ("
+        " SELECT h.ComNM, h.UserID, h.At, h.rowid AS id, IFNULL(h.ErNo, '') AS ErNo,"
+        "  IFNULL((SELECT p.ErNo FROM AgentHistory p WHERE p.ComNM = h.ComNM AND"
+        "   p.UserID = h.UserID AND (p.At < h.At OR (p.At = h.At AND p.rowid < h.rowid))"
+        "   ORDER BY p.At DESC, p.rowid DESC LIMIT 1), '') AS before"
+        " FROM AgentHistory h WHERE h.At >= ?1)"
+        " WHERE ErNo <> before GROUP BY ComNM COLLATE NOCASE, UserID COLLATE NOCASE"
+        " ORDER BY max(At) DESC LIMIT ?2");
+    st.bind(1, storedText(since)).bind(2, DbValue{static_cast<std::int64_t>(limit)});
+    while (st.step())
+        changes.push_back({st.text(0).value_or(""), st.text(1).value_or(""),
+                           st.text(2).value_or(""), st.text(3).value_or(""),
+                           st.text(4).value_or("")});
+    return changes;
+}
+
 }  // namespace plenvo::store

@@ -42,4 +42,28 @@ struct SharePoint {
 std::vector<SharePoint> shareHistory(Connection& db, const std::string& sharePath,
                                      const platform::LocalTime& since);
 
+// One row of an agent's history.
+struct AgentMoment {
+    platform::LocalTime at;
+    std::string updt;   // the report's time as stored
+    std::string rate;   // RSRT as the agent wrote it ("80%")
+    std::string codes;  // ErNo
+};
+
+// The agent's rows since `since`, oldest first, with the last one before it
+// (where the codes stood when the span began); at most `limit`.
+std::vector<AgentMoment> agentHistory(Connection& db, const std::string& host,
+                                      const std::string& user, const platform::LocalTime& since,
+                                      std::size_t limit = 5000);
+
+// An agent whose codes changed: what they are now and were before.
+struct CodesChange {
+    std::string host, user, at, codes, before;
+};
+
+// The agents whose codes changed since `since`, latest change first, one
+// entry each, at most `limit`.
+std::vector<CodesChange> codesChangedSince(Connection& db, const platform::LocalTime& since,
+                                           std::size_t limit = 200);
+
 }  // namespace plenvo::store

@@ -2,10 +2,13 @@
 #include <map>
 
 #include "pages/page_text.h"
+#include "store/date_time.h"
+#include "store/history.h"
 #include "store/mng_database.h"
 #include "web/console_html.h"
 #include "web/console_replies.h"
 #include "web/form_fields.h"
+#include "web/history_charts.h"
 #include "web/request_path.h"
 #include "web/web_console.h"
 
@@ -123,6 +126,30 @@ HttpResponse WebConsole::agentsPage(const HttpRequest& request, const Caller& ca
     return html(200, consolePage("エージェント", body, caller.name()));
 }
 
+namespace {
+
+// The last 90 days of the agent: the chart, then its codes as they came and went.
+std::string agentPast(store::Connection& db, const std::string& host, const std::string& user) {
+    constexpr int kDays = 90;
+    const platform::LocalTime now = platform::SystemClock().now();
+    const auto moments = store::agentHistory(db, host, user, store::minusDays(now, kDays));
+    std::string past = "<h2>この " + std::to_string(kDays) + " 日</h2>";
+    if (moments.empty()) return past + "<p class=\"note\">まだ記録がありません。</p>";
+    past += agentTimelineSvg(moments, now, kDays);
+    std::string changes;
+    for (std::size_t i = 1; i < moments.size(); ++i)
+        if (moments[i].codes != moments[i - 1].codes)
+            changes = "<tr><td>" + pages::htmlEscaped(store::generalText(moments[i].at)) +
+                      "</td><td>" +
+                      (moments[i].codes.empty() ? "解消" : pages::htmlEscaped(moments[i].codes)) +
+                      "</td></tr>" + changes;  // newest first
+    if (!changes.empty())
+        past += "<table><tr><th>時刻</th><th>エラー</th></tr>" + changes + "</table>";
+    return past;
+}
+
+}  // namespace
+
 HttpResponse WebConsole::agentPage(const Caller& caller, const std::string& host,
                                    const std::string& user) {
     store::Connection db = store::openMng(base_);
@@ -152,6 +179,7 @@ HttpResponse WebConsole::agentPage(const Caller& caller, const std::string& host
             "\">ログ (新しい行から)</a> ・ <a href=\"/files/" + pages::htmlEscaped(tail) +
             "\">バックアップ先フォルダ</a> ・ <a href=\"/folder/" + pages::htmlEscaped(tail) +
             "\">復元フォルダ</a></p>";
+    body += agentPast(db, shownHost, shownUser);
     return html(200, consolePage(shownHost + " / " + shownUser, body, caller.name()));
 }
 

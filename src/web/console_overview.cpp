@@ -1,11 +1,14 @@
 #include <cstdio>
 
 #include "pages/page_text.h"
+#include "store/date_time.h"
+#include "store/history.h"
 #include "store/mng_database.h"
 #include "web/agent_counts.h"
 #include "web/console_html.h"
 #include "web/console_replies.h"
 #include "web/pass_record.h"
+#include "web/request_path.h"
 #include "web/web_console.h"
 
 namespace plenvo::web {
@@ -19,6 +22,25 @@ std::string figure(const char* label, std::int64_t value, const char* link = nul
     cell += link ? "<a href=\"" + std::string(link) + "\">" + std::to_string(value) + "</a>"
                  : std::to_string(value);
     return cell + "</td></tr>";
+}
+
+// The agents whose codes changed in the last 24 hours.
+std::string changedToday(store::Connection& db) {
+    const platform::LocalTime now = platform::SystemClock().now();
+    const platform::LocalTime since = store::minusDays(now, 1);
+    std::string rows;
+    for (const store::CodesChange& c : store::codesChangedSince(db, since)) {
+        const std::string link = "/agents/" + percentEncoded(c.host) + "/" + percentEncoded(c.user);
+        rows += "<tr><td><a href=\"" + pages::htmlEscaped(link) + "\">" +
+                pages::htmlEscaped(c.host + " / " + c.user) + "</a></td><td>" +
+                pages::htmlEscaped(store::generalTextOfStored(c.at)) + "</td><td>" +
+                (c.before.empty() ? "なし" : pages::htmlEscaped(c.before)) + " → " +
+                (c.codes.empty() ? "なし" : pages::htmlEscaped(c.codes)) + "</td></tr>";
+    }
+    return "<h2>この 24 時間に状態が変わったエージェント</h2>" +
+           (rows.empty() ? std::string("<p class=\"note\">ありません。</p>")
+                         : "<table><tr><th>エージェント</th><th>時刻</th><th>エラー</th></tr>" +
+                               rows + "</table>");
 }
 
 }  // namespace
@@ -47,6 +69,8 @@ HttpResponse WebConsole::overview(const Caller& caller) {
     body += rows.empty() ? "<p class=\"note\">ありません。</p>"
                          : "<table><tr><th>サーバー</th><th>共有</th><th>使用率</th></tr>" + rows +
                                "</table>";
+    body += "<p><a href=\"/shares\">共有ドライブの推移と満杯の見込み</a></p>";
+    body += changedToday(db);
     body += "<h2>パス</h2><table><tr><th></th><th>最後に終わった時刻</th><th>所要時間</th></tr>";
     for (const PassRecord& pass : lastPasses(base_)) {
         char seconds[32] = "-";

@@ -81,6 +81,8 @@ HttpResponse WebConsole::answer(const HttpRequest& request) {
                                : settingsForm(request, caller, *segments);
     }
     if (segments->empty() && !isPost(request)) return overview(caller);
+    if (segments->size() == 1 && (*segments)[0] == "shares" && !isPost(request))
+        return sharesPage(caller);
     if (!segments->empty() && (*segments)[0] == "agents" && !isPost(request)) {
         if (segments->size() == 1) return agentsPage(request, caller);
         if (segments->size() == 3) return agentPage(caller, (*segments)[1], (*segments)[2]);

@@ -92,6 +92,7 @@ class WebConsole {
     HttpResponse mailAction(const HttpRequest& request, const Caller& caller, bool testOnly);
     HttpResponse agentsPage(const HttpRequest& request, const Caller& caller);
     HttpResponse agentPage(const Caller& caller, const std::string& host, const std::string& user);
+    HttpResponse sharesPage(const Caller& caller);
 
     const WebSite& site_;
     UsersWatch* users_;

@@ -355,5 +355,40 @@ TEST_F(WebConsoleTest, AgentsAreCountedListedAndShownAsText) {
     EXPECT_EQ(send("GET", "/agents/PC09/u9", viewer).status, 404);
 }
 
+TEST_F(WebConsoleTest, ThePastOfAgentsAndSharesIsDrawnAndTodaysChangesListed) {
+    store::Connection db = store::openMng(ctx.base);
+    db.exec(
+        "INSERT INTO UserLog (ComNM, UserID, RSRT, ErNo, UPDT) "
+        "VALUES ('PC<3>', 'u''3', '80%', '', '2026-12-01 09:00:00')");
+    db.exec("UPDATE UserLog SET ErNo = '08'");  // as a check would
+    // Six daily surveys, 10 more bytes used each day: full in 14 days.
+    db.exec(
+        "INSERT INTO ShareDriveInfo (ComNM, SharePath, UsageVate) VALUES "
+        "('FS01', '\\\\FS01\\<Backup>', 86)");
+    for (int day = 5; day >= 0; --day)
+        db.exec("INSERT INTO ShareHistory VALUES (datetime('now', 'localtime', '-" +
+                std::to_string(day) + " days'), 'FS01', '\\\\FS01\\<Backup>', 1000, " +
+                std::to_string(140 + 10 * day) + ")");
+    const std::string viewer = basic("looker", "look");
+
+    const auto agent = send("GET", "/agents/PC%3C3%3E/u'3", viewer);
+    ASSERT_EQ(agent.status, 200);
+    for (const char* part : {"<svg", "<polyline", "<rect", "<title>08</title>", "<td>08</td>"})
+        EXPECT_NE(agent.body.find(part), std::string::npos) << part << "\n" << agent.body;
+    EXPECT_EQ(agent.body.find("PC<3>"), std::string::npos);
+
+    const auto overview = send("GET", "/", viewer);
+    EXPECT_NE(overview.body.find("href=\"/agents/PC%3C3%3E/u%273\""), std::string::npos)
+        << overview.body;
+    EXPECT_NE(overview.body.find("なし → 08"), std::string::npos);
+
+    const auto shares = send("GET", "/shares", viewer);
+    ASSERT_EQ(shares.status, 200);
+    EXPECT_NE(shares.body.find("<h2>\\\\FS01\\&lt;Backup&gt;</h2>"), std::string::npos)
+        << shares.body;
+    EXPECT_NE(shares.body.find("stroke-dasharray=\"6,4\""), std::string::npos) << "the forecast";
+    EXPECT_NE(shares.body.find("満杯まで約 14 日"), std::string::npos) << shares.body;
+}
+
 }  // namespace
 }  // namespace plenvo::web
