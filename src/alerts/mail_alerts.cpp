@@ -159,6 +159,36 @@ bool sendRequestMail(const platform::RunContext& ctx, const std::vector<MediaReq
     return sent.sent;
 }
 
+bool sendDailySummary(const platform::RunContext& ctx, const std::vector<PassLine>& passes,
+                      std::chrono::milliseconds timeLimit) {
+    const auto read = loadMailSettings(ctx.base.at(kMailSettingsFile));
+    if (!read.settings || !read.settings->sendsMail() || read.settings->summaryAt.empty())
+        return true;
+    const auto minute = summaryMinute(read.settings->summaryAt);
+    if (!minute) {
+        ctx.failures.report(kTopic, "Mail.ini: SummaryAt=" + read.settings->summaryAt +
+                                        " is no time HH:MM; no daily summary is sent");
+        return true;
+    }
+    const platform::LocalTime now = ctx.clock.now();
+    if (now.hour * 60 + now.minute < *minute) return true;
+    const std::string day = store::storedText(now).substr(0, 10);
+    store::Connection db = store::openMng(ctx.base);
+    if (store::summarySentOn(db, day)) return true;
+    const MailText mail =
+        daySummaryMail(*read.settings, gatherDaySummary(db, now, passes), loadTitles(db), now);
+    platform::MailSession session(read.settings->mailServer(),
+                                  std::chrono::steady_clock::now() + timeLimit);
+    const auto sent = session.send(envelopeOf(mail), messageOf(mail));
+    if (!sent.sent) {
+        ctx.failures.report(kTopic, "daily summary not sent: " + sent.error);
+        return false;
+    }
+    const auto turn = store::writeTurn(ctx);
+    store::recordSummarySent(db, day, store::storedText(now));
+    return true;
+}
+
 platform::MailSendResult sendTestMail(const MailSettings& settings, const std::string& computerName,
                                       std::chrono::milliseconds timeLimit) {
     if (settings.server.empty()) return {false, "no server"};

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "alerts/alert_mail.h"
+#include "alerts/daily_summary.h"
 #include "alerts/mail_settings.h"
 #include "platform/core/run_context.h"
 #include "platform/mail/mail_transport.h"
@@ -38,6 +39,13 @@ platform::MailSendResult sendTestMail(
 // one mail, when mail is set up. False when it could not be sent (told).
 bool sendRequestMail(const platform::RunContext& ctx, const std::vector<MediaRequestNote>& requests,
                      std::chrono::milliseconds timeLimit = std::chrono::seconds(10));
+
+// The day's summary mail at SummaryAt=HH:MM of Mail.ini: sent once a day, at
+// the first call at or after that time (so at the next start that day when
+// the console was down then), and kept in SummarySent once the server took it.
+// False when it was due and could not be sent (told).
+bool sendDailySummary(const platform::RunContext& ctx, const std::vector<PassLine>& passes,
+                      std::chrono::milliseconds timeLimit = std::chrono::seconds(10));
 
 // The settings file in the base folder.
 inline constexpr const char* kMailSettingsFile = "\\Mail.ini";

@@ -131,6 +131,8 @@ MailSettingsRead parseMailSettings(const std::vector<std::string>& lines) {
             limit = value;
         else if (platform::sameIgnoringAsciiCase(key, "WebUrl"))
             settings.webUrl = value;
+        else if (platform::sameIgnoringAsciiCase(key, "SummaryAt"))
+            settings.summaryAt = value;
     }
     settings.port = defaultPort(settings.security);
     if (port && !port->empty()) {
@@ -201,6 +203,8 @@ void saveMailSettings(const std::filesystem::path& file, const MailSettings& set
     if (settings.limit != MailSettings::kDefaultLimit)
         writer.writeLine("MaxMails=" + std::to_string(settings.limit));
     if (!settings.webUrl.empty()) writer.writeLine("WebUrl=" + oneLine(settings.webUrl));
+    if (!settings.summaryAt.empty())
+        writer.writeLine("SummaryAt=" + oneLine(settings.summaryAt) + "        ; HH:MM");
     writer.commit();
     // Again on the file in place: not every file system keeps rights over a rename.
     platform::keepToOwner(file);

@@ -24,6 +24,7 @@ struct MailSettings {
     bool notifyUsers = false;
     int limit = kDefaultLimit;  // mails per pass; "MaxMails=" in the file
     std::string webUrl;         // the web console's address for mails; "WebUrl="
+    std::string summaryAt;      // "HH:MM" of the day's summary mail; "SummaryAt="
 
     // The administrators' addresses, blanks trimmed, empty entries left out.
     std::vector<std::string> recipients() const;

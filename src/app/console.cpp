@@ -112,6 +112,12 @@ void Console::record(const PassOutcome& outcome) {
 
 void Console::followUp() {
     step("mail alerts", [&] { alerts::sendMailAlerts(ctx_); });
+    step("daily summary", [&] {
+        std::vector<alerts::PassLine> passes;
+        for (const pages::PassFigures& p : passFigures_)
+            passes.push_back({p.kind, p.lastDurationSeconds, p.lastSuccess});
+        alerts::sendDailySummary(ctx_, passes);
+    });
     step("status exports", [&] { pages::writeStatusExports(ctx_, passFigures_); });
 }
 

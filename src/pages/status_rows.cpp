@@ -6,10 +6,10 @@
 
 #include "pages/agent_state.h"
 #include "pages/code_titles.h"
-#include "pages/share_forecast.h"
 #include "platform/files/file_system.h"
 #include "platform/text/utf8_path.h"
 #include "store/date_time.h"
+#include "store/share_forecast.h"
 
 namespace plenvo::pages {
 namespace {
@@ -104,11 +104,11 @@ std::vector<ShareStatus> readShares(store::Connection& db, const platform::Local
     }
     // An older database without the history has no forecasts.
     if (!db.tableExists("ShareHistory")) return shares;
-    const platform::LocalTime since = store::minusDays(now, kForecastDays);
+    const platform::LocalTime since = store::minusDays(now, store::kForecastDays);
     for (ShareStatus& share : shares) {
         if (!share.share) continue;
-        const ShareForecast forecast =
-            forecastShare(store::shareHistory(db, *share.share, since), now);
+        const store::ShareForecast forecast =
+            store::forecastShare(store::shareHistory(db, *share.share, since), now);
         share.daysUntilFull = forecast.daysUntilFull;
         share.daysUntil07 = forecast.daysUntil07;
     }

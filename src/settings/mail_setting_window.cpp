@@ -90,6 +90,7 @@ void MailSetting::show(const alerts::MailSettings& settings) {
     control("NotifyUsersF").checked = settings.notifyUsers;
     limit_ = settings.limit;
     webUrl_ = settings.webUrl;
+    summaryAt_ = settings.summaryAt;
 }
 
 std::optional<alerts::MailSettings> MailSetting::entered() {
@@ -112,6 +113,7 @@ std::optional<alerts::MailSettings> MailSetting::entered() {
     read.settings->notifyUsers = control("NotifyUsersF").checked;
     read.settings->limit = limit_;
     read.settings->webUrl = webUrl_;
+    read.settings->summaryAt = summaryAt_;
     return read.settings;
 }
 

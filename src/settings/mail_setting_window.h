@@ -40,7 +40,8 @@ class MailSetting final : public ui::Form {
     ui::SlowWork& slow_;
     // Values of the file that the window does not show, kept when it is saved.
     int limit_ = alerts::MailSettings::kDefaultLimit;
-    std::string webUrl_;  // set in the web console: the window has no box for it
+    std::string webUrl_;     // set in the web console: the window has no box for it
+    std::string summaryAt_;  // set in Mail.ini: the window has no box for it
 };
 
 }  // namespace plenvo::settings

@@ -9,6 +9,28 @@ void ensureMailSentTable(Connection& db) {
         "CREATE UNIQUE INDEX IF NOT EXISTS MailSent_Key ON MailSent (ComNM, UserID);");
 }
 
+namespace {
+
+void ensureSummarySentTable(Connection& db) {
+    db.exec("CREATE TABLE IF NOT EXISTS SummarySent (Day TEXT PRIMARY KEY, SentAt DATETIME)");
+}
+
+}  // namespace
+
+bool summarySentOn(Connection& db, const std::string& day) {
+    if (!db.tableExists("SummarySent")) return false;
+    Statement st = db.prepare("SELECT 1 FROM SummarySent WHERE Day = ?1");
+    st.bind(1, day);
+    return st.step();
+}
+
+void recordSummarySent(Connection& db, const std::string& day, const std::string& sentAt) {
+    ensureSummarySentTable(db);
+    Statement st = db.prepare("INSERT OR REPLACE INTO SummarySent (Day, SentAt) VALUES (?1, ?2)");
+    st.bind(1, day).bind(2, sentAt);
+    st.run();
+}
+
 SentCodes loadMailSent(Connection& db) {
     SentCodes sent;
     Statement rows = db.prepare("SELECT ComNM, UserID, Codes FROM MailSent");

@@ -23,4 +23,10 @@ SentCodes loadMailSent(Connection& db);
 void recordMailSent(Connection& db, const std::string& host, const std::string& user,
                     const std::string& codes, const std::string& sentAt);
 
+// The day's summary mail: whether one went out on `day` (as "2026-12-08"),
+// and keeping that one did, so that a restart never sends it twice. The
+// table is made when first needed.
+bool summarySentOn(Connection& db, const std::string& day);
+void recordSummarySent(Connection& db, const std::string& day, const std::string& sentAt);
+
 }  // namespace plenvo::store

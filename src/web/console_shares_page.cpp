@@ -1,10 +1,10 @@
 #include <cmath>
 
 #include "pages/page_text.h"
-#include "pages/share_forecast.h"
 #include "store/date_time.h"
 #include "store/history.h"
 #include "store/mng_database.h"
+#include "store/share_forecast.h"
 #include "web/console_html.h"
 #include "web/console_replies.h"
 #include "web/history_charts.h"
@@ -18,7 +18,7 @@ namespace {
 
 constexpr int kShownDays = 90;
 
-std::string forecastLine(const pages::ShareForecast& forecast) {
+std::string forecastLine(const store::ShareForecast& forecast) {
     if (!forecast.daysUntilFull)
         return "<p class=\"note\">増えていないか、記録がまだ 3 日分ありません。</p>";
     std::string line = "<p>満杯まで約 " +
@@ -48,8 +48,8 @@ HttpResponse WebConsole::sharesPage(const Caller& caller) {
         if (!kept) continue;
         const auto points = store::shareHistory(db, path, store::minusDays(now, kShownDays));
         const auto recent =
-            store::shareHistory(db, path, store::minusDays(now, pages::kForecastDays));
-        const pages::ShareForecast forecast = pages::forecastShare(recent, now);
+            store::shareHistory(db, path, store::minusDays(now, store::kForecastDays));
+        const store::ShareForecast forecast = store::forecastShare(recent, now);
         body += shareUsageSvg(points, forecast, now, kShownDays) + forecastLine(forecast);
     }
     if (body.empty()) body = "<p class=\"note\">共有ドライブはまだ調べていません。</p>";

@@ -100,7 +100,7 @@ std::string agentTimelineSvg(const std::vector<store::AgentMoment>& moments,
 }
 
 std::string shareUsageSvg(const std::vector<store::SharePoint>& points,
-                          const pages::ShareForecast& forecast, const platform::LocalTime& now,
+                          const store::ShareForecast& forecast, const platform::LocalTime& now,
                           int days) {
     const platform::LocalTime from = store::minusDays(now, days);
     const platform::LocalTime ahead = store::minusDays(now, -kDaysAhead);

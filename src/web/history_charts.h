@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "pages/share_forecast.h"
 #include "platform/core/clock.h"
 #include "store/history.h"
+#include "store/share_forecast.h"
 
 namespace plenvo::web {
 
@@ -19,7 +19,7 @@ std::string agentTimelineSvg(const std::vector<store::AgentMoment>& moments,
 // A share's used part over its last `days` days and, where the forecast
 // knows, the line on to full, drawn up to 30 days ahead.
 std::string shareUsageSvg(const std::vector<store::SharePoint>& points,
-                          const pages::ShareForecast& forecast, const platform::LocalTime& now,
+                          const store::ShareForecast& forecast, const platform::LocalTime& now,
                           int days = 90);
 
 }  // namespace plenvo::web

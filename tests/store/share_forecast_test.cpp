@@ -1,23 +1,23 @@
-#include "pages/share_forecast.h"
+#include "store/share_forecast.h"
 
 #include <gtest/gtest.h>
 
 #include "store/date_time.h"
 
-namespace plenvo::pages {
+namespace plenvo::store {
 namespace {
 
 constexpr double kGB = 1e9;
 const platform::LocalTime kNow{2010, 3, 10, 12, 0, 0};
 
 // A survey every `hours` for `days` days up to now, the used bytes growing by `perDay`.
-std::vector<store::SharePoint> surveys(int days, int hours, double usedNow, double perDay,
-                                       double size = 1000 * kGB) {
-    std::vector<store::SharePoint> points;
+std::vector<SharePoint> surveys(int days, int hours, double usedNow, double perDay,
+                                double size = 1000 * kGB) {
+    std::vector<SharePoint> points;
     for (int h = days * 24; h >= 0; h -= hours) {
-        platform::LocalTime at = store::minusDays(kNow, h / 24);
+        platform::LocalTime at = minusDays(kNow, h / 24);
         at.hour -= h % 24;
-        if (at.hour < 0) at.hour += 24, at = store::minusDays(at, 1);
+        if (at.hour < 0) at.hour += 24, at = minusDays(at, 1);
         const double used = usedNow - perDay * h / 24.0;
         points.push_back({at, size, size - used});
     }
@@ -44,4 +44,4 @@ TEST(ShareForecast, UnknownWithoutThreeDaysOrGrowth) {
 }
 
 }  // namespace
-}  // namespace plenvo::pages
+}  // namespace plenvo::store
