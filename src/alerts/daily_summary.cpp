@@ -27,9 +27,9 @@ std::optional<int> number(std::string_view digits) {
 std::string codesSince(store::Connection& db, const std::string& host, const std::string& user) {
     if (!db.tableExists("AgentHistory")) return {};
     store::Statement st = db.prepare(
-        "SELECT min(At) FROM AgentHistory WHERE ComNM = ?1 AND UserID = ?2 AND At > "
-        "IFNULL((SELECT max(At) FROM AgentHistory WHERE ComNM = ?1 AND UserID = ?2 AND "
-        "IFNULL(ErNo, '') = ''), '')");
+        "SELECT min(At) FROM AgentHistory WHERE ComNM = ?1 COLLATE NOCASE AND UserID = ?2 "
+        "COLLATE NOCASE AND At > IFNULL((SELECT max(At) FROM AgentHistory WHERE ComNM = ?1 "
+        "COLLATE NOCASE AND UserID = ?2 COLLATE NOCASE AND IFNULL(ErNo, '') = ''), '')");
     st.bind(1, host).bind(2, user);
     return st.step() ? st.text(0).value_or("") : "";
 }

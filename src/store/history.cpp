@@ -13,21 +13,24 @@ namespace {
 // rows sort and compare with UPDT.
 constexpr const char* kHistorySchema = R"SQL(
 CREATE TABLE IF NOT EXISTS AgentHistory (
-    At DATETIME, ComNM TEXT, UserID TEXT, UPDT DATETIME, RSRT TEXT, ErNo TEXT, ToBkup TEXT);
+    At DATETIME, ComNM TEXT, UserID TEXT, UPDT DATETIME, RSRT TEXT, ErNo TEXT, ToBkup TEXT,
+    ErNoBefore TEXT);
 CREATE INDEX IF NOT EXISTS AgentHistory_Key ON AgentHistory (ComNM COLLATE NOCASE, UserID COLLATE NOCASE, At);
 CREATE INDEX IF NOT EXISTS AgentHistory_At ON AgentHistory (At);
+CREATE INDEX IF NOT EXISTS AgentHistory_Changes ON AgentHistory (At)
+    WHERE IFNULL(ErNo, '') <> IFNULL(ErNoBefore, '');
 CREATE TABLE IF NOT EXISTS ShareHistory (At DATETIME, ComNM TEXT, SharePath TEXT, DrvSize DOUBLE, DrvSpace DOUBLE);
 CREATE INDEX IF NOT EXISTS ShareHistory_Key ON ShareHistory (SharePath COLLATE NOCASE, At);
 CREATE INDEX IF NOT EXISTS ShareHistory_At ON ShareHistory (At);
 CREATE TRIGGER IF NOT EXISTS AgentHistory_Added AFTER INSERT ON UserLog BEGIN
     INSERT INTO AgentHistory VALUES (datetime('now', 'localtime'), new.ComNM, new.UserID,
-                                     new.UPDT, new.RSRT, new.ErNo, new.ToBkup);
+                                     new.UPDT, new.RSRT, new.ErNo, new.ToBkup, NULL);
 END;
 CREATE TRIGGER IF NOT EXISTS AgentHistory_Changed AFTER UPDATE ON UserLog
 WHEN old.UPDT IS NOT new.UPDT OR old.RSRT IS NOT new.RSRT OR old.ErNo IS NOT new.ErNo
      OR old.ToBkup IS NOT new.ToBkup BEGIN
     INSERT INTO AgentHistory VALUES (datetime('now', 'localtime'), new.ComNM, new.UserID,
-                                     new.UPDT, new.RSRT, new.ErNo, new.ToBkup);
+                                     new.UPDT, new.RSRT, new.ErNo, new.ToBkup, old.ErNo);
 END;
 CREATE TRIGGER IF NOT EXISTS ShareHistory_Surveyed AFTER UPDATE OF DrvSize, DrvSpace ON ShareDriveInfo
 WHEN new.DrvSize > 0 BEGIN
@@ -42,6 +45,20 @@ constexpr int kMostDays = 36500;
 
 void ensureHistoryTables(Connection& db) {
     Transaction tx(db);
+    // A table from before the codes it replaced were kept: the column comes,
+    // and the triggers are made anew to fill it.
+    if (db.tableExists("AgentHistory")) {
+        Statement columns = db.prepare(
+            "SELECT 1 FROM pragma_table_info('AgentHistory') "
+            "WHERE name = 'ErNoBefore'");
+        if (!columns.step()) {
+            columns.reset();
+            db.exec(
+                "ALTER TABLE AgentHistory ADD COLUMN ErNoBefore TEXT;"
+                "DROP TRIGGER IF EXISTS AgentHistory_Added;"
+                "DROP TRIGGER IF EXISTS AgentHistory_Changed;");
+        }
+    }
     db.exec(kHistorySchema);
     tx.commit();
 }
@@ -142,16 +159,13 @@ std::vector<CodesChange> codesChangedSince(Connection& db, const platform::Local
                                            std::size_t limit) {
     std::vector<CodesChange> changes;
     if (!db.tableExists("AgentHistory")) return changes;
-    // Each row of the span against the agent's row before it.
+    // Each row keeps the codes it replaced, and the changes have an index of
+    // their own: the span's changes alone are read, however long the history.
     Statement st = db.prepare(
-        "SELECT ComNM, UserID, max(At), ErNo, before FROM ("
-        " SELECT h.ComNM, h.UserID, h.At, h.rowid AS id, IFNULL(h.ErNo, '') AS ErNo,"
-        "  IFNULL((SELECT p.ErNo FROM AgentHistory p WHERE p.ComNM = h.ComNM AND"
-        "   p.UserID = h.UserID AND (p.At < h.At OR (p.At = h.At AND p.rowid < h.rowid))"
-        "   ORDER BY p.At DESC, p.rowid DESC LIMIT 1), '') AS before"
-        " FROM AgentHistory h WHERE h.At >= ?1)"
-        " WHERE ErNo <> before GROUP BY ComNM COLLATE NOCASE, UserID COLLATE NOCASE"
-        " ORDER BY max(At) DESC LIMIT ?2");
+        "SELECT ComNM, UserID, max(At), IFNULL(ErNo, ''), IFNULL(ErNoBefore, '')"
+        " FROM AgentHistory INDEXED BY AgentHistory_Changes WHERE At >= ?1 AND IFNULL(ErNo, '') <> "
+        "IFNULL(ErNoBefore, '')"
+        " GROUP BY ComNM COLLATE NOCASE, UserID COLLATE NOCASE ORDER BY max(At) DESC LIMIT ?2");
     st.bind(1, storedText(since)).bind(2, DbValue{static_cast<std::int64_t>(limit)});
     while (st.step())
         changes.push_back({st.text(0).value_or(""), st.text(1).value_or(""),

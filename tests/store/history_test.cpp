@@ -53,6 +53,21 @@ TEST_F(History, EveryChangeOfAnAgentAndEverySurveyIsKeptAndAnOlderDatabaseGainsT
     db.exec("UPDATE UserLog SET ErNo = ''");
     EXPECT_EQ(count(db, "AgentHistory"), 1);
     EXPECT_EQ(count(db, "UserLog"), 1);
+
+    // A history from before the replaced codes were kept gains them, and its
+    // triggers are made anew: writes to UserLog go on.
+    db.exec(
+        "DROP TABLE AgentHistory; DROP TRIGGER AgentHistory_Changed;"
+        "CREATE TABLE AgentHistory (At DATETIME, ComNM TEXT, UserID TEXT, UPDT DATETIME, "
+        "RSRT TEXT, ErNo TEXT, ToBkup TEXT);"
+        "CREATE TRIGGER AgentHistory_Changed AFTER UPDATE ON UserLog BEGIN "
+        "INSERT INTO AgentHistory VALUES (1, 2, 3, 4, 5, 6, 7); END;");
+    ensureHistoryTables(db);
+    db.exec("UPDATE UserLog SET ErNo = '14'");
+    const auto changes = codesChangedSince(db, {2000, 1, 1, 0, 0, 0});
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0].codes, "14");
+    EXPECT_EQ(changes[0].before, "");
 }
 
 TEST_F(History, OldRowsGoInSmallStepsAndTheKeptDaysComeFromConsoleIni) {
