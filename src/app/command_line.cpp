@@ -12,8 +12,18 @@ std::string usageText() {
            "                        [--http-cert FILE (--http-key FILE |\n"
            "                                          --http-cert-password-file FILE)]]\n"
            "       PlenvoBackupMng --install DIR\n"
-           "  --base DIR     use DIR as the base folder instead of the program's own folder\n"
+           "       PlenvoBackupMng --install-data DIR | --make-share | --remove-share |\n"
+           "                       --end-consoles DIR\n"
+           "  --base DIR     use DIR as the base folder instead of the folder the installer\n"
+           "                 recorded, or else the program's own folder\n"
            "  --install DIR  lay out an installation in DIR (an existing Mng.mdb is kept)\n"
+           "  The Windows installer's steps, as an administrator:\n"
+           "  --install-data DIR  keep the data in DIR (an older installation's data beside\n"
+           "                      the program moves there) and record it for the program\n"
+           "  --make-share        share the data's OrvShare as OrvShare$ and record it\n"
+           "  --remove-share      take OrvShare$ away when it shares the data's OrvShare\n"
+           "  --end-consoles DIR  ask the consoles running DIR's program to end and wait\n"
+           "                      for them (30 s at most)\n"
            "  --once         run the start-up pass, then end\n"
            "  --headless     no tray icon; the timers run until SIGINT or SIGTERM\n"
            "  --tick-ms N    timer interval in milliseconds (default 60000)\n"
@@ -40,13 +50,22 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
             options.once = true;
         } else if (arg == "--headless") {
             options.headless = true;
-        } else if (arg == "--base" || arg == "--install" || arg == "--tick-ms") {
+        } else if (arg == "--make-share") {
+            options.makeShare = true;
+        } else if (arg == "--remove-share") {
+            options.removeShare = true;
+        } else if (arg == "--base" || arg == "--install" || arg == "--install-data" ||
+                   arg == "--end-consoles" || arg == "--tick-ms") {
             if (!hasValue || args[i + 1].empty()) return {std::nullopt, arg + " needs a value"};
             const std::string& value = args[++i];
             if (arg == "--base") {
                 options.base = platform::pathFromUtf8(value);
             } else if (arg == "--install") {
                 options.install = platform::pathFromUtf8(value);
+            } else if (arg == "--install-data") {
+                options.installData = platform::pathFromUtf8(value);
+            } else if (arg == "--end-consoles") {
+                options.endConsoles = platform::pathFromUtf8(value);
             } else {
                 int ms = 0;
                 const auto [end, ec] =
@@ -88,8 +107,16 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
         return {std::nullopt,
                 "--http-users, --http-cert, --http-key and --http-cert-password-file go with "
                 "--http"};
-    if (httpGiven && (options.once || options.install))
-        return {std::nullopt, "--http serves while the console runs: not with --once or --install"};
+    const int steps = options.once + options.install.has_value() + options.installData.has_value() +
+                      options.makeShare + options.removeShare + options.endConsoles.has_value();
+    if (steps > 1)
+        return {std::nullopt,
+                "--once, --install, --install-data, --make-share, --remove-share and "
+                "--end-consoles each run alone"};
+    if (httpGiven && steps > 0)
+        return {std::nullopt,
+                "--http serves while the console runs: not with --once, --install or the "
+                "installer's steps"};
     if (httpGiven) options.http = web;
     return {options, {}};
 }

@@ -9,9 +9,10 @@
 #include "pages/share_drive_page.h"
 #include "pages/status_export.h"
 #include "platform/desktop/startup_entry.h"
-#include "platform/files/dos_attributes.h"
 #include "platform/files/file_system.h"
 #include "platform/files/private_file.h"
+#include "platform/files/scratch_file.h"
+#include "platform/paths/windows_path.h"
 #include "platform/process/detached_command.h"
 #include "platform/process/environment.h"
 #include "platform/text/utf8_path.h"
@@ -132,7 +133,8 @@ void Console::startUp(const StartupValues& values) {
     step("monitoring switch", [&] { store::readMonitoringFlag(ctx_.base, flag_); });
     importTicks_ = 0;
     checkTicks_ = 0;
-    step("folders", [&] { makeFolderTree(); });
+    step("folders", [&] { makeShareTree(ctx_.base); });
+    step("folder access", [&] { checkBaseFolderTakesFiles(); });
     // Names and mail addresses of every user: not for every local user to read.
     step("database", [&] {
         const auto database = store::mngPath(ctx_.base);
@@ -140,11 +142,13 @@ void Console::startUp(const StartupValues& values) {
             ctx_.failures.report("database",
                                  platform::utf8Of(database) + " cannot be kept from other users");
     });
+    // The installer, an administrator, made the share and its rights: the
+    // console need not be one.
     const auto share = ctx_.base.at("\\OrvShare");
-    step("share", [&] {
-        shareBaseFolder(platform::utf8Of(share), values_.computerName, shares_, ctx_.failures);
-    });
-    step("share access", [&] { shares_.grantAccess(share); });
+    if (!sharedByInstaller(share)) {
+        step("share", [&] { shareBase(share); });
+        step("share access", [&] { shares_.grantAccess(share); });
+    }
     values_.serverShareFolder = "\\\\" + values_.computerName + "\\OrvShare$";
     // The first pass goes ahead of every tick's work on the worker.
     onPassThread([this] {
@@ -178,18 +182,46 @@ bool Console::checksAndPage(intake::AnimationRun* run) {
     return checked && paged;
 }
 
-void Console::makeFolderTree() {
-    // Each made when missing, whether or not OrvShare was there: one made by
-    // hand or by an older install would otherwise leave agents' requests
-    // nowhere to go. One failing does not stop the next.
-    const auto root = ctx_.base.at("\\OrvShare");
-    if (!platform::folderExists(root)) platform::createFolder(root);
-    for (const char* folder : {"\\OrvShare\\RST", "\\OrvShare\\PRG"})
-        if (!platform::folderExists(ctx_.base.at(folder)))
-            platform::createFolder(ctx_.base.at(folder));
-    const auto requests = ctx_.base.at("\\OrvShare\\REM");
-    if (!platform::folderExists(requests) && platform::createFolder(requests))
-        platform::setAttributes(requests, platform::kHiddenSystemAttributes);
+void Console::tell(const Notice& notice) {
+    ctx_.failures.report(notice.topic, notice.line);
+    if (noticeTold_) noticeTold_(notice);
+}
+
+void Console::checkBaseFolderTakesFiles() {
+    const std::string folder = platform::utf8Of(ctx_.base.root());
+    try {
+        const platform::ScratchFile probe(ctx_.base.root());
+    } catch (const std::system_error& e) {
+        tell({"folder access",
+              folder + " takes no files (" + e.code().message() +
+                  "); results are not taken in and the pages stay as they are",
+              "フォルダー " + folder +
+                  " に書き込めません。結果の取り込みもページの更新もできません。"
+                  "管理者に書き込みの権限を付けてもらってください。"});
+    }
+}
+
+void Console::shareBase(const std::filesystem::path& share) {
+    const BaseShare shared =
+        shareBaseFolder(platform::utf8Of(share), values_.computerName, shares_);
+    if (shared.problem.empty()) return;
+    if (shared.outcome.kind != platform::ShareOutcome::Kind::failed) {
+        ctx_.failures.report("share", shared.problem);
+        return;
+    }
+    tell({"share", shared.problem,
+          "共有 OrvShare$ を作成できません（" + shared.outcome.detail +
+              "）。エージェントは結果を届けられません。セットアップを管理者としてもう一度実行して"
+              "ください。"});
+}
+
+bool Console::sharedByInstaller(const std::filesystem::path& share) const {
+    if (values_.installerShare.empty()) return false;
+    // Windows finds no folder whose name ends in a separator.
+    const auto recorded =
+        platform::pathFromUtf8(platform::withoutTrailingSeparators(values_.installerShare));
+    std::error_code ec;
+    return std::filesystem::equivalent(recorded, share, ec);
 }
 
 void Console::makeStartupEntry() {

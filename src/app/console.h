@@ -36,6 +36,14 @@ struct PassOutcome {
     bool succeeded = true;
 };
 
+// What the administrator must hear of even in the tray, where failures are
+// not told: the console cannot do its work until it is mended.
+struct Notice {
+    std::string topic;    // as the failure lines name it
+    std::string line;     // the failure line's text
+    std::string balloon;  // the same for the tray, in the console's language
+};
+
 // The console's main window without its looks: the start-up sequence, the
 // three timers with their counters, and the work each of them does.
 class Console {
@@ -60,6 +68,9 @@ class Console {
 
     // The survey and the destination check; false when either failed.
     bool runChecks();
+
+    // Where notices go besides the failure lines (set by the tray console).
+    void setNoticeTold(std::function<void(const Notice&)> told) { noticeTold_ = std::move(told); }
 
     // Opens the removable media check window (set by the desktop console).
     void setCheckWindowOpener(std::function<void()> opener) {
@@ -99,7 +110,10 @@ class Console {
     bool listPage();
     bool importAndPage();
     bool checksAndPage(intake::AnimationRun* run = nullptr);
-    void makeFolderTree();
+    void tell(const Notice& notice);
+    void checkBaseFolderTakesFiles();
+    void shareBase(const std::filesystem::path& share);
+    bool sharedByInstaller(const std::filesystem::path& share) const;
     void makeStartupEntry();
 
     const platform::RunContext& ctx_;
@@ -114,6 +128,7 @@ class Console {
     int importTicks_ = 0;
     int checkTicks_ = 0;
     std::function<void()> openCheckWindow_;
+    std::function<void(const Notice&)> noticeTold_;
     // Kept from pass to pass; touched only on the pass thread.
     intake::ImportMemory importMemory_;
     pages::LogViewerCache logViewers_;

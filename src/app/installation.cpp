@@ -2,8 +2,12 @@
 
 #include <fstream>
 
+#include "app/data_folder.h"
 #include "app/embedded_files.h"
+#include "app/share_routines.h"
+#include "platform/files/file_system.h"
 #include "platform/process/environment.h"
+#include "platform/setup/install_record.h"
 #include "platform/text/utf8_path.h"
 #include "store/mng_database.h"
 
@@ -29,14 +33,35 @@ fs::path placeOf(const fs::path& folder, std::string_view name) {
     return folder / platform::pathFromUtf8(name);
 }
 
+// Mng.mdb, the page images and the help file.
+bool layOutData(const fs::path& folder, void (*say)(const std::string&)) {
+    bool ok = true;
+    std::error_code ec;
+    fs::create_directories(folder / "HTM" / "img", ec);
+    fs::create_directories(folder / "HELP", ec);
+    try {
+        say(store::installMngDatabase(folder / "Mng.mdb") ? "made Mng.mdb"
+                                                          : "kept the existing Mng.mdb");
+    } catch (const std::exception& e) {
+        say(std::string("could not make Mng.mdb: ") + e.what());
+        ok = false;
+    }
+    for (const EmbeddedFile& file : embeddedFiles()) {
+        const fs::path target = placeOf(folder, file.name);
+        if (!writeFile(target, file.bytes)) {
+            say("could not write " + platform::utf8Of(target));
+            ok = false;
+        }
+    }
+    return ok;
+}
+
 }  // namespace
 
 bool installTo(const fs::path& folder, void (*say)(const std::string&)) {
     bool ok = true;
     std::error_code ec;
-    fs::create_directories(folder / "HTM" / "img", ec);
-    fs::create_directories(folder / "HELP", ec);
-
+    fs::create_directories(folder, ec);
     const fs::path self = platform::executablePath();
     const fs::path program = folder / self.filename();
     if (!fs::exists(program) || !fs::equivalent(self, program, ec)) {
@@ -46,24 +71,28 @@ bool installTo(const fs::path& folder, void (*say)(const std::string&)) {
             ok = false;
         }
     }
-
-    try {
-        say(store::installMngDatabase(folder / "Mng.mdb") ? "made Mng.mdb"
-                                                          : "kept the existing Mng.mdb");
-    } catch (const std::exception& e) {
-        say(std::string("could not make Mng.mdb: ") + e.what());
-        ok = false;
-    }
-
-    for (const EmbeddedFile& file : embeddedFiles()) {
-        const fs::path target = placeOf(folder, file.name);
-        if (!writeFile(target, file.bytes)) {
-            say("could not write " + platform::utf8Of(target));
-            ok = false;
-        }
-    }
+    ok = layOutData(folder, say) && ok;
     say("installed in " + platform::utf8Of(folder));
     return ok;
+}
+
+bool installDataTo(const fs::path& dataFolder, void (*say)(const std::string&)) {
+    const DataPlace place = placeData(platform::executablePath().parent_path(), dataFolder, say);
+    bool ok = layOutData(place.folder, say);
+    const platform::BaseFolder base(place.folder);
+    makeShareTree(base);
+    if (!platform::folderExists(base.at("\\OrvShare\\RST"))) {
+        say("could not make " + platform::utf8Of(base.at("\\OrvShare\\RST")));
+        ok = false;
+    }
+    // Recorded only when whole: the program would rather go on with its own folder.
+    if (!ok) return false;
+    if (const std::string refused = platform::recordDataFolder(place.folder); !refused.empty()) {
+        say(refused);
+        return false;
+    }
+    say("the data lies in " + platform::utf8Of(place.folder));
+    return true;
 }
 
 }  // namespace plenvo::app

@@ -10,4 +10,11 @@ namespace plenvo::app {
 // did, one line each, through `say`; false when a part could not be made.
 bool installTo(const std::filesystem::path& folder, void (*say)(const std::string&));
 
+// The installer's part for the data, as an administrator: the program stays
+// where it was put, its data goes to `dataFolder` (an older installation's
+// with it, see placeData), laid out as above with the exchange folders, and
+// the system records where it lies for the program to find. False when a part
+// could not be made.
+bool installDataTo(const std::filesystem::path& dataFolder, void (*say)(const std::string&));
+
 }  // namespace plenvo::app

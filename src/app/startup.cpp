@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "platform/process/environment.h"
+#include "platform/setup/install_record.h"
 #include "platform/text/utf8_path.h"
 
 namespace plenvo::app {
@@ -20,6 +21,8 @@ StartupValues collectStartupValues(const std::string& version) {
         v.allUsersStartupFolder.replace(at, 13, v.userProfileFolder);
     v.serverShareFolder = "\\\\" + v.computerName + "\\OrvShare$";
     v.program = platform::utf8Of(platform::executablePath());
+    if (const auto shared = platform::readInstallRecord().sharedFolder)
+        v.installerShare = platform::utf8Of(*shared);
     return v;
 }
 

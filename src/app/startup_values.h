@@ -15,6 +15,7 @@ struct StartupValues {
     std::string serverShareFolder;    // "\\" + computer name + "\OrvShare$"
     bool registersAutostart = false;  // the log-on entry is made or mended
     std::string program;              // the running program's file, which the entry starts
+    std::string installerShare;       // the folder the installer shared as OrvShare$, if any
 };
 
 }  // namespace plenvo::app

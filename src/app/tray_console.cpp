@@ -4,6 +4,7 @@
 #include "app/icon_wait.h"
 #include "app/startup.h"
 #include "app/tray_menu.h"
+#include "platform/core/journal_line.h"
 #include "platform/desktop/open_document.h"
 #include "platform/process/stop_request.h"
 
@@ -62,7 +63,14 @@ std::optional<int> runTrayConsole(const ConsoleRun& run, TrayToolkit& toolkit) {
     const platform::StopRequestWatch stopRequests([&toolkit] { toolkit.quit(); });
     StartupValues values = collectStartupValues(version);
     values.registersAutostart = run.registersAutostart;
+    std::string balloon;
+    console.setNoticeTold([&balloon](const Notice& notice) {
+        platform::tellLine(platform::LinePriority::warning, notice.topic + ": " + notice.line);
+        balloon += (balloon.empty() ? "" : "\n") + notice.balloon;
+    });
     console.startUp(values);
+    console.setNoticeTold({});
+    if (!balloon.empty()) toolkit.showBalloon(ui::kApplicationTitle, balloon);
     const int rc = toolkit.run(console);
     end(rc);
     return rc;

@@ -41,6 +41,11 @@ class TrayToolkit {
     // Shows the icon with its menu, where a notification area takes it.
     virtual IconShown showIcon(IconAnimation& animation, TrayMenu& menu) = 0;
     virtual void removeIcon() = 0;
+    // A balloon at the icon that tells of a problem, shown once the icon is.
+    virtual void showBalloon(const std::string& title, const std::string& text) {
+        (void)title;
+        (void)text;
+    }
     // Ends the loop; may be called from any thread.
     virtual void quit() = 0;
     // Runs the loop until quit; the exit code.
@@ -54,8 +59,8 @@ class TrayToolkit {
 // The console as the administrator sees it, the same on every toolkit: the
 // icon, its menu and windows, until "終了", a stop request or the session's
 // end. Failures of the steps are not told: only the windows' own messages are
-// shown. Without a notification area at the start the console runs and shows
-// its icon once one appears. nullopt, before anything of the start-up ran,
+// shown, and the start-up's notices as one balloon. Without a notification area at the start the
+// console runs and shows its icon once one appears. nullopt, before anything of the start-up ran,
 // when no notification area can ever take the icon.
 std::optional<int> runTrayConsole(const ConsoleRun& run, TrayToolkit& toolkit);
 

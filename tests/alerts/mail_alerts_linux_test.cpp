@@ -211,6 +211,10 @@ class RecordingShares final : public platform::ShareService {
         return {};
     }
     void grantAccess(const std::filesystem::path&) override {}
+    platform::UnshareOutcome removeShare(const std::string&,
+                                         const std::filesystem::path&) override {
+        return {};
+    }
 };
 
 TEST_F(MailDelivery, TheConsolesPassesSendOnceForAReportAndOnceForACheck) {

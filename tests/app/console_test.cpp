@@ -21,8 +21,14 @@ class RecordingShares final : public platform::ShareService {
     void grantAccess(const std::filesystem::path& folder) override {
         calls.push_back("grant " + folder.string());
     }
+    platform::UnshareOutcome removeShare(const std::string& name,
+                                         const std::filesystem::path& folder) override {
+        calls.push_back("remove " + name + " " + folder.string());
+        return removal;
+    }
     std::vector<std::string> calls;
     platform::ShareOutcome outcome;
+    platform::UnshareOutcome removal;
 };
 
 class ConsoleTest : public ::testing::Test {
@@ -91,6 +97,8 @@ TEST_F(ConsoleTest, AnOrvShareMadeByHandGetsTheExchangeFoldersItLacks) {
 
 TEST_F(ConsoleTest, AShareOfAnotherFolderIsLeftAndToldAsIsOneThatCannotBeMade) {
     withDatabase();
+    std::vector<Notice> notices;
+    console.setNoticeTold([&](const Notice& notice) { notices.push_back(notice); });
     shares.outcome = {platform::ShareOutcome::Kind::sharesAnotherFolder, "/srv/other/OrvShare"};
     console.startUp(values);
     ASSERT_EQ(failures.lines.size(), 1u) << ::testing::PrintToString(failures.lines);
@@ -106,6 +114,44 @@ TEST_F(ConsoleTest, AShareOfAnotherFolderIsLeftAndToldAsIsOneThatCannotBeMade) {
     EXPECT_NE(failures.lines[0].find("(Operation not permitted); agents cannot deliver"),
               std::string::npos)
         << failures.lines[0];
+    // Only the share that cannot be made keeps agents out: the tray hears of it too.
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ("share: " + notices[0].line, failures.lines[0]);
+    EXPECT_NE(notices[0].balloon.find("共有 OrvShare$ を作成できません（Operation not permitted）"),
+              std::string::npos)
+        << notices[0].balloon;
+}
+
+TEST_F(ConsoleTest, TheInstallersShareIsLeftToItAndAFolderThatTakesNoFilesIsANotice) {
+    // The installer made the share as an administrator: a plain user's console
+    // neither makes it again nor sets its rights.
+    withDatabase();
+    values.installerShare = (base.path() / "OrvShare" / "").string();
+    std::filesystem::create_directories(base.path() / "OrvShare");
+    console.startUp(values);
+    EXPECT_TRUE(shares.calls.empty()) << ::testing::PrintToString(shares.calls);
+    EXPECT_TRUE(failures.lines.empty()) << ::testing::PrintToString(failures.lines);
+
+    // One it made for another folder is no reason to leave this one unshared.
+    values.installerShare = (home.path() / "OrvShare").string();
+    std::filesystem::create_directories(home.path() / "OrvShare");
+    console.startUp(values);
+    EXPECT_EQ(shares.calls.size(), 2u);
+
+    // A base folder that takes no files: told as the tray would show it.
+    test::writeBytes(home.path() / "file", "");
+    test::RecordingFailureLog told;
+    const platform::RunContext nowhere{platform::BaseFolder(home.path() / "file" / "base"), clock,
+                                       told};
+    Console blocked{nowhere, animation, nullptr, &shares};
+    std::vector<Notice> notices;
+    blocked.setNoticeTold([&](const Notice& notice) { notices.push_back(notice); });
+    blocked.startUp(values);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].topic, "folder access");
+    EXPECT_NE(notices[0].line.find("takes no files"), std::string::npos) << notices[0].line;
+    EXPECT_NE(notices[0].balloon.find("に書き込めません"), std::string::npos);
+    EXPECT_NE(notices[0].balloon.find((home.path() / "file" / "base").string()), std::string::npos);
 }
 
 TEST_F(ConsoleTest, AnAllUsersEntryIsEnough) {

@@ -15,6 +15,9 @@ class NoShares final : public platform::ShareService {
   public:
     platform::ShareOutcome addShare(const std::string&, const fs::path&) override { return {}; }
     void grantAccess(const fs::path&) override {}
+    platform::UnshareOutcome removeShare(const std::string&, const fs::path&) override {
+        return {};
+    }
 };
 
 class ExportAfterPasses : public ::testing::Test {

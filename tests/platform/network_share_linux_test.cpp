@@ -60,5 +60,19 @@ TEST_F(UserShares, AShareOfAnotherFolderIsNeverRepointed) {
     EXPECT_EQ(sharedPath(), theirs.path().string()) << "agents keep delivering where they did";
 }
 
+TEST_F(UserShares, OnlyTheFoldersOwnShareIsTakenAway) {
+    if (findProgram("net").empty()) PLENVO_SKIP() << "no Samba net program";
+    EXPECT_EQ(removeNetworkShare("OrvShare$", ours.path()).kind, UnshareOutcome::Kind::none);
+    ASSERT_EQ(addNetworkShare("OrvShare$", theirs.path()).kind, ShareOutcome::Kind::shared);
+    const UnshareOutcome other = removeNetworkShare("OrvShare$", ours.path());
+    EXPECT_EQ(other.kind, UnshareOutcome::Kind::sharesAnotherFolder);
+    EXPECT_EQ(other.detail, theirs.path().string());
+    EXPECT_EQ(sharedPath(), theirs.path().string());
+
+    EXPECT_EQ(removeNetworkShare("OrvShare$", theirs.path() / "").kind,
+              UnshareOutcome::Kind::removed);
+    EXPECT_EQ(sharedPath(), "");
+}
+
 }  // namespace
 }  // namespace plenvo::platform

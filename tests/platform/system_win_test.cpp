@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <optional>
 #include <thread>
 
 #include "platform/desktop/startup_entry.h"
@@ -252,6 +253,41 @@ TEST(StopRequestWatch, ACtrlCIsToldOnTheWatchsOwnThread) {
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(times, 1);
     ::FreeConsole();
+}
+
+TEST(StopRequestWatch, AnInstallerAsksTheConsolesAndCountsThoseThatRunOn) {
+    // The probe, in the program's place, stands for a console that does not answer.
+    test::TempDir dir;
+    const fs::path program = dir.path() / "PlenvoBackupMng.exe";
+    fs::copy_file(probe(), program);
+    EXPECT_EQ(endConsolesOf(program, 1s), 0);
+
+    std::atomic<int> told = 0;
+    std::optional<StopRequestWatch> watch;
+    watch.emplace([&] { ++told; });
+    std::wstring line = L"\"" + program.wstring() + L"\" sleep 30000";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION running{};
+    ASSERT_TRUE(::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 nullptr, &startup, &running));
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(endConsolesOf(program, 1s), 1);
+    EXPECT_GE(std::chrono::steady_clock::now() - asked, 1s);
+    // This process's own watch heard the request, once.
+    for (int i = 0; i < 50 && told == 0; ++i) std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(told, 1);
+
+    ::TerminateProcess(running.hProcess, 0);
+    ::WaitForSingleObject(running.hProcess, 10000);
+    ::CloseHandle(running.hThread);
+    ::CloseHandle(running.hProcess);
+    EXPECT_EQ(endConsolesOf(program, 1s), 0);
+    // The request was taken back: a watch that starts later hears nothing.
+    watch.reset();
+    watch.emplace([&] { ++told; });
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(told, 1);
 }
 
 }  // namespace

@@ -77,6 +77,19 @@ TEST_F(TrayIconTest, SitsInTheTrayWithTheRestingFrameAndTheTipUntilTakenOut) {
     EXPECT_FALSE(iconInTray());
 }
 
+TEST_F(TrayIconTest, ABalloonToldBeforeTheTrayTakesTheIconComesWithIt) {
+    shown = &tray;
+    // Explorer not started yet: the start-up's notice waits.
+    tray.showBalloon("PlenvoBackupMng", std::string(300, 'x'));
+    EXPECT_TRUE(tray.holdsBalloon());
+    ASSERT_TRUE(tray.add());
+    EXPECT_FALSE(tray.holdsBalloon());
+    EXPECT_TRUE(iconInTray());
+    tray.showBalloon("PlenvoBackupMng", "共有 OrvShare$ を作成できません");
+    EXPECT_FALSE(tray.holdsBalloon());
+    tray.remove();
+}
+
 TEST_F(TrayIconTest, CarriesItsSevenFramesAndTheMenusSixEntriesWithTheirBitmaps) {
     // Seven pictures, no two alike: each frame found its own images in the program.
     for (int i = 0; i < IconAnimation::kFrameCount; ++i) {

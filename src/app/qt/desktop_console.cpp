@@ -38,7 +38,20 @@ class QtToolkit final : public TrayToolkit {
         if (!QSystemTrayIcon::isSystemTrayAvailable()) return IconShown::notYet;
         tray_.emplace(animation, menu);
         tray_->show();
+        if (pendingBalloon_) {
+            showBalloon(pendingBalloon_->first, pendingBalloon_->second);
+            pendingBalloon_.reset();
+        }
         return IconShown::yes;
+    }
+    void showBalloon(const std::string& title, const std::string& text) override {
+        // Told before the desktop's tray came: shown with the icon.
+        if (!tray_) {
+            pendingBalloon_.emplace(title, text);
+            return;
+        }
+        tray_->icon().showMessage(QString::fromStdString(title), QString::fromStdString(text),
+                                  QSystemTrayIcon::Warning);
     }
     void removeIcon() override {
         if (tray_) tray_->hide();
@@ -62,6 +75,7 @@ class QtToolkit final : public TrayToolkit {
     QtSlowWork slowWork_;
     std::optional<TimerLoop> timers_;
     std::optional<TrayIcon> tray_;
+    std::optional<std::pair<std::string, std::string>> pendingBalloon_;
 };
 
 }  // namespace

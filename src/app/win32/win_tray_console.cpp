@@ -33,16 +33,17 @@ class Win32Toolkit final : public TrayToolkit {
     void setTimer1Enabled(bool on) override { loop_.setTimer1Enabled(on); }
     IconShown showIcon(IconAnimation& animation, TrayMenu& menu) override {
         if (!loop_.window()) return IconShown::never;
-        tray_.emplace(animation, menu, images_);
-        if (!tray_->add()) {
-            tray_.reset();
-            return IconShown::notYet;  // Explorer not started yet
-        }
+        // Kept while Explorer has not started yet: what it holds waits for the icon.
+        if (!tray_) tray_.emplace(animation, menu, images_);
+        if (!tray_->add()) return IconShown::notYet;
         letGoOfOwnConsole();
         return IconShown::yes;
     }
     void removeIcon() override {
         if (tray_) tray_->remove();
+    }
+    void showBalloon(const std::string& title, const std::string& text) override {
+        if (tray_) tray_->showBalloon(title, text);
     }
     void quit() override { loop_.quit(); }
     int run(Console& console) override { return loop_.run(console); }

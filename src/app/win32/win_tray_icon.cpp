@@ -76,7 +76,29 @@ bool TrayIcon::notify(DWORD what) {
 
 bool TrayIcon::add() {
     added_ = notify(NIM_ADD);
+    if (added_ && balloon_) showHeldBalloon();
     return added_;
+}
+
+void TrayIcon::showBalloon(const std::string& title, const std::string& text) {
+    balloon_.emplace(wideText(title), wideText(text));
+    if (added_) showHeldBalloon();
+}
+
+void TrayIcon::showHeldBalloon() {
+    NOTIFYICONDATAW data = record();
+    data.uFlags |= NIF_INFO;
+    data.dwInfoFlags = NIIF_WARNING;
+    // The shell takes what fits; the rest of a long text is cut.
+    const auto copy = [](const std::wstring& text, auto& into) {
+        const size_t length = std::min(text.size(), std::size(into) - 1);
+        std::copy_n(text.begin(), length, into);
+        into[length] = L'\0';
+    };
+    copy(balloon_->first, data.szInfoTitle);
+    copy(balloon_->second, data.szInfo);
+    ::Shell_NotifyIconW(NIM_MODIFY, &data);
+    balloon_.reset();
 }
 
 void TrayIcon::remove() {

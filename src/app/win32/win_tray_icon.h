@@ -6,7 +6,9 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <type_traits>
+#include <utility>
 
 #include "app/icon_animation.h"
 #include "app/tray_menu.h"
@@ -37,6 +39,9 @@ class TrayIcon {
     bool add();
     // Takes the icon out of the notification area; it stays out until add().
     void remove();
+    // A warning balloon at the icon, held until the icon is added.
+    void showBalloon(const std::string& title, const std::string& text);
+    bool holdsBalloon() const { return balloon_.has_value(); }
 
     HWND window() const { return window_.handle(); }
     HMENU menu() const { return menu_.get(); }
@@ -47,6 +52,7 @@ class TrayIcon {
   private:
     std::optional<LRESULT> handle(UINT message, WPARAM wParam, LPARAM lParam);
     bool notify(DWORD what);
+    void showHeldBalloon();
     std::optional<int> popUp();
 
     IconAnimation& animation_;
@@ -56,6 +62,7 @@ class TrayIcon {
     OwnedMenu menu_;
     int frame_ = IconAnimation::kRestingFrame;
     bool added_ = false;
+    std::optional<std::pair<std::wstring, std::wstring>> balloon_;  // title and text
     HiddenWindow window_;  // last: its messages may come as soon as it exists
 };
 

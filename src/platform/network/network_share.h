@@ -17,17 +17,30 @@ struct ShareOutcome {
 // administrator, made it, and agents deliver there.
 ShareOutcome addNetworkShare(const std::string& name, const std::filesystem::path& folder);
 
+// What taking a share away came to.
+struct UnshareOutcome {
+    enum class Kind { removed, none, sharesAnotherFolder, failed };
+    Kind kind = Kind::removed;
+    std::string detail;  // the other folder, or what the system said
+};
+
+// Takes the share of that name away when it shares the folder; one that
+// shares another folder stays, as with addNetworkShare.
+UnshareOutcome removeNetworkShare(const std::string& name, const std::filesystem::path& folder);
+
 // Gives everybody full access to the folder and everything below it, in a
 // separate process that nobody waits for.
 void grantEverybodyFullAccess(const std::filesystem::path& folder);
 
-// The two operations as a service, so that tests can watch start-up use them
+// The operations as a service, so that tests can watch start-up use them
 // without touching this machine's shares.
 class ShareService {
   public:
     virtual ~ShareService() = default;
     virtual ShareOutcome addShare(const std::string& name, const std::filesystem::path& folder) = 0;
     virtual void grantAccess(const std::filesystem::path& folder) = 0;
+    virtual UnshareOutcome removeShare(const std::string& name,
+                                       const std::filesystem::path& folder) = 0;
 };
 
 class SystemShareService final : public ShareService {
@@ -37,6 +50,10 @@ class SystemShareService final : public ShareService {
     }
     void grantAccess(const std::filesystem::path& folder) override {
         grantEverybodyFullAccess(folder);
+    }
+    UnshareOutcome removeShare(const std::string& name,
+                               const std::filesystem::path& folder) override {
+        return removeNetworkShare(name, folder);
     }
 };
 

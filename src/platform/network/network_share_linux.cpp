@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <optional>
 #include <sstream>
+#include <vector>
 
 #include "platform/network/network_share.h"
 #include "platform/process/detached_command.h"
@@ -23,6 +24,26 @@ std::optional<std::string> sharedFolder(const std::string& net, const std::strin
     return std::nullopt;
 }
 
+// Runs Samba's net with the words given; its errors come on standard error,
+// taken with the output, to be told.
+std::optional<CommandResult> runNet(const std::string& net, std::vector<std::string> words) {
+    std::vector<std::string> argv{"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", net};
+    argv.insert(argv.end(), words.begin(), words.end());
+    return runBounded(argv, std::chrono::seconds(10));
+}
+
+// The first line of what net said, or how it ended.
+std::string netSaid(const CommandResult& result, const std::string& what) {
+    std::string said = result.output.substr(0, result.output.find('\n'));
+    return said.empty() ? what + " ended with " + std::to_string(result.exitCode) : said;
+}
+
+std::string sharePath(const std::filesystem::path& folder) {
+    std::string path = utf8Of(folder);
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
 bool sameFolder(const std::string& a, const std::string& b) {
     std::error_code ec;
     return a == b || std::filesystem::equivalent(a, b, ec);
@@ -33,26 +54,33 @@ bool sameFolder(const std::string& a, const std::string& b) {
 ShareOutcome addNetworkShare(const std::string& name, const std::filesystem::path& folder) {
     const std::string net = findProgram("net");
     if (net.empty()) return {ShareOutcome::Kind::failed, "Samba's net program is not installed"};
-    std::string path = utf8Of(folder);
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    const std::string path = sharePath(folder);
     if (const auto other = sharedFolder(net, name); other && !sameFolder(*other, path))
         return {ShareOutcome::Kind::sharesAnotherFolder, *other};
     // Full control for Everyone, Administrators, Users and SYSTEM; given as SIDs
     // because names would be looked up through a running smbd.
     // "net usershare add" replaces this folder's share of the same name, and the
     // call is waited for, so the share is never missing afterwards.
-    // Its errors come on standard error: taken with the output, to be told.
     const auto added =
-        runBounded({"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", net, "usershare", "add", name, path,
-                    "", "S-1-1-0:F,S-1-5-32-544:F,S-1-5-32-545:F,S-1-5-18:F", "guest_ok=n"},
-                   std::chrono::seconds(10));
+        runNet(net, {"usershare", "add", name, path, "",
+                     "S-1-1-0:F,S-1-5-32-544:F,S-1-5-32-545:F,S-1-5-18:F", "guest_ok=n"});
     if (!added) return {ShareOutcome::Kind::failed, "Samba's net program did not answer"};
-    if (added->exitCode != 0) {
-        std::string said = added->output.substr(0, added->output.find('\n'));
-        return {ShareOutcome::Kind::failed,
-                said.empty() ? "net usershare add ended with " + std::to_string(added->exitCode)
-                             : said};
-    }
+    if (added->exitCode != 0)
+        return {ShareOutcome::Kind::failed, netSaid(*added, "net usershare add")};
+    return {};
+}
+
+UnshareOutcome removeNetworkShare(const std::string& name, const std::filesystem::path& folder) {
+    const std::string net = findProgram("net");
+    if (net.empty()) return {UnshareOutcome::Kind::failed, "Samba's net program is not installed"};
+    const std::string path = sharePath(folder);
+    const auto shared = sharedFolder(net, name);
+    if (!shared) return {UnshareOutcome::Kind::none, {}};
+    if (!sameFolder(*shared, path)) return {UnshareOutcome::Kind::sharesAnotherFolder, *shared};
+    const auto removed = runNet(net, {"usershare", "delete", name});
+    if (!removed) return {UnshareOutcome::Kind::failed, "Samba's net program did not answer"};
+    if (removed->exitCode != 0)
+        return {UnshareOutcome::Kind::failed, netSaid(*removed, "net usershare delete")};
     return {};
 }
 

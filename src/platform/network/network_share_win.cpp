@@ -5,6 +5,8 @@
 #include <lm.h>
 #include <sddl.h>
 
+#include <optional>
+
 #include "platform/network/network_share.h"
 #include "platform/process/detached_command.h"
 #include "platform/text/utf8_path.h"
@@ -25,24 +27,43 @@ std::wstring systemProgram(const wchar_t* name) {
     return std::wstring(folder, n) + L"\\" + name;
 }
 
+std::wstring trimmedFolder(std::wstring path) {
+    while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+    return path;
+}
+
+// The folder the share of that name shares; nullopt with `status` when there
+// is none or it cannot be asked.
+std::optional<std::wstring> sharedFolderOf(std::wstring& netName, NET_API_STATUS& status) {
+    SHARE_INFO_2* existing = nullptr;
+    status = ::NetShareGetInfo(nullptr, netName.data(), 2, reinterpret_cast<LPBYTE*>(&existing));
+    if (status != NERR_Success || !existing) return std::nullopt;
+    std::wstring folder = existing->shi2_path ? existing->shi2_path : L"";
+    ::NetApiBufferFree(existing);
+    return trimmedFolder(folder);
+}
+
+bool sameFolderName(const std::wstring& a, const std::wstring& b) {
+    return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+std::string deniedOrSaid(NET_API_STATUS status, const char* what) {
+    return status == ERROR_ACCESS_DENIED ? std::string("only an administrator may ") + what + " (" +
+                                               win::errorText(status) + ")"
+                                         : win::errorText(status);
+}
+
 }  // namespace
 
 ShareOutcome addNetworkShare(const std::string& name, const std::filesystem::path& folder) {
     std::wstring netName = win::wide(name);
-    std::wstring path = folder.wstring();
-    while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+    std::wstring path = trimmedFolder(folder.wstring());
     // A share of that name for another folder stays as it is; this folder's is
     // made again, so that its rights are full control once more.
-    SHARE_INFO_2* existing = nullptr;
-    if (::NetShareGetInfo(nullptr, netName.data(), 2, reinterpret_cast<LPBYTE*>(&existing)) ==
-            NERR_Success &&
-        existing) {
-        std::wstring other = existing->shi2_path ? existing->shi2_path : L"";
-        ::NetApiBufferFree(existing);
-        while (other.size() > 3 && (other.back() == L'\\' || other.back() == L'/'))
-            other.pop_back();
-        if (::CompareStringOrdinal(other.c_str(), -1, path.c_str(), -1, TRUE) != CSTR_EQUAL)
-            return {ShareOutcome::Kind::sharesAnotherFolder, win::utf8(other)};
+    NET_API_STATUS asked = NERR_Success;
+    if (const auto other = sharedFolderOf(netName, asked)) {
+        if (!sameFolderName(*other, path))
+            return {ShareOutcome::Kind::sharesAnotherFolder, win::utf8(*other)};
         ::NetShareDel(nullptr, netName.data(), 0);
     }
     PSECURITY_DESCRIPTOR rights = nullptr;
@@ -62,10 +83,22 @@ ShareOutcome addNetworkShare(const std::string& name, const std::filesystem::pat
         ::NetShareAdd(nullptr, 502, reinterpret_cast<LPBYTE>(&share), nullptr);
     ::LocalFree(rights);
     if (status == NERR_Success) return {};
-    return {ShareOutcome::Kind::failed,
-            status == ERROR_ACCESS_DENIED
-                ? "only an administrator may share folders (" + win::errorText(status) + ")"
-                : win::errorText(status)};
+    return {ShareOutcome::Kind::failed, deniedOrSaid(status, "share folders")};
+}
+
+UnshareOutcome removeNetworkShare(const std::string& name, const std::filesystem::path& folder) {
+    std::wstring netName = win::wide(name);
+    NET_API_STATUS status = NERR_Success;
+    const auto shared = sharedFolderOf(netName, status);
+    if (!shared)
+        return status == NERR_NetNameNotFound
+                   ? UnshareOutcome{UnshareOutcome::Kind::none, {}}
+                   : UnshareOutcome{UnshareOutcome::Kind::failed, win::errorText(status)};
+    if (!sameFolderName(*shared, trimmedFolder(folder.wstring())))
+        return {UnshareOutcome::Kind::sharesAnotherFolder, win::utf8(*shared)};
+    status = ::NetShareDel(nullptr, netName.data(), 0);
+    if (status == NERR_Success || status == NERR_NetNameNotFound) return {};
+    return {UnshareOutcome::Kind::failed, deniedOrSaid(status, "remove shares")};
 }
 
 void grantEverybodyFullAccess(const std::filesystem::path& folder) {

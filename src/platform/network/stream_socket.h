@@ -34,9 +34,9 @@ class StreamConnection final : public ByteChannel {
 
     // Connects to `host`:`port` within `limit`, from the local address `from`
     // when one is given (a client of the tests on 127.0.0.2, say).
-    static std::variant<StreamConnection, std::string> connectTo(
-        const std::string& host, int port, std::chrono::milliseconds limit,
-        const std::string& from = {});
+    static std::variant<StreamConnection, std::string> connectTo(const std::string& host, int port,
+                                                                 std::chrono::milliseconds limit,
+                                                                 const std::string& from = {});
     // Connects to a local (Unix) socket; "not on this system" where there are none.
     static std::variant<StreamConnection, std::string> connectToLocal(
         const std::filesystem::path& path);

@@ -1,12 +1,15 @@
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 #include <mutex>
 #include <stdexcept>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/process/stop_request.h"
 
@@ -103,5 +106,40 @@ StopRequestWatch::StopRequestWatch(std::function<void()> onStop)
 StopRequestWatch::~StopRequestWatch() = default;
 StopRequestWatch::StopRequestWatch(StopRequestWatch&&) noexcept = default;
 StopRequestWatch& StopRequestWatch::operator=(StopRequestWatch&&) noexcept = default;
+
+namespace {
+
+// The processes besides this one whose program is the file. A process that
+// has ended but is not yet reaped has no program any more.
+std::vector<pid_t> processesRunning(const struct stat& program) {
+    std::vector<pid_t> found;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator entry("/proc", ec), end; !ec && entry != end;
+         entry.increment(ec)) {
+        const std::string name = entry->path().filename();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(name));
+        struct stat image {};
+        if (pid != ::getpid() && ::stat((entry->path() / "exe").c_str(), &image) == 0 &&
+            image.st_dev == program.st_dev && image.st_ino == program.st_ino)
+            found.push_back(pid);
+    }
+    return found;
+}
+
+}  // namespace
+
+int endConsolesOf(const std::filesystem::path& program, std::chrono::milliseconds limit) {
+    struct stat file {};
+    if (::stat(program.c_str(), &file) != 0) return 0;  // no program, nothing runs it
+    auto left = processesRunning(file);
+    for (const pid_t pid : left) ::kill(pid, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!left.empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        left = processesRunning(file);
+    }
+    return static_cast<int>(left.size());
+}
 
 }  // namespace plenvo::platform
