@@ -141,8 +141,7 @@ MailText daySummaryMail(const MailSettings& settings, const DaySummary& s, const
         body.push_back(
             "  " + oneLine(share.path) + ": 使用率 " + std::to_string(share.usage) + "%" +
             (share.daysUntilFull
-                 ? "、満杯まで約 " +
-                       std::to_string(static_cast<long>(std::ceil(*share.daysUntilFull))) + " 日"
+                 ? "、満杯まで約 " + std::to_string(std::lround(*share.daysUntilFull)) + " 日"
                  : ""));
     body.push_back("");
     body.push_back("リムーバブルメディアの申請: " + std::to_string(s.requests) + " 件");

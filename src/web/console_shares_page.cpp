@@ -21,12 +21,10 @@ constexpr int kShownDays = 90;
 std::string forecastLine(const store::ShareForecast& forecast) {
     if (!forecast.daysUntilFull)
         return "<p class=\"note\">増えていないか、記録がまだ 3 日分ありません。</p>";
-    std::string line = "<p>満杯まで約 " +
-                       std::to_string(static_cast<long>(std::ceil(*forecast.daysUntilFull))) +
-                       " 日";
-    if (forecast.daysUntil07 && *forecast.daysUntil07 > 0)
-        line += "（85% まで約 " +
-                std::to_string(static_cast<long>(std::ceil(*forecast.daysUntil07))) + " 日）";
+    std::string line =
+        "<p>満杯まで約 " + std::to_string(std::lround(*forecast.daysUntilFull)) + " 日";
+    if (forecast.daysUntil07 && *forecast.daysUntil07 >= 0.5)
+        line += "（85% まで約 " + std::to_string(std::lround(*forecast.daysUntil07)) + " 日）";
     return line + "</p>";
 }
 
