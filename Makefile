@@ -38,8 +38,9 @@ windows: deps $(WIN_BUILD)/build.ninja
 windows-installer: windows
 	scripts/make-installer $(WIN_BUILD)
 
-# The headless console as a Debian package with its systemd unit:
-# $(BUILD)/plenvo-backup-mng_VERSION_amd64.deb.
+# The headless console as a Debian package with its systemd unit,
+# $(BUILD)/plenvo-backup-mng_VERSION_amd64.deb, and the desktop's tray that
+# leads to it, $(BUILD)/plenvo-backup-mng-desktop_VERSION_amd64.deb.
 deb: build
 	scripts/make-deb $(BUILD)/bin/PlenvoBackupMng $(BUILD)
 

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "app/front_menu.h"
 #include "platform/text/utf8_path.h"
 
 namespace plenvo::app {
@@ -12,6 +13,7 @@ std::string usageText() {
            "                        [--http-cert FILE (--http-key FILE |\n"
            "                                          --http-cert-password-file FILE)]]\n"
            "       PlenvoBackupMng --install DIR\n"
+           "       PlenvoBackupMngTray --front URL\n"
            "       PlenvoBackupMng --install-data DIR | --make-share | --remove-share |\n"
            "                       --end-consoles DIR\n"
            "  --base DIR     use DIR as the base folder instead of the folder the installer\n"
@@ -24,6 +26,8 @@ std::string usageText() {
            "  --remove-share      take OrvShare$ away when it shares the data's OrvShare\n"
            "  --end-consoles DIR  ask the consoles running DIR's program to end and wait\n"
            "                      for them (30 s at most)\n"
+           "  --front URL    only a tray icon whose menu opens the pages of the console\n"
+           "                 a service runs and serves at URL (Linux desktops)\n"
            "  --once         run the start-up pass, then end\n"
            "  --headless     no tray icon; the timers run until SIGINT or SIGTERM\n"
            "  --tick-ms N    timer interval in milliseconds (default 60000)\n"
@@ -74,6 +78,12 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
                     return {std::nullopt, "--tick-ms takes a whole number of milliseconds above 0"};
                 options.tickMs = ms;
             }
+        } else if (arg == "--front") {
+            if (!hasValue || !servedAddressUsable(args[i + 1]))
+                return {std::nullopt,
+                        "--front takes the address the console's web view is served at, such "
+                        "as http://127.0.0.1:8080/"};
+            options.front = args[++i];
         } else if (arg == "--http" || arg == "--http-users" || arg == "--http-cert" ||
                    arg == "--http-key" || arg == "--http-cert-password-file") {
             if (!hasValue || args[i + 1].empty()) return {std::nullopt, arg + " needs a value"};
@@ -117,6 +127,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
         return {std::nullopt,
                 "--http serves while the console runs: not with --once, --install or the "
                 "installer's steps"};
+    if (options.front && (steps > 0 || httpGiven || options.base || options.headless))
+        return {std::nullopt, "--front runs alone: the console it leads to runs elsewhere"};
     if (httpGiven) options.http = web;
     return {options, {}};
 }

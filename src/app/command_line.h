@@ -21,6 +21,8 @@ struct Options {
     bool headless = false;                             // no tray icon
     int tickMs = 60000;
     std::optional<web::WebOptions> http;  // serve the web view while the console runs
+    // Only a tray for the console a service runs, its pages served there.
+    std::optional<std::string> front;
 };
 
 // Options, or the reason the words could not be read.

@@ -46,6 +46,10 @@ struct HeadlessRun {
 // Returns the exit code. Each program has its own.
 int runConsole(const ConsoleRun& run);
 
+// Only a tray icon whose menu opens the pages served at `served`, for a
+// desktop whose console runs as a service; the programs without one say so.
+int runFront(const std::string& served, int argc, char** argv);
+
 // Runs the console without a tray icon, its timers on a plain loop, until a
 // stop request. Returns the exit code.
 int runHeadless(const ConsoleRun& run);

@@ -72,6 +72,7 @@ int main(int argc, char** argv) {
     const app::Options& options = *parsed.options;
 
     if (options.install) return app::installTo(*options.install, say) ? 0 : 1;
+    if (options.front) return app::runFront(*options.front, argc, argv);
     if (options.installData)
         return app::installDataTo(std::filesystem::absolute(*options.installData), say) ? 0 : 1;
     const std::filesystem::path self = platform::executablePath();

@@ -40,5 +40,20 @@ TEST(CommandLine, TheWebViewsFilesGoWithHttp) {
     EXPECT_FALSE(parseCommandLine({"--http", "8443", "--http-cert-password-file"}).options);
 }
 
+TEST(CommandLine, TheFrontTakesAServedAddressAndRunsAlone) {
+    const auto front = parseCommandLine({"--front", "http://127.0.0.1:8080/"});
+    ASSERT_TRUE(front.options) << front.error;
+    EXPECT_EQ(front.options->front, "http://127.0.0.1:8080/");
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--front"},
+             {"--front", "127.0.0.1:8080"},
+             {"--front", "file:///etc/passwd"},
+             {"--front", "http://"},
+             {"--front", "http://host/a b"},
+             {"--front", "http://127.0.0.1:8080/", "--headless"},
+             {"--front", "http://127.0.0.1:8080/", "--http", "8080"}})
+        EXPECT_FALSE(parseCommandLine(args).options) << args.back();
+}
+
 }  // namespace
 }  // namespace plenvo::app

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The Debian package as make deb builds it from the built program: its fields
+# The Debian packages as make deb builds them from the built programs: their fields
 # and files; its program run from an unpacked root (an installation, one pass
 # that shares OrvShare$ and takes a result in, an install over it that keeps
 # Mng.mdb); its unit verified by systemd; lintian without errors.
@@ -14,9 +14,11 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
-deb=$("$src/scripts/make-deb" "$program" "$work/out")
+made=$("$src/scripts/make-deb" "$program" "$work/out")
 version=$(sed -n 's/^project(PlenvoBackupMng VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")
-[ "$deb" = "$work/out/plenvo-backup-mng_${version}_amd64.deb" ] || fail "package made as $deb"
+deb=$work/out/plenvo-backup-mng_${version}_amd64.deb
+desktop=$work/out/plenvo-backup-mng-desktop_${version}_amd64.deb
+[ "$made" = "$deb"$'\n'"$desktop" ] || fail "packages made as $made"
 
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = plenvo-backup-mng ] || fail "Package: $(field Package)"
@@ -119,9 +121,23 @@ exposure=$(systemd-analyze security --offline=yes "$work/unit/plenvo-backup-mng.
 [ -n "$exposure" ] || fail "no exposure level from systemd-analyze security"
 awk -v e="$exposure" 'BEGIN { exit !(e <= 2.5) }' || fail "exposure $exposure above 2.5"
 
-if ! lintian --fail-on error "$deb" >"$work/lintian.txt" 2>&1; then
+# The desktop's tray: its program and log-on entry, with the service it leads to.
+[ "$(dpkg-deb -f "$desktop" Package)" = plenvo-backup-mng-desktop ] || fail "desktop Package"
+desktop_depends=$(dpkg-deb -f "$desktop" Depends)
+grep -qE "(^|, )plenvo-backup-mng \(= $version\)" <<<"$desktop_depends" ||
+    fail "the desktop package does not bring the service: $desktop_depends"
+grep -q libqt6widgets6 <<<"$desktop_depends" || fail "desktop Depends lacks Qt: $desktop_depends"
+dpkg-deb -x "$desktop" "$work/desktop"
+[ -x "$work/desktop/usr/lib/plenvo-backup-mng/PlenvoBackupMngTray" ] || fail "no tray program"
+entry=$work/desktop/etc/xdg/autostart/plenvo-backup-mng-desktop.desktop
+grep -q '^Exec=/usr/lib/plenvo-backup-mng/PlenvoBackupMngTray --front http://127.0.0.1:8080/$' \
+    "$entry" || fail "the log-on entry does not lead to the service's address"
+grep -q "127.0.0.1:8080" "$root/lib/systemd/system/plenvo-backup-mng.socket" ||
+    fail "the service no longer listens where the tray leads"
+
+if ! lintian --fail-on error "$deb" "$desktop" >"$work/lintian.txt" 2>&1; then
     cat "$work/lintian.txt"
     fail "lintian reports errors"
 fi
 grep -E '^[EW]: ' "$work/lintian.txt" || true
-echo "package $(basename "$deb"): built, unpacked, installed, ran once, unit verified, lintian passed"
+echo "packages $(basename "$deb") and $(basename "$desktop"): built, unpacked, installed, ran once, unit verified, lintian passed"

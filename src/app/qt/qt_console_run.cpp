@@ -2,6 +2,8 @@
 
 #include "app/console_run.h"
 #include "app/qt/desktop_console.h"
+#include "app/qt/front_tray.h"
+#include "platform/core/journal_line.h"
 #include "platform/desktop/desktop_session.h"
 
 namespace plenvo::app {
@@ -15,6 +17,15 @@ int runConsole(const ConsoleRun& run) {
     }
     // Without a display: the timers run on a plain loop.
     return runHeadless(run);
+}
+
+int runFront(const std::string& served, int argc, char** argv) {
+    if (!platform::desktopSessionAvailable()) {
+        platform::tellLine(platform::LinePriority::failure,
+                           "PlenvoBackupMngTray: no display to show a tray icon on");
+        return 2;
+    }
+    return runFrontTray(served, argc, argv);
 }
 
 }  // namespace plenvo::app
