@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The installer run silently under Wine into a folder with a Japanese name, over
 # an older installation that kept its data beside the program and whose console
-# runs: the console ends, the data moves to ProgramData and the installed
+# runs: the console (headless, or with its tray icon) ends, the data moves to ProgramData and the installed
 # program finds it there. Installing again or uninstalling ends a running
 # console too; a failed step ends the setup with status 2; the uninstaller
 # keeps the data, and the share unless /REMOVESHARE asks.
@@ -46,7 +46,11 @@ forget() {
     rm -rf "$data" "$menu"
     "$wine_run" "$prefix" reg delete "$record" /f >/dev/null 2>&1 || true
 }
-trap '[ -z "$console" ] || kill "$console" 2>/dev/null; forget; rm -rf "$work"' EXIT
+# A screen for the whole prefix (one display a prefix): the tray console's icon.
+screens="$(cd "$(dirname "$0")/../.." && pwd)/scripts/xvfb-session"
+"$screens" start "$work/screen"
+export PLENVO_WINE_XVFB="$work/screen"
+trap '[ -z "$console" ] || kill "$console" 2>/dev/null; forget; "$screens" stop "$work/screen"; rm -rf "$work"' EXIT
 forget
 
 # The console of the installed program, as the log-on entry starts it. Now
@@ -64,6 +68,19 @@ startConsole() {
         kill "$console" 2>/dev/null || true
     done
     fail "the console did not start: $(cat "$work/console")"
+}
+# The console with its tray icon, as a user's log-on starts it: running once
+# its first pass has written the page again.
+startTrayConsole() {
+    rm -f "$data/HTM/Index.htm"
+    "$wine_run" "$prefix" "$inst/PlenvoBackupMng.exe" --tick-ms 200 >"$work/console" 2>&1 &
+    console=$!
+    for _ in $(seq 300); do
+        [ -f "$data/HTM/Index.htm" ] && return 0
+        kill -0 "$console" 2>/dev/null || break
+        sleep 0.1
+    done
+    fail "the tray console did not start: $(cat "$work/console")"
 }
 # Ended by the step just done, by its own hand, and no console of this prefix left.
 endedBy() {
@@ -133,7 +150,7 @@ recordShare
 wine_in "$inst/PlenvoBackupMng.exe" --once
 ! grep -qE 'share( access)?: ' "$work/out" || fail "the console tried the installer's share: $(cat "$work/out")"
 
-startConsole
+startTrayConsole
 install /NOSHARE || fail "installing again ended with $?: $(cat "$work/out")"
 endedBy "installing again"
 [ "$(rows)" = 2 ] || fail "Mng.mdb not kept"
