@@ -16,7 +16,7 @@ finish() {
 trap finish EXIT
 fail() { echo "$*"; cat "$work/err" 2>/dev/null; exit 1; }
 waitFor() {
-    for _ in $(seq 200); do eval "$1" && return 0; sleep 0.1; done
+    for _ in $(seq 400); do eval "$1" && return 0; sleep 0.1; done
     fail "waited in vain for: $1"
 }
 
