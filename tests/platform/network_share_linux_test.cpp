@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <thread>
 
 #include "platform/network/network_share.h"
 #include "platform/process/detached_command.h"
@@ -72,6 +73,46 @@ TEST_F(UserShares, OnlyTheFoldersOwnShareIsTakenAway) {
     EXPECT_EQ(removeNetworkShare("OrvShare$", theirs.path() / "").kind,
               UnshareOutcome::Kind::removed);
     EXPECT_EQ(sharedPath(), "");
+}
+
+}  // namespace
+}  // namespace plenvo::platform
+
+namespace plenvo::platform {
+namespace {
+
+std::filesystem::perms permsOf(const std::filesystem::path& p) {
+    return std::filesystem::symlink_status(p).permissions() & std::filesystem::perms::all;
+}
+
+TEST(EverybodysAccess, GivenOnceThenLeftAloneFileByFile) {
+    test::TempDir dir;
+    const auto share = dir.path() / "OrvShare";
+    for (const char* sub : {"RST", "PRG", "REM"}) std::filesystem::create_directories(share / sub);
+    const auto file = share / "RST" / "PC01.txt";
+    test::writeBytes(file, "x");
+    std::filesystem::permissions(
+        file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    ASSERT_FALSE(everybodyHasAccess(share));
+
+    grantEverybodyFullAccess(share);  // in a process of its own
+    for (int i = 0; i < 100 && !everybodyHasAccess(share); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(everybodyHasAccess(share));
+    EXPECT_EQ(permsOf(file) & std::filesystem::perms::others_read,
+              std::filesystem::perms::others_read);
+
+    // The next start finds the rights in place and walks no file.
+    std::filesystem::permissions(
+        file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    grantEverybodyFullAccess(share);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(permsOf(file),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
+    // A folder that lost its rights has them given again.
+    std::filesystem::permissions(share / "REM", std::filesystem::perms::owner_all);
+    EXPECT_FALSE(everybodyHasAccess(share));
 }
 
 }  // namespace

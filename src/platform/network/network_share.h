@@ -29,8 +29,11 @@ struct UnshareOutcome {
 UnshareOutcome removeNetworkShare(const std::string& name, const std::filesystem::path& folder);
 
 // Gives everybody full access to the folder and everything below it, in a
-// separate process that nobody waits for.
+// separate process that nobody waits for; nothing when everybodyHasAccess.
 void grantEverybodyFullAccess(const std::filesystem::path& folder);
+// Whether the folder and the folders in it already let everybody in and hand
+// that on to the files made in them (Linux: mode 777 and a default ACL).
+bool everybodyHasAccess(const std::filesystem::path& folder);
 
 // The operations as a service, so that tests can watch start-up use them
 // without touching this machine's shares.
