@@ -106,20 +106,37 @@ void Console::firstPasses() {
 }
 
 void Console::record(const PassOutcome& outcome) {
+    const std::lock_guard held(figuresMutex_);
     pages::PassFigures& figures = passFigures_[outcome.kind == PassKind::import ? 0 : 1];
     figures.lastDurationSeconds = std::chrono::duration<double>(outcome.duration).count();
     if (outcome.succeeded) figures.lastSuccess = ctx_.clock.now();
 }
 
 void Console::followUp() {
-    step("mail alerts", [&] { alerts::sendMailAlerts(ctx_); });
-    step("daily summary", [&] {
-        std::vector<alerts::PassLine> passes;
+    if (!places_.mail) {
+        mailAfterPasses();
+    } else if (!mailQueued_.exchange(true)) {
+        places_.mail([this] {
+            mailQueued_ = false;
+            mailAfterPasses();
+        });
+    }
+    step("status exports", [&] { pages::writeStatusExports(ctx_, passFigures_); });
+}
+
+void Console::mailAfterPasses() {
+    // On a sender of its own a mail server may take the time mail servers
+    // are given to accept; on the pass itself, only a few seconds.
+    const std::chrono::milliseconds limit =
+        places_.mail ? std::chrono::minutes(5) : std::chrono::seconds(10);
+    std::vector<alerts::PassLine> passes;
+    {
+        const std::lock_guard figures(figuresMutex_);
         for (const pages::PassFigures& p : passFigures_)
             passes.push_back({p.kind, p.lastDurationSeconds, p.lastSuccess});
-        alerts::sendDailySummary(ctx_, passes);
-    });
-    step("status exports", [&] { pages::writeStatusExports(ctx_, passFigures_); });
+    }
+    step("mail alerts", [&] { alerts::sendMailAlerts(ctx_, limit); });
+    step("daily summary", [&] { alerts::sendDailySummary(ctx_, passes, limit); });
 }
 
 bool Console::resultFolderAndDatabaseExist() const {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "app/icon_animation.h"
@@ -25,6 +26,9 @@ namespace plenvo::app {
 struct WorkPlaces {
     std::function<void(std::function<void()>)> pass;
     std::function<void(std::function<void()>)> window;
+    // The mail's own sender, so that no pass waits on a mail server; without
+    // one (a single run, tests) mail goes out on the pass itself.
+    std::function<void(std::function<void()>)> mail{};
 };
 
 // What the work after a pass learns of it: which pass, how long it took and
@@ -103,6 +107,8 @@ class Console {
     void record(const PassOutcome& outcome);
     // What follows the passes (mail, exports), on the pass thread.
     void followUp();
+    // The alerts and the day's summary, on the mail's sender where there is one.
+    void mailAfterPasses();
     void onPassThread(std::function<void()> work);
     void onWindowThread(std::function<void()> work);
     // The import and the backup list page, with what the last pass left.
@@ -136,6 +142,9 @@ class Console {
     std::array<pages::PassFigures, 2> passFigures_{
         pages::PassFigures{"import", std::nullopt, std::nullopt},
         pages::PassFigures{"checks", std::nullopt, std::nullopt}};
+    std::mutex figuresMutex_;  // the figures are read by the mail's sender too
+    // A mail turn waits on the sender: the passes after it need queue none.
+    std::atomic<bool> mailQueued_ = false;
 };
 
 // The name of the start-up entry.

@@ -42,6 +42,13 @@ class PassWorker {
     std::jthread thread_;  // last: starts once the members above exist
 };
 
+// The places of `places` with the mail's sender on `sender`.
+template <typename Places>
+Places withMailSender(Places places, PassWorker& sender) {
+    places.mail = [&sender](std::function<void()> work) { sender.post(std::move(work)); };
+    return places;
+}
+
 // Ends the console's passes when it ends: the pass at hand stops after its
 // current file or row. One still waiting on a silent server after a second is
 // left behind, once nothing is being written, by ending the process at once.

@@ -11,12 +11,14 @@ int runHeadless(const ConsoleRun& run) {
     PlainLoop loop(std::chrono::milliseconds(run.tickMs), headless.failures);
     // A stop request during the start-up ends the console as soon as the loop runs.
     const platform::StopRequestWatch stopRequests([&loop] { loop.quit(); });
-    PassWorker worker;
-    Console management(ctx, headless.animation, nullptr, nullptr, loop.workPlacesOn(worker));
+    PassWorker worker, mailSender;
+    Console management(ctx, headless.animation, nullptr, nullptr,
+                       withMailSender(loop.workPlacesOn(worker), mailSender));
     const auto besides = run.beside ? run.beside(ctx, management) : nullptr;
     management.startUp(collectStartupValues(run.version));
     const int rc = loop.run(management);
     endPasses(worker, headless.ending, ctx, rc);
+    endPasses(mailSender, headless.ending, ctx, rc);
     return rc;
 }
 

@@ -19,8 +19,9 @@ std::optional<int> runTrayConsole(const ConsoleRun& run, TrayToolkit& toolkit) {
                                    ending.get_token()};
     IconAnimation animation(version);
     // Runs the passes; it is finished below, before anything they use goes away.
-    PassWorker worker;
-    Console console(ctx, animation, &toolkit.dialogs(), nullptr, toolkit.workPlacesOn(worker));
+    PassWorker worker, mailSender;
+    Console console(ctx, animation, &toolkit.dialogs(), nullptr,
+                    withMailSender(toolkit.workPlacesOn(worker), mailSender));
     toolkit.startTimers(console);
     CheckWindowOpener checkWindow(console, toolkit.dialogs(), toolkit.windows());
     const auto openCheckWindow = [&] { checkWindow(); };
@@ -57,6 +58,7 @@ std::optional<int> runTrayConsole(const ConsoleRun& run, TrayToolkit& toolkit) {
         ended = true;
         toolkit.removeIcon();
         endPasses(worker, ending, ctx, rc);
+        endPasses(mailSender, ending, ctx, rc);
     };
     toolkit.onSessionEnd([&] { end(0); });
     // A stop request during the start-up ends the console as soon as the loop runs.

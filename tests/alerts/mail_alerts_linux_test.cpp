@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <thread>
 
 #include "alerts_fixture.h"
 #include "app/console.h"
+#include "app/pass_worker.h"
 #include "smtp_sink.h"
 #include "support/skip.h"
 
@@ -18,6 +20,25 @@ using test::SmtpSink;
 
 constexpr const char* k14 = "バックアップ中にエラーが発生しました";
 constexpr const char* k15 = "7日以上バックアップの報告がありません";
+
+// A listener on loopback that nobody answers for; -1 when none could be made.
+int quietListener() {
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in where{};
+    where.sin_family = AF_INET;
+    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 ||
+        ::listen(listener, 16) != 0)
+        return -1;
+    return listener;
+}
+
+int portOf(int listener) {
+    sockaddr_in where{};
+    socklen_t size = sizeof where;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&where), &size);
+    return ntohs(where.sin_port);
+}
 
 class MailDelivery : public AlertsTest {
   protected:
@@ -131,15 +152,9 @@ TEST_F(MailDelivery, AServerThatWasDownGetsTheMailLaterOnce) {
 
 TEST_F(MailDelivery, AServerThatNeverAnswersCostsThePassOneDeadline) {
     // Connections land in the backlog and never hear a greeting.
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof where;
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&where), size), 0);
-    ASSERT_EQ(::listen(listener, 16), 0);
-    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&where), &size), 0);
-    mailIni(ntohs(where.sin_port));
+    const int listener = quietListener();
+    ASSERT_GE(listener, 0);
+    mailIni(portOf(listener));
     for (int i = 0; i < 5; ++i) agent("PC" + std::to_string(i), "u1", "14");
 
     const auto started = std::chrono::steady_clock::now();
@@ -246,6 +261,39 @@ TEST_F(MailDelivery, TheConsolesPassesSendOnceForAReportAndOnceForACheck) {
     ASSERT_EQ(sink->mails().size(), 2u);
     EXPECT_EQ(sink->mails()[1].subject, std::string("[Plenvo] PC01 (u1): 「") + k15 + "」");
     EXPECT_TRUE(failures.lines.empty()) << failures.lines[0];
+}
+
+TEST_F(MailDelivery, NoPassWaitsOnAMailServerThatTakesItsTime) {
+    // A server that takes connections and says nothing for three seconds, then hangs up.
+    const int listener = quietListener();
+    ASSERT_GE(listener, 0);
+    std::thread server([listener] {
+        const int taken = ::accept(listener, nullptr, nullptr);
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        if (taken >= 0) ::close(taken);
+    });
+    mailIni(portOf(listener));
+    const fs::path rst = dir.path() / "OrvShare" / "RST";
+    fs::create_directories(rst);
+    test::writeCp932Lines(rst / "PC01_u1.TXT", {"ComNM=PC01", "UserID=u1", "ErNo=14"});
+    test::TempDir home;
+    app::StartupValues values;
+    values.startupFolder = (home.path() / "autostart").string();
+    RecordingShares shares;
+    app::IconAnimation animation{"1.0.4"};
+    app::PassWorker sender;
+    {
+        app::Console console{ctx, animation, nullptr, &shares,
+                             app::withMailSender(app::WorkPlaces{}, sender)};
+        const auto started = std::chrono::steady_clock::now();
+        console.startUp(values);  // both passes, on this thread
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+        EXPECT_FALSE(sender.idle()) << "the mail waits on its own sender";
+        EXPECT_TRUE(sender.finish(std::chrono::seconds(20)));
+    }
+    server.join();
+    ::close(listener);
+    EXPECT_EQ(told("PC01"), "<none>") << "not accepted: still due";
 }
 
 }  // namespace
