@@ -22,20 +22,20 @@ inline constexpr std::size_t kAuditShown = 200;
 
 using Clock = std::chrono::steady_clock;
 
-inline HttpResponse html(int status, std::string body) {
+inline HttpResponse typed(int status, const char* contentType, std::string body) {
     HttpResponse response;
     response.status = status;
-    response.contentType = kConsoleHtmlType;
+    response.contentType = contentType;
     response.body = std::move(body);
     return response;
 }
 
+inline HttpResponse html(int status, std::string body) {
+    return typed(status, kConsoleHtmlType, std::move(body));
+}
+
 inline HttpResponse json(int status, std::string body) {
-    HttpResponse response;
-    response.status = status;
-    response.contentType = kJsonType;
-    response.body = std::move(body);
-    return response;
+    return typed(status, kJsonType, std::move(body));
 }
 
 inline HttpResponse jsonError(int status, std::string_view why) {

@@ -15,27 +15,23 @@ bool isLocalForm(const std::string& path) {
     return path.starts_with('/') && !path.starts_with("//");
 }
 
-HttpResponse plainAnswer(int status, const std::string& text) {
-    return HttpResponse::text(status, text);
-}
-
 HttpResponse download(const DestinationReach& reach, const std::string& file,
                       const platform::FolderEntry& entry) {
     const auto tooLarge = [&](std::uint64_t size) {
-        return plainAnswer(413, file + ": " + std::to_string(size) +
-                                    " bytes; the browser is given files of at most " +
-                                    std::to_string(kDownloadLimit) +
-                                    " bytes, take larger ones from the share");
+        return HttpResponse::text(413, file + ": " + std::to_string(size) +
+                                           " bytes; the browser is given files of at most " +
+                                           std::to_string(kDownloadLimit) +
+                                           " bytes, take larger ones from the share");
     };
     if (entry.size > kDownloadLimit) return tooLarge(entry.size);
     if (reach.downloadsInFlight.fetch_add(1) >= kDownloadsAtOnce) {
         reach.downloadsInFlight.fetch_sub(1);
-        return plainAnswer(503, "other files are being sent; try again in a moment");
+        return HttpResponse::text(503, "other files are being sent; try again in a moment");
     }
     auto read = reach.fetch.readFileTail(file, kDownloadLimit);
     reach.downloadsInFlight.fetch_sub(1);
-    if (read.silent) return plainAnswer(504, file + ": no answer in time");
-    if (!read.value) return plainAnswer(404, file + ": cannot be read");
+    if (read.silent) return HttpResponse::text(504, file + ": no answer in time");
+    if (!read.value) return HttpResponse::text(404, file + ": cannot be read");
     if (read.value->size > kDownloadLimit) return tooLarge(read.value->size);  // grew meanwhile
     HttpResponse response;
     response.contentType = "application/octet-stream";
@@ -59,8 +55,8 @@ HttpResponse destinationEntry(const DestinationReach& reach, const std::string& 
     std::string link = linkBase;
     for (std::size_t i = 0;; ++i) {
         auto entries = reach.list.listFolder(folder);
-        if (entries.silent) return plainAnswer(504, folder + ": no answer in time");
-        if (!entries.value) return plainAnswer(404, folder + ": not found");
+        if (entries.silent) return HttpResponse::text(504, folder + ": no answer in time");
+        if (!entries.value) return HttpResponse::text(404, folder + ": not found");
         if (i == names.size()) {
             std::string page = folderPage(folder, *entries.value, link);
             HttpResponse response;
@@ -71,11 +67,11 @@ HttpResponse destinationEntry(const DestinationReach& reach, const std::string& 
         const auto found =
             std::find_if(entries.value->begin(), entries.value->end(),
                          [&](const platform::FolderEntry& e) { return e.name == names[i]; });
-        if (found == entries.value->end()) return plainAnswer(404, "not found");
+        if (found == entries.value->end()) return HttpResponse::text(404, "not found");
         const std::string path = childOf(folder, found->name);
         if (!found->folder)
             return i + 1 == names.size() ? download(reach, path, *found)
-                                         : plainAnswer(404, "not found");
+                                         : HttpResponse::text(404, "not found");
         folder = path;
         link += percentEncoded(found->name) + "/";
     }
