@@ -31,6 +31,8 @@ HOME=$work XDG_CONFIG_HOME=$work/config SMB_CONF_PATH=$work/smb.conf QT_QPA_PLAT
     "$work/inst/$(basename "$program")" --tick-ms 200 2>"$work/err" &
 console=$!
 waitFor 'grep -q "no notification area yet" "$work/err"'
+# Told before the start-up makes the exchange folders: a report waits for them.
+waitFor '[ -d "$work/inst/OrvShare/RST" ]'
 
 printf 'ComNM=PC01\r\nUserID=u01\r\nStatus=Idol\r\n' >"$work/inst/OrvShare/RST/PC01.txt"
 waitFor 'grep -q "u01" "$work/inst/HTM/Index.htm" 2>/dev/null'
