@@ -1,5 +1,7 @@
 #include "app/console.h"
 
+#include <utility>
+
 #include "alerts/mail_alerts.h"
 #include "app/share_routines.h"
 #include "intake/destination_check.h"
@@ -81,11 +83,12 @@ PassOutcome Console::measured(PassKind kind, const std::function<bool()>& steps)
             succeeded};
 }
 
-void Console::timedPass(PassKind kind, const std::function<bool()>& steps) {
+void Console::timedPass(PassKind kind, const std::function<bool()>& steps,
+                        pages::StatusExports::When exported) {
     const PassOutcome outcome = measured(kind, steps);
     if (!ctx_.stopRequested()) {
         record(outcome);
-        followUp();
+        followUp(exported);
     }
     ctx_.failures.passEnded();
 }
@@ -100,7 +103,7 @@ void Console::firstPasses() {
     if (!ctx_.stopRequested()) {
         record({imported.kind, imported.duration, imported.succeeded && paged});
         record(checked);
-        followUp();
+        followUp(pages::StatusExports::When::always);
     }
     ctx_.failures.passEnded();
 }
@@ -112,7 +115,12 @@ void Console::record(const PassOutcome& outcome) {
     if (outcome.succeeded) figures.lastSuccess = ctx_.clock.now();
 }
 
-void Console::followUp() {
+std::vector<pages::PassFigures> Console::passFigures() const {
+    const std::lock_guard held(figuresMutex_);
+    return {passFigures_.begin(), passFigures_.end()};
+}
+
+void Console::followUp(pages::StatusExports::When exported) {
     if (!places_.mail) {
         mailAfterPasses();
     } else if (!mailQueued_.exchange(true)) {
@@ -121,7 +129,9 @@ void Console::followUp() {
             mailAfterPasses();
         });
     }
-    step("status exports", [&] { pages::writeStatusExports(ctx_, passFigures_); });
+    step("status exports", [&] {
+        exports_.write(ctx_, passFigures_, std::exchange(pagedAgents_, std::nullopt), exported);
+    });
 }
 
 void Console::mailAfterPasses() {
@@ -179,8 +189,9 @@ bool Console::importOnly() {
 }
 
 bool Console::listPage() {
+    pagedAgents_.reset();
     return step("backup list page", [&] {
-        pages::writeBackupListPage(ctx_, logViewers_, importMemory_.resultTimes());
+        pagedAgents_ = pages::writeBackupListPage(ctx_, logViewers_, importMemory_.resultTimes());
     });
 }
 
@@ -264,7 +275,9 @@ void Console::Timer1() {
         onPassThread([this] {
             const Running running(inTimer1_);
             if (!resultFolderAndDatabaseExist()) return;
-            timedPass(PassKind::import, [this] { return importAndPage(); });
+            timedPass(
+                PassKind::import, [this] { return importAndPage(); },
+                pages::StatusExports::When::changed);
         });
         importTicks_ = 0;
     }
@@ -280,7 +293,16 @@ void Console::Timer2() {
             // The icon is put back however the work ends.
             intake::AnimationRun run(animation_);
             if (!resultFolderAndDatabaseExist()) return;
-            timedPass(PassKind::checks, [&] { return checksAndPage(&run); });
+            // The page after the checks shows their codes at once; the
+            // exports are written even unchanged, to tell the console runs.
+            timedPass(
+                PassKind::checks,
+                [&] {
+                    const bool checked = checksAndPage(&run);
+                    const bool paged = listPage();
+                    return checked && paged;
+                },
+                pages::StatusExports::When::always);
         });
         checkTicks_ = 0;
     }

@@ -12,6 +12,7 @@
 #include "intake/result_import.h"
 #include "intake/work_animation.h"
 #include "pages/log_viewer.h"
+#include "pages/status_export.h"
 #include "pages/status_snapshot.h"
 #include "platform/core/run_context.h"
 #include "platform/network/network_share.h"
@@ -88,6 +89,8 @@ class Console {
     int importTicks() const { return importTicks_; }
     int checkTicks() const { return checkTicks_; }
     const platform::RunContext& context() const { return ctx_; }
+    // The last import and the last checks, as the exports tell them.
+    std::vector<pages::PassFigures> passFigures() const;
 
   private:
     // Runs one step; a failure is told and the caller goes on. False when it failed.
@@ -95,7 +98,8 @@ class Console {
     // Runs a pass's steps (which say whether they went through), timed.
     PassOutcome measured(PassKind kind, const std::function<bool()>& steps);
     // Times a pass's steps and does what follows a pass.
-    void timedPass(PassKind kind, const std::function<bool()>& steps);
+    void timedPass(PassKind kind, const std::function<bool()>& steps,
+                   pages::StatusExports::When exported);
     // The passes of a start: import, checks, then the pages, and what
     // follows a pass done once for both.
     void firstPasses();
@@ -106,12 +110,13 @@ class Console {
     // Keeps a pass's figures for the exports.
     void record(const PassOutcome& outcome);
     // What follows the passes (mail, exports), on the pass thread.
-    void followUp();
+    void followUp(pages::StatusExports::When exported);
     // The alerts and the day's summary, on the mail's sender where there is one.
     void mailAfterPasses();
     void onPassThread(std::function<void()> work);
     void onWindowThread(std::function<void()> work);
-    // The import and the backup list page, with what the last pass left.
+    // The import and the backup list page, with what the last pass left;
+    // the page leaves its rows for the exports.
     bool importOnly();
     bool listPage();
     bool importAndPage();
@@ -138,11 +143,13 @@ class Console {
     // Kept from pass to pass; touched only on the pass thread.
     intake::ImportMemory importMemory_;
     pages::LogViewerCache logViewers_;
+    std::optional<pages::AgentStatusList> pagedAgents_;  // from the page to the exports
+    pages::StatusExports exports_;
     // The last import and the last checks, for the monitoring exports.
     std::array<pages::PassFigures, 2> passFigures_{
         pages::PassFigures{"import", std::nullopt, std::nullopt},
         pages::PassFigures{"checks", std::nullopt, std::nullopt}};
-    std::mutex figuresMutex_;  // the figures are read by the mail's sender too
+    mutable std::mutex figuresMutex_;  // the figures are read by the mail's sender too
     // A mail turn waits on the sender: the passes after it need queue none.
     std::atomic<bool> mailQueued_ = false;
 };

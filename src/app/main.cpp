@@ -120,8 +120,8 @@ int main(int argc, char** argv) {
         beside = [&webView, &version](const platform::RunContext& ctx, app::Console& console) {
             // What each destination's SRV.ini names, as the settings window writes it.
             auto settings = std::make_shared<app::ConsoleWebSettings>(
-                ctx, console.monitoringFlag(),
-                app::collectStartupValues(version).serverShareFolder);
+                ctx, console.monitoringFlag(), app::collectStartupValues(version).serverShareFolder,
+                [&console] { return console.passFigures(); });
             webView->console().attach(ctx, settings.get());
             return std::shared_ptr<void>(
                 settings.get(), [&webView, settings](void*) { webView->console().detach(); });

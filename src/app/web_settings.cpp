@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "pages/epoch_time.h"
 #include "platform/core/failure_log.h"
 #include "settings/setting_actions.h"
 #include "store/mng_database.h"
@@ -43,8 +44,22 @@ web::SettingOutcome answered(const platform::RunContext& ctx, Action&& action) {
 }  // namespace
 
 ConsoleWebSettings::ConsoleWebSettings(const platform::RunContext& ctx, store::MonitoringFlag& flag,
-                                       std::string serverShareFolder)
-    : ctx_(ctx), flag_(flag), serverShareFolder_(std::move(serverShareFolder)) {}
+                                       std::string serverShareFolder, PassSource passes)
+    : ctx_(ctx),
+      flag_(flag),
+      serverShareFolder_(std::move(serverShareFolder)),
+      passes_(std::move(passes)) {}
+
+std::optional<std::vector<web::PassRecord>> ConsoleWebSettings::lastPasses() {
+    if (!passes_) return std::nullopt;
+    std::vector<web::PassRecord> records;
+    for (const pages::PassFigures& p : passes_()) {
+        std::optional<std::string> success;
+        if (p.lastSuccess) success = pages::isoText(*p.lastSuccess);
+        records.push_back({p.kind, p.lastDurationSeconds, success});
+    }
+    return records;
+}
 
 std::vector<std::string> ConsoleWebSettings::destinations() {
     std::vector<std::string> listed;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "pages/status_snapshot.h"
 #include "platform/core/run_context.h"
 #include "store/monitoring_flag.h"
 #include "web/console_settings.h"
@@ -16,8 +18,9 @@ namespace plenvo::app {
 // context's failure log.
 class ConsoleWebSettings final : public web::ConsoleSettings {
   public:
+    using PassSource = std::function<std::vector<pages::PassFigures>()>;
     ConsoleWebSettings(const platform::RunContext& ctx, store::MonitoringFlag& flag,
-                       std::string serverShareFolder);
+                       std::string serverShareFolder, PassSource passes = {});
 
     std::vector<std::string> destinations() override;
     web::SettingOutcome addDestination(const std::string& path) override;
@@ -25,11 +28,13 @@ class ConsoleWebSettings final : public web::ConsoleSettings {
     bool monitoring() override;
     web::SettingOutcome setMonitoring(bool on) override;
     web::SettingOutcome clearErrors() override;
+    std::optional<std::vector<web::PassRecord>> lastPasses() override;
 
   private:
     const platform::RunContext& ctx_;
     store::MonitoringFlag& flag_;
     const std::string serverShareFolder_;
+    const PassSource passes_;
 };
 
 }  // namespace plenvo::app

@@ -5,10 +5,10 @@
 #include <system_error>
 #include <vector>
 
-#include "pages/agent_state.h"
 #include "pages/code_titles.h"
 #include "pages/log_viewer.h"
 #include "pages/page_text.h"
+#include "pages/status_rows.h"
 #include "platform/files/file_system.h"
 #include "platform/paths/windows_path.h"
 #include "platform/text/text_file.h"
@@ -177,8 +177,7 @@ class RowLines {
 };
 
 void writeRow(RowLines& page, const Row& row, const std::string& colour, const std::string& comment,
-              const std::string& viewerName, const platform::LocalTime& now,
-              const platform::FileTimes& resultTimes) {
+              const std::string& viewerName, const std::string& state) {
     const Columns& at = row.at;
     const std::string comNm = row.text(at.comNm);
     const std::string userId = row.text(at.userId);
@@ -210,7 +209,7 @@ void writeRow(RowLines& page, const Row& row, const std::string& colour, const s
                        colourName + "'>" + countText(row, at.counts[i]) + "</span></TD>");
     }
     page.write("      <TD ROWSPAN=2 ALIGN=center><a href='./VBS/" + htmlEscaped(viewerName) + "'" +
-               stateEnding(stateWord(row.text(at.status), row.text(at.fileNm), now, resultTimes)));
+               stateEnding(state));
     page.writeLine("      <TD ROWSPAN=2 ALIGN=center><a href='" + htmlEscaped(restore) +
                    "' TARGET=_blank><IMG SRC=./img/Rest.gif BORDER=0 WIDTH=30 HEIGHT=30></a></TD>");
     page.writeLine("  </TR>");
@@ -235,8 +234,9 @@ void writeBackupListPage(const platform::RunContext& ctx) {
     writeBackupListPage(ctx, viewers, resultTimes);
 }
 
-void writeBackupListPage(const platform::RunContext& ctx, LogViewerCache& viewers,
-                         platform::FileTimes& resultTimes) {
+std::optional<AgentStatusList> writeBackupListPage(const platform::RunContext& ctx,
+                                                   LogViewerCache& viewers,
+                                                   platform::FileTimes& resultTimes) {
     // The times hold for this page only: a later page asks the files again.
     struct Forget {
         platform::FileTimes& times;
@@ -248,10 +248,10 @@ void writeBackupListPage(const platform::RunContext& ctx, LogViewerCache& viewer
     try {
         db.emplace(store::openMng(ctx.base));
         rows.emplace(db->prepare("SELECT * FROM UserLog ORDER BY UPDT"));
-        if (!rows->step()) return;
+        if (!rows->step()) return AgentStatusList();
     } catch (const std::exception& e) {
         ctx.failures.report("backup list page", e.what());
-        return;
+        return std::nullopt;
     }
 
     const auto htm = ctx.base.at("\\HTM");
@@ -273,11 +273,18 @@ void writeBackupListPage(const platform::RunContext& ctx, LogViewerCache& viewer
     RowLines lines;
     bool firstColour = true;
     bool diskFull = false;
+    // The exports tell the same rows: they are handed over, never read twice.
+    std::optional<AgentStatusList> agents;
     try {
         LogViewerPass viewerPass(vbs, viewers);
         const Columns columns(*rows);
         const Row row(*rows, columns);
+        AgentStatusReader statusOf(*rows, *db);
+        AgentStatus agent;
+        agents.emplace();
         do {
+            statusOf.read(agent, now, resultTimes, ctx.failures);
+            agents->add(agent);
             const std::string colour = firstColour ? "#CCFFCC" : "#FFFFCC";
             firstColour = !firstColour;
             const std::string viewerName =
@@ -298,15 +305,16 @@ void writeBackupListPage(const platform::RunContext& ctx, LogViewerCache& viewer
                 ctx.failures.report("backup list page", e.what());
             }
             if (page) {
-                writeRow(lines, row, colour, comment, viewerName, now, resultTimes);
+                writeRow(lines, row, colour, comment, viewerName, agent.state);
                 lines.writeTo(*page);
             }
         } while (rows->step());
     } catch (const std::exception& e) {
         ctx.failures.report("backup list page", e.what());
+        agents.reset();
     }
 
-    if (!page) return;
+    if (!page) return agents;
     try {
         page->writeLine("<p>UpDate:" + store::generalText(now) + "</p>");
         page->writeLine("</TABLE>");
@@ -315,6 +323,7 @@ void writeBackupListPage(const platform::RunContext& ctx, LogViewerCache& viewer
     } catch (const std::exception& e) {
         ctx.failures.report("backup list page", e.what());
     }
+    return agents;
 }
 
 }  // namespace plenvo::pages

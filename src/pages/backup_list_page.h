@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "pages/agent_status_list.h"
 #include "pages/code_titles.h"
 #include "pages/log_viewer.h"
 #include "platform/core/run_context.h"
@@ -15,8 +16,10 @@ namespace plenvo::pages {
 // first. An empty UserLog writes nothing and leaves an earlier page alone.
 void writeBackupListPage(const platform::RunContext& ctx);
 // The same for a console that keeps `viewers` from page to page, right after
-// the import that recorded `resultTimes`; the times are used up.
-void writeBackupListPage(const platform::RunContext& ctx, LogViewerCache& viewers,
-                         platform::FileTimes& resultTimes);
+// the import that recorded `resultTimes`; the times are used up. Gives the
+// rows as the monitoring exports tell them, when it could read all of them.
+std::optional<AgentStatusList> writeBackupListPage(const platform::RunContext& ctx,
+                                                   LogViewerCache& viewers,
+                                                   platform::FileTimes& resultTimes);
 
 }  // namespace plenvo::pages

@@ -126,30 +126,30 @@ void writeMetricsText(const StatusSnapshot& snapshot, const TextSpill& spill) {
     {
         Family lastReport(out, "plenvo_agent_last_report_timestamp_seconds",
                           "Time of the agent's last report, in seconds since the epoch.");
-        for (const AgentStatus& a : snapshot.agents) {
+        snapshot.agents.forEach([&](const AgentStatus& a) {
             lastReport.sample({{"host", text(a.host)}, {"user", text(a.userId)}},
                               secondsOf(a.lastReport));
             spillFull();
-        }
+        });
     }
     {
         Family achievement(out, "plenvo_agent_achievement_ratio",
                            "Achievement rate of the agent's last backup, 1 for complete.");
-        for (const AgentStatus& a : snapshot.agents) {
+        snapshot.agents.forEach([&](const AgentStatus& a) {
             achievement.sample({{"host", text(a.host)}, {"user", text(a.userId)}},
                                ratioOf(a.achievementRate));
             spillFull();
-        }
+        });
     }
     {
         Family error(out, "plenvo_agent_error",
                      "1 for each error code the agent's row carries (see status.json for titles).");
-        for (const AgentStatus& a : snapshot.agents) {
+        snapshot.agents.forEach([&](const AgentStatus& a) {
             for (const CodeStatus& c : a.codes)
                 error.sample({{"host", text(a.host)}, {"user", text(a.userId)}, {"code", c.code}},
                              1.0);
             spillFull();
-        }
+        });
     }
     {
         Family size(out, "plenvo_share_size_bytes", "Total size of the drive behind the share.");

@@ -1,8 +1,10 @@
 #include "pages/status_export.h"
 
+#include <charconv>
 #include <functional>
 
 #include "pages/metrics_text.h"
+#include "pages/sha256.h"
 #include "pages/status_json.h"
 #include "pages/status_rows.h"
 #include "platform/files/file_system.h"
@@ -13,7 +15,7 @@ namespace plenvo::pages {
 namespace {
 
 // Each file is written as its writer hands the text over, beside the old one.
-void writeExport(const platform::RunContext& ctx, const char* tail,
+bool writeExport(const platform::RunContext& ctx, const char* tail,
                  const std::function<void(const TextSpill&)>& write) {
     try {
         platform::TextWriter file(ctx.base.at(tail), platform::TextWriter::Mode::replace);
@@ -22,21 +24,53 @@ void writeExport(const platform::RunContext& ctx, const char* tail,
             piece.clear();
         });
         file.commit();
+        return true;
     } catch (const std::exception& e) {
         ctx.failures.report("status exports", e.what());
+        return false;
     }
+}
+
+// Everything the files tell but the time they were written and the passes' figures.
+std::array<std::uint8_t, 32> contentDigest(const StatusSnapshot& snapshot) {
+    const auto agents = sha256(snapshot.agents.bytes());
+    std::string content(agents.begin(), agents.end());
+    const auto text = [&](const std::optional<std::string>& s) {
+        content += s ? "\1" + std::to_string(s->size()) + ":" + *s : std::string("\0", 1);
+    };
+    const auto number = [&](const std::optional<double>& n) {
+        char buffer[32];
+        content += n ? '\1' : '\0';
+        if (n) content.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, *n).ptr);
+        content += ';';
+    };
+    for (const ShareStatus& s : snapshot.shares) {
+        text(s.server);
+        text(s.share);
+        text(s.localPath);
+        for (const auto& n :
+             {s.sizeBytes, s.freeBytes, s.usageRate, s.daysUntilFull, s.daysUntil07})
+            number(n);
+    }
+    number(snapshot.requestsPending);
+    return sha256(content);
 }
 
 }  // namespace
 
-void writeStatusExports(const platform::RunContext& ctx, std::span<const PassFigures> passes) {
+void StatusExports::write(const platform::RunContext& ctx, std::span<const PassFigures> passes,
+                          std::optional<AgentStatusList> agents, When when) {
     StatusSnapshot snapshot;
     snapshot.updated = ctx.clock.now();
     snapshot.passes.assign(passes.begin(), passes.end());
     try {
         store::Connection db = store::openMng(ctx.base);
-        const ListedFileTimes resultTimes(ctx.base.at("\\OrvShare\\RST"));
-        snapshot.agents = readAgents(db, snapshot.updated, resultTimes, ctx.failures);
+        if (agents) {
+            snapshot.agents = std::move(*agents);
+        } else {
+            const ListedFileTimes resultTimes(ctx.base.at("\\OrvShare\\RST"));
+            snapshot.agents = readAgents(db, snapshot.updated, resultTimes, ctx.failures);
+        }
         snapshot.shares = readShares(db, snapshot.updated);
         auto pending = db.prepare("SELECT count(*) FROM RemList_Add");
         if (pending.step())
@@ -46,11 +80,26 @@ void writeStatusExports(const platform::RunContext& ctx, std::span<const PassFig
         ctx.failures.report("status exports", e.what());
         return;
     }
+    const Digest digest = contentDigest(snapshot);
+    const auto json = ctx.base.at("\\HTM\\status.json");
+    const auto metrics = ctx.base.at("\\HTM\\metrics.prom");
+    if (when == When::changed && written_ == digest && platform::fileExists(json) &&
+        platform::fileExists(metrics))
+        return;
+    written_.reset();
     platform::createFolder(ctx.base.at("\\HTM"));
-    writeExport(ctx, "\\HTM\\status.json",
-                [&](const TextSpill& spill) { writeStatusJson(snapshot, spill); });
-    writeExport(ctx, "\\HTM\\metrics.prom",
-                [&](const TextSpill& spill) { writeMetricsText(snapshot, spill); });
+    const bool jsonWritten = writeExport(ctx, "\\HTM\\status.json", [&](const TextSpill& spill) {
+        writeStatusJson(snapshot, spill);
+    });
+    const bool metricsWritten =
+        writeExport(ctx, "\\HTM\\metrics.prom",
+                    [&](const TextSpill& spill) { writeMetricsText(snapshot, spill); });
+    // A file that failed is written again at the next pass, changed or not.
+    if (jsonWritten && metricsWritten) written_ = digest;
+}
+
+void writeStatusExports(const platform::RunContext& ctx, std::span<const PassFigures> passes) {
+    StatusExports().write(ctx, passes, std::nullopt, StatusExports::When::always);
 }
 
 }  // namespace plenvo::pages

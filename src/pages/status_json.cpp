@@ -90,10 +90,10 @@ void writeStatusJson(const StatusSnapshot& snapshot, const TextSpill& spill) {
     json.numberOrNull(snapshot.requestsPending);
     json.key("agents");
     json.beginArray();
-    for (const AgentStatus& a : snapshot.agents) {
+    snapshot.agents.forEach([&](const AgentStatus& a) {
         agent(json, a);
         spillFull();
-    }
+    });
     json.endArray();
     json.key("shares");
     json.beginArray();

@@ -49,43 +49,57 @@ std::optional<double> achievementRate(std::string_view rsrt) {
 
 }  // namespace
 
-std::vector<AgentStatus> readAgents(store::Connection& db, const platform::LocalTime& now,
-                                    const platform::FileTimes& resultTimes,
-                                    platform::FailureLog& failures) {
-    Statement st = db.prepare("SELECT * FROM UserLog ORDER BY UPDT");
-    const int comNm = st.columnIndex("ComNM"), userId = st.columnIndex("UserID"),
-              userName = st.columnIndex("UserName"), agtVer = st.columnIndex("AgtVer"),
-              toBkup = st.columnIndex("ToBkup"), updt = st.columnIndex("UPDT"),
-              rsrt = st.columnIndex("RSRT"), status = st.columnIndex("Status"),
-              fileNm = st.columnIndex("FileNM"), erNo = st.columnIndex("ErNo");
-    CodeTitles titles(db);
-    std::vector<AgentStatus> agents;
-    // Room for every row at once: growing by doubling would hold two copies at its peak.
-    Statement count = db.prepare("SELECT COUNT(*) FROM UserLog");
-    if (count.step()) agents.reserve(static_cast<size_t>(count.integer(0).value_or(0)));
-    while (st.step()) {
-        AgentStatus& agent = agents.emplace_back();
-        agent.host = textAt(st, comNm);
-        agent.userId = textAt(st, userId);
-        agent.userName = textAt(st, userName);
-        agent.agentVersion = textAt(st, agtVer);
-        agent.destination = textAt(st, toBkup);
-        agent.lastReport = store::parseDateTime(textAt(st, updt).value_or(""));
-        if (agent.lastReport) agent.daysSince = store::daysBetween(*agent.lastReport, now);
-        agent.achievementRate = achievementRate(textAt(st, rsrt).value_or(""));
-        agent.state = stateWord(textAt(st, status).value_or(""), textAt(st, fileNm).value_or(""),
-                                now, resultTimes);
-        // A code listed twice is one code.
-        std::set<std::string> seen;
-        for (const std::string& code : listedCodes(textAt(st, erNo).value_or(""))) {
-            if (!seen.insert(code).second) continue;
-            CodeStatus& listed = agent.codes.emplace_back(CodeStatus{code, std::nullopt});
-            try {
-                listed.title = titles.of(code);
-            } catch (const std::exception& e) {
-                failures.report("status exports", e.what());
-            }
+AgentStatusReader::AgentStatusReader(const Statement& rows, store::Connection& db)
+    : rows_(rows),
+      comNm_(rows.columnIndex("ComNM")),
+      userId_(rows.columnIndex("UserID")),
+      userName_(rows.columnIndex("UserName")),
+      agtVer_(rows.columnIndex("AgtVer")),
+      toBkup_(rows.columnIndex("ToBkup")),
+      updt_(rows.columnIndex("UPDT")),
+      rsrt_(rows.columnIndex("RSRT")),
+      status_(rows.columnIndex("Status")),
+      fileNm_(rows.columnIndex("FileNM")),
+      erNo_(rows.columnIndex("ErNo")),
+      titles_(db) {}
+
+void AgentStatusReader::read(AgentStatus& agent, const platform::LocalTime& now,
+                             const platform::FileTimes& resultTimes,
+                             platform::FailureLog& failures) {
+    agent.host = textAt(rows_, comNm_);
+    agent.userId = textAt(rows_, userId_);
+    agent.userName = textAt(rows_, userName_);
+    agent.agentVersion = textAt(rows_, agtVer_);
+    agent.destination = textAt(rows_, toBkup_);
+    agent.lastReport = store::parseDateTime(textAt(rows_, updt_).value_or(""));
+    agent.daysSince.reset();
+    if (agent.lastReport) agent.daysSince = store::daysBetween(*agent.lastReport, now);
+    agent.achievementRate = achievementRate(textAt(rows_, rsrt_).value_or(""));
+    agent.state = stateWord(textAt(rows_, status_).value_or(""),
+                            textAt(rows_, fileNm_).value_or(""), now, resultTimes);
+    agent.codes.clear();
+    // A code listed twice is one code.
+    std::set<std::string> seen;
+    for (const std::string& code : listedCodes(textAt(rows_, erNo_).value_or(""))) {
+        if (!seen.insert(code).second) continue;
+        CodeStatus& listed = agent.codes.emplace_back(CodeStatus{code, std::nullopt});
+        try {
+            listed.title = titles_.of(code);
+        } catch (const std::exception& e) {
+            failures.report("status exports", e.what());
         }
+    }
+}
+
+AgentStatusList readAgents(store::Connection& db, const platform::LocalTime& now,
+                           const platform::FileTimes& resultTimes, platform::FailureLog& failures) {
+    Statement st = db.prepare("SELECT * FROM UserLog ORDER BY UPDT");
+    AgentStatusReader reader(st, db);
+    AgentStatusList agents;
+    AgentStatus agent;
+    while (st.step()) {
+        reader.read(agent, now, resultTimes, failures);
+        agents.add(agent);
     }
     return agents;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "pages/code_titles.h"
 #include "pages/status_snapshot.h"
 #include "platform/core/failure_log.h"
 #include "platform/text/text_file.h"
@@ -12,12 +13,25 @@
 
 namespace plenvo::pages {
 
-// The UserLog rows oldest report first, as the backup list page lists them,
-// with the state, age and codes the page would show. A code whose title cannot
-// be looked up is told to `failures` and listed without one.
-std::vector<AgentStatus> readAgents(store::Connection& db, const platform::LocalTime& now,
-                                    const platform::FileTimes& resultTimes,
-                                    platform::FailureLog& failures);
+// The status of each row of a "SELECT * FROM UserLog" read, with the state,
+// age and codes the backup list page shows. A code whose title cannot be
+// looked up is told to `failures` and listed without one.
+class AgentStatusReader {
+  public:
+    AgentStatusReader(const store::Statement& rows, store::Connection& db);
+    // The row the statement stands on.
+    void read(AgentStatus& agent, const platform::LocalTime& now,
+              const platform::FileTimes& resultTimes, platform::FailureLog& failures);
+
+  private:
+    const store::Statement& rows_;
+    const int comNm_, userId_, userName_, agtVer_, toBkup_, updt_, rsrt_, status_, fileNm_, erNo_;
+    CodeTitles titles_;
+};
+
+// The UserLog rows oldest report first, as the backup list page lists them.
+AgentStatusList readAgents(store::Connection& db, const platform::LocalTime& now,
+                           const platform::FileTimes& resultTimes, platform::FailureLog& failures);
 
 // The ShareDriveInfo rows in the share drive page's order.
 std::vector<ShareStatus> readShares(store::Connection& db, const platform::LocalTime& now);

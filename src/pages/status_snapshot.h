@@ -5,27 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "pages/agent_status_list.h"
 #include "platform/core/clock.h"
 
 namespace plenvo::pages {
 
 // What the monitoring exports tell, read once and handed to each writer.
 // An absent value is nullopt: the writers show it as null or leave it out.
-
-struct CodeStatus {
-    std::string code;
-    std::optional<std::string> title;  // MailTextMST's Title
-};
-
-// One UserLog row.
-struct AgentStatus {
-    std::optional<std::string> host, userId, userName, agentVersion, destination;
-    std::optional<platform::LocalTime> lastReport;
-    std::optional<long> daysSince;          // midnights passed since the last report
-    std::optional<double> achievementRate;  // percent, from RSRT
-    std::string state;                      // the backup list page's state word
-    std::vector<CodeStatus> codes;
-};
 
 // One ShareDriveInfo row.
 struct ShareStatus {
@@ -48,7 +34,7 @@ inline constexpr size_t kSpillSize = 256 * 1024;
 
 struct StatusSnapshot {
     platform::LocalTime updated;
-    std::vector<AgentStatus> agents;
+    AgentStatusList agents;
     std::vector<ShareStatus> shares;
     std::vector<PassFigures> passes;
     // Removable media requests that wait for the administrator.

@@ -202,7 +202,7 @@ HttpResponse WebConsole::api(const HttpRequest& request, const Caller& caller,
         out.key("requests_pending"), out.integer(counts.requestsPending);
         out.key("passes");
         out.beginObject();
-        for (const PassRecord& pass : lastPasses(base_)) {
+        for (const PassRecord& pass : passesNow()) {
             out.key(pass.kind);
             out.beginObject();
             out.key("last_duration_seconds"), out.numberOrNull(pass.lastDurationSeconds);

@@ -72,7 +72,7 @@ HttpResponse WebConsole::overview(const Caller& caller) {
     body += "<p><a href=\"/shares\">共有ドライブの推移と満杯の見込み</a></p>";
     body += changedToday(db);
     body += "<h2>パス</h2><table><tr><th></th><th>最後に終わった時刻</th><th>所要時間</th></tr>";
-    for (const PassRecord& pass : lastPasses(base_)) {
+    for (const PassRecord& pass : passesNow()) {
         char seconds[32] = "-";
         if (pass.lastDurationSeconds)
             std::snprintf(seconds, sizeof seconds, "%.1f 秒", *pass.lastDurationSeconds);
@@ -85,6 +85,15 @@ HttpResponse WebConsole::overview(const Caller& caller) {
         "<p><a href=\"/DiskChk.htm\">共有ドライブの一覧</a> ・ <a "
         "href=\"/settings\">環境設定</a></p>";
     return html(200, consolePage("バックアップ状況", body, caller.name()));
+}
+
+std::vector<PassRecord> WebConsole::passesNow() const {
+    std::optional<std::vector<PassRecord>> live;
+    if (console_)
+        console_->with([&](const auto&, ConsoleSettings* settings) {
+            if (settings) live = settings->lastPasses();
+        });
+    return live ? std::move(*live) : lastPasses(base_);
 }
 
 }  // namespace plenvo::web

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "web/pass_record.h"
 
 namespace plenvo::web {
 
@@ -31,6 +34,9 @@ class ConsoleSettings {
     virtual SettingOutcome setMonitoring(bool on) = 0;
     // "エラー情報削除": every agent's codes cleared.
     virtual SettingOutcome clearErrors() = 0;
+    // The last passes as the console keeps them; nullopt where it keeps none
+    // (status.json then tells them).
+    virtual std::optional<std::vector<PassRecord>> lastPasses() { return std::nullopt; }
 };
 
 }  // namespace plenvo::web

@@ -77,6 +77,8 @@ class WebConsole {
         bool fromConsole = false;
     };
     CurrentSettings currentSettings() const;
+    // The running console's, else as status.json last told them.
+    std::vector<PassRecord> passesNow() const;
     HttpResponse settingsPage(const Caller& caller);
     HttpResponse settingsForm(const HttpRequest& request, const Caller& caller,
                               const std::vector<std::string>& segments);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/console.h"
+#include "platform/text/text_file.h"
 #include "platform/text/utf8_path.h"
 #include "store/mng_database.h"
 #include "support/fake_clock.h"
@@ -69,6 +70,44 @@ TEST_F(ExportAfterPasses, EveryPassRewritesBothFilesWithItsFigures) {
     const std::string status = test::readBytes(base.path() / "HTM" / "status.json");
     EXPECT_NE(status.find("\"state\": \"Idol\""), std::string::npos) << status;
     EXPECT_NE(status.find("\"title\": \""), std::string::npos);
+}
+
+// A quiet minute costs the list page alone; the checks show on the page at
+// once and rewrite the exports even unchanged, which tells the console runs.
+TEST_F(ExportAfterPasses, AQuietMinuteWritesThePageAloneAndTheChecksShowAtOnce) {
+    console.startUp(values);
+    // Reported a month ago: the checks give it code 15.
+    test::writeCp932Lines(
+        base.path() / "OrvShare" / "RST" / "PC01.txt",
+        {"ComNM=PC01", "UserID=u1", "UPDT=2009/09/01 9:05:03", "RSRT=100%", "Status=Idol"});
+    const fs::path htm = base.path() / "HTM";
+    const auto stamp = [&](const char* name) { return platform::plainFileStamp(htm / name); };
+    console.Timer1();
+    console.Timer1();
+    ASSERT_NE(metrics().find("host=\"PC01\""), std::string::npos);
+    EXPECT_EQ(metrics().find("code=\"15\""), std::string::npos);
+    const auto json = stamp("status.json"), prom = stamp("metrics.prom"), page = stamp("Index.htm");
+
+    clock.set({2009, 10, 1, 9, 11, 0});
+    console.Timer1();
+    EXPECT_EQ(stamp("status.json"), json) << "nothing but the time changed";
+    EXPECT_EQ(stamp("metrics.prom"), prom);
+    EXPECT_NE(stamp("Index.htm"), page);
+
+    // Someone took a file away: it is there again after the next minute.
+    fs::remove(htm / "metrics.prom");
+    console.Timer1();
+    EXPECT_TRUE(fs::exists(htm / "metrics.prom"));
+
+    for (int tick = 0; tick <= Console::kTicksBetweenChecks; ++tick) console.Timer2();
+    EXPECT_NE(metrics().find("plenvo_agent_error{host=\"PC01\",user=\"u1\",code=\"15\"} 1\n"),
+              std::string::npos)
+        << metrics();
+    EXPECT_NE(test::readBytes(htm / "Index.htm").find("color:#FF0000'>PC01<"), std::string::npos)
+        << "the page waited for the next import to show the checks' code";
+    const auto checkedJson = stamp("status.json");
+    for (int tick = 0; tick <= Console::kTicksBetweenChecks; ++tick) console.Timer2();
+    EXPECT_NE(stamp("status.json"), checkedJson) << "the checks tell the console runs";
 }
 
 }  // namespace

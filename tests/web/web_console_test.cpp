@@ -49,6 +49,8 @@ class FakeSettings final : public ConsoleSettings {
         ++clears;
         return {};
     }
+    std::optional<std::vector<PassRecord>> lastPasses() override { return passes; }
+    std::optional<std::vector<PassRecord>> passes;
 
     std::vector<std::string> listed;
     bool on = false;
@@ -340,6 +342,12 @@ TEST_F(WebConsoleTest, AgentsAreCountedListedAndShownAsText) {
          {"\"total\": 3", "\"ok\": 1", "\"with_codes\": 2", "\"stale\": 1", "\"unreachable\": 2",
           "\"requests_pending\": 2", "\"last_duration_seconds\": 1.5"})
         EXPECT_NE(summary.body.find(part), std::string::npos) << part << "\n" << summary.body;
+    // A running console tells its passes itself: status.json is left alone
+    // while nothing in it but the times changes.
+    settings.passes = {{"import", 0.25, "2026-12-01T09:01:00+09:00"}};
+    const auto live = send("GET", "/api/summary", viewer).body;
+    EXPECT_NE(live.find("\"last_duration_seconds\": 0.25"), std::string::npos) << live;
+    EXPECT_NE(send("GET", "/", viewer).body.find("2026-12-01T09:01:00+09:00"), std::string::npos);
 
     const auto unreachable = send("GET", "/agents?code=08&sort=report", viewer);
     EXPECT_EQ(unreachable.status, 200);

@@ -1,0 +1,153 @@
+#include "pages/agent_status_list.h"
+
+#include <cstdint>
+#include <cstring>
+#include <stdexcept>
+
+namespace plenvo::pages {
+namespace {
+
+// Each value is its presence byte, then its bytes: a string as its length and
+// bytes, a number as its eight bytes.
+class Packer {
+  public:
+    explicit Packer(std::string& out) : out_(out) {}
+
+    void size(std::size_t n) {
+        const auto v = static_cast<std::uint32_t>(n);
+        out_.append(reinterpret_cast<const char*>(&v), sizeof v);
+    }
+    void text(const std::string& s) {
+        size(s.size());
+        out_ += s;
+    }
+    void text(const std::optional<std::string>& s) {
+        if (present(s.has_value())) text(*s);
+    }
+    template <typename Number>
+    void number(const std::optional<Number>& n) {
+        if (!present(n.has_value())) return;
+        const Number v = *n;
+        out_.append(reinterpret_cast<const char*>(&v), sizeof v);
+    }
+    void time(const std::optional<platform::LocalTime>& t) {
+        if (!present(t.has_value())) return;
+        for (const int part : {t->year, t->month, t->day, t->hour, t->minute, t->second})
+            number(std::optional<int>(part));
+    }
+
+  private:
+    bool present(bool yes) {
+        out_ += yes ? '\1' : '\0';
+        return yes;
+    }
+    std::string& out_;
+};
+
+class Unpacker {
+  public:
+    Unpacker(const std::string& in, std::size_t at) : in_(in), at_(at) {}
+    std::size_t at() const { return at_; }
+
+    std::size_t size() {
+        std::uint32_t v;
+        take(&v, sizeof v);
+        return v;
+    }
+    void text(std::string& s) {
+        const std::size_t n = size();
+        if (n > in_.size() - at_) throw std::logic_error("packed agent row cut short");
+        s.assign(in_, at_, n);
+        at_ += n;
+    }
+    void text(std::optional<std::string>& s) {
+        if (!present()) {
+            s.reset();
+            return;
+        }
+        if (!s) s.emplace();
+        text(*s);
+    }
+    template <typename Number>
+    void number(std::optional<Number>& n) {
+        if (!present()) {
+            n.reset();
+            return;
+        }
+        Number v;
+        take(&v, sizeof v);
+        n = v;
+    }
+    void time(std::optional<platform::LocalTime>& t) {
+        if (!present()) {
+            t.reset();
+            return;
+        }
+        platform::LocalTime v;
+        for (int* part : {&v.year, &v.month, &v.day, &v.hour, &v.minute, &v.second}) {
+            std::optional<int> n;
+            number(n);
+            *part = n.value_or(0);
+        }
+        t = v;
+    }
+
+  private:
+    bool present() {
+        char flag;
+        take(&flag, 1);
+        return flag != '\0';
+    }
+    void take(void* to, std::size_t n) {
+        if (n > in_.size() - at_) throw std::logic_error("packed agent row cut short");
+        std::memcpy(to, in_.data() + at_, n);
+        at_ += n;
+    }
+    const std::string& in_;
+    std::size_t at_;
+};
+
+// The fields in their packed order, for packing and unpacking alike.
+template <typename Coder, typename Agent>
+void codeFields(Coder& code, Agent& agent) {
+    code.text(agent.host);
+    code.text(agent.userId);
+    code.text(agent.userName);
+    code.text(agent.agentVersion);
+    code.text(agent.destination);
+    code.time(agent.lastReport);
+    code.number(agent.daysSince);
+    code.number(agent.achievementRate);
+    code.text(agent.state);
+}
+
+}  // namespace
+
+void AgentStatusList::add(const AgentStatus& agent) {
+    Packer pack(bytes_);
+    codeFields(pack, agent);
+    pack.size(agent.codes.size());
+    for (const CodeStatus& code : agent.codes) {
+        pack.text(code.code);
+        pack.text(code.title);
+    }
+    ++count_;
+}
+
+void AgentStatusList::forEach(const std::function<void(const AgentStatus&)>& visit) const {
+    AgentStatus agent;
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < count_; ++i) {
+        Unpacker unpack(bytes_, at);
+        codeFields(unpack, agent);
+        agent.codes.resize(unpack.size());
+        for (CodeStatus& code : agent.codes) {
+            unpack.text(code.code);
+            unpack.text(code.title);
+        }
+        at = unpack.at();
+        visit(agent);
+    }
+}
+
+}  // namespace plenvo::pages
