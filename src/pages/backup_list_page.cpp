@@ -1,6 +1,7 @@
 #include "pages/backup_list_page.h"
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <system_error>
 #include <vector>
@@ -120,9 +121,9 @@ std::optional<double> total(const Row& row, const Sizes& columns) {
     return sum;
 }
 
-std::string countText(const Row& row, int column) {
+long long countOf(const Row& row, int column) {
     const auto v = row.number(column);
-    return std::to_string(v ? static_cast<long long>(*v) : 0LL);
+    return v ? static_cast<long long>(*v) : 0LL;
 }
 
 long barWidth(double destination, double source) {
@@ -132,7 +133,7 @@ long barWidth(double destination, double source) {
     return static_cast<long>(width);
 }
 
-std::string stateEnding(const std::string& state) {
+const char* stateEnding(const std::string& state) {
     if (state == "Run")
         return " TARGET=_blank><IMG SRC=./img/run.gif BORDER=0 WIDTH=30 HEIGHT=30>実行中";
     if (state == "Idol") return " TARGET=_blank>待機中";
@@ -157,67 +158,95 @@ class CommentTexts {
     CodeTitles titles_;
 };
 
-// A row's lines, gathered to reach the page in one write.
+// The rows' lines, gathered in one buffer and handed to the page a few
+// hundred rows at a time: CR LF falls between characters, so encoding them
+// together gives the bytes that line by line would.
 class RowLines {
   public:
-    void write(std::string_view text) { text_ += text; }
-    void writeLine(std::string_view text) {
+    RowLines() { text_.reserve(kChunk + kChunk / 4); }
+    RowLines& operator<<(std::string_view text) {
         text_ += text;
-        text_ += "\r\n";
+        return *this;
     }
-    // Hands the lines to the page; CR LF falls between characters, so encoding
-    // them together gives the bytes that line by line would.
-    void writeTo(TextWriter& page) {
+    RowLines& operator<<(long long number) {
+        char buffer[24];
+        text_.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, number).ptr);
+        return *this;
+    }
+    RowLines& escaped(std::string_view text) {
+        appendHtmlEscaped(text_, text);
+        return *this;
+    }
+    RowLines& grouped(double number) {
+        appendGroupedNumber(text_, number);
+        return *this;
+    }
+    void endLine() { text_ += "\r\n"; }
+    void writeTo(TextWriter& page, bool evenShort) {
+        if (text_.size() < kChunk && !evenShort) return;
         page.write(text_);
         text_.clear();
     }
 
   private:
+    static constexpr size_t kChunk = 64 * 1024;
     std::string text_;
 };
 
-void writeRow(RowLines& page, const Row& row, const std::string& colour, const std::string& comment,
+void writeRow(RowLines& page, const Row& row, std::string_view colour, const std::string& comment,
               const std::string& viewerName, const std::string& state) {
     const Columns& at = row.at;
-    const std::string comNm = row.text(at.comNm);
-    const std::string userId = row.text(at.userId);
-    std::string toBkup = row.text(at.toBkup);
+    const std::string toBkup = row.text(at.toBkup);
     const std::string rsrt = row.text(at.rsrt);
-    const std::string updt = store::generalTextOfStored(row.text(at.updt));
     const auto source = total(row, at.source);
     const auto destination = total(row, at.destination);
-    const std::string restore = linkablePath(platform::parentOf(toBkup));
-    const std::string hostColour =
-        row.text(at.erNo).find_first_of("0123456789") != std::string::npos ? "#FF0000" : "#000000";
+    const bool hasCodes = row.text(at.erNo).find_first_of("0123456789") != std::string::npos;
 
-    page.writeLine("  <TR bgcolor=" + colour + " style='font-size:9.0pt'>");
-    page.writeLine("      <TD ROWSPAN=2 ALIGN=center style='font-size:9.0pt;color:" + hostColour +
-                   "'>" + htmlEscaped(comNm) + "</TD>");
-    page.writeLine("      <TD ROWSPAN=2 ALIGN=center>" + htmlEscaped(row.text(at.agtVer)) +
-                   "</TD>");
-    page.writeLine("      <TD ROWSPAN=2 ALIGN=center>" + htmlEscaped(row.text(at.userName)) + "(" +
-                   htmlEscaped(userId) + ")" + "</TD>");
-    page.writeLine("      <TD ALIGN=center>" + htmlEscaped(updt) + "</TD>");
-    const std::string bar = rsrt == "100%" ? "GRF100.bmp" : "GRF.bmp";
-    page.writeLine(
-        "      <TD ROWSPAN=2 ALIGN=Left style='font-size:11.0pt'><img SRC=./img/" + bar +
-        " BORDER=0 WIDTH=" + std::to_string(barWidth(destination.value_or(0), source.value_or(0))) +
-        " HEIGHT=20>" + " " + htmlEscaped(rsrt) + "</TD>");
+    page << "  <TR bgcolor=" << colour << " style='font-size:9.0pt'>";
+    page.endLine();
+    page << "      <TD ROWSPAN=2 ALIGN=center style='font-size:9.0pt;color:"
+         << (hasCodes ? "#FF0000" : "#000000") << "'>";
+    page.escaped(row.text(at.comNm)) << "</TD>";
+    page.endLine();
+    page << "      <TD ROWSPAN=2 ALIGN=center>";
+    page.escaped(row.text(at.agtVer)) << "</TD>";
+    page.endLine();
+    page << "      <TD ROWSPAN=2 ALIGN=center>";
+    page.escaped(row.text(at.userName)) << "(";
+    page.escaped(row.text(at.userId)) << ")</TD>";
+    page.endLine();
+    page << "      <TD ALIGN=center>";
+    page.escaped(store::generalTextOfStored(row.text(at.updt))) << "</TD>";
+    page.endLine();
+    page << "      <TD ROWSPAN=2 ALIGN=Left style='font-size:11.0pt'><img SRC=./img/"
+         << (rsrt == "100%" ? "GRF100.bmp" : "GRF.bmp") << " BORDER=0 WIDTH="
+         << static_cast<long long>(barWidth(destination.value_or(0), source.value_or(0)))
+         << " HEIGHT=20> ";
+    page.escaped(rsrt) << "</TD>";
+    page.endLine();
     for (int i = 0; i < 6; ++i) {
-        const char* colourName = i < 3 ? "blue" : "red";
-        page.writeLine(std::string("      <TD ALIGN=right><span style='font-size:9.0pt;color:") +
-                       colourName + "'>" + countText(row, at.counts[i]) + "</span></TD>");
+        page << "      <TD ALIGN=right><span style='font-size:9.0pt;color:"
+             << (i < 3 ? "blue" : "red") << "'>" << countOf(row, at.counts[i]) << "</span></TD>";
+        page.endLine();
     }
-    page.write("      <TD ROWSPAN=2 ALIGN=center><a href='./VBS/" + htmlEscaped(viewerName) + "'" +
-               stateEnding(state));
-    page.writeLine("      <TD ROWSPAN=2 ALIGN=center><a href='" + htmlEscaped(restore) +
-                   "' TARGET=_blank><IMG SRC=./img/Rest.gif BORDER=0 WIDTH=30 HEIGHT=30></a></TD>");
-    page.writeLine("  </TR>");
-    page.writeLine("    <TR bgcolor=" + colour + " style='font-size:9.0pt'>");
-    page.writeLine("      <TD ALIGN=right>" + groupedNumber(destination.value_or(0)) + " / " +
-                   groupedNumber(source.value_or(0)) + "</TD>");
-    page.writeLine("      <TD COLSPAN=6 ALIGN=Left style='font-size:8.0pt'>" + comment + "</TD>");
-    page.writeLine("    </TR>");
+    page << "      <TD ROWSPAN=2 ALIGN=center><a href='./VBS/";
+    page.escaped(viewerName) << "'" << stateEnding(state);
+    page << "      <TD ROWSPAN=2 ALIGN=center><a href='";
+    page.escaped(linkablePath(platform::parentOf(toBkup)))
+        << "' TARGET=_blank><IMG SRC=./img/Rest.gif BORDER=0 WIDTH=30 HEIGHT=30></a></TD>";
+    page.endLine();
+    page << "  </TR>";
+    page.endLine();
+    page << "    <TR bgcolor=" << colour << " style='font-size:9.0pt'>";
+    page.endLine();
+    page << "      <TD ALIGN=right>";
+    page.grouped(destination.value_or(0)) << " / ";
+    page.grouped(source.value_or(0)) << "</TD>";
+    page.endLine();
+    page << "      <TD COLSPAN=6 ALIGN=Left style='font-size:8.0pt'>" << comment << "</TD>";
+    page.endLine();
+    page << "    </TR>";
+    page.endLine();
 }
 
 }  // namespace
@@ -285,7 +314,7 @@ std::optional<AgentStatusList> writeBackupListPage(const platform::RunContext& c
         do {
             statusOf.read(agent, now, resultTimes, ctx.failures);
             agents->add(agent);
-            const std::string colour = firstColour ? "#CCFFCC" : "#FFFFCC";
+            const std::string_view colour = firstColour ? "#CCFFCC" : "#FFFFCC";
             firstColour = !firstColour;
             const std::string viewerName =
                 logViewerFileName(row.text(columns.comNm), row.text(columns.userId));
@@ -306,7 +335,7 @@ std::optional<AgentStatusList> writeBackupListPage(const platform::RunContext& c
             }
             if (page) {
                 writeRow(lines, row, colour, comment, viewerName, agent.state);
-                lines.writeTo(*page);
+                lines.writeTo(*page, false);
             }
         } while (rows->step());
     } catch (const std::exception& e) {
@@ -316,6 +345,7 @@ std::optional<AgentStatusList> writeBackupListPage(const platform::RunContext& c
 
     if (!page) return agents;
     try {
+        lines.writeTo(*page, true);
         page->writeLine("<p>UpDate:" + store::generalText(now) + "</p>");
         page->writeLine("</TABLE>");
         page->writeLine("</HTML>");

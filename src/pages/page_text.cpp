@@ -1,15 +1,23 @@
 #include "pages/page_text.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace plenvo::pages {
 
 std::string htmlEscaped(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
+    appendHtmlEscaped(out, text);
+    return out;
+}
+
+void appendHtmlEscaped(std::string& out, std::string_view text) {
+    for (size_t at = 0; at < text.size();) {
+        const size_t special = text.find_first_of("&<>\"'", at);
+        out.append(text.substr(at, special - at));
+        if (special == std::string_view::npos) return;
+        switch (text[special]) {
             case '&':
                 out += "&amp;";
                 break;
@@ -22,14 +30,11 @@ std::string htmlEscaped(std::string_view text) {
             case '"':
                 out += "&quot;";
                 break;
-            case '\'':
-                out += "&#39;";
-                break;
             default:
-                out += c;
+                out += "&#39;";
         }
+        at = special + 1;
     }
-    return out;
 }
 
 std::string linkablePath(std::string_view path) {
@@ -64,16 +69,29 @@ std::string vbsStringEscaped(std::string_view text) {
 }
 
 std::string groupedNumber(double value) {
-    if (!std::isfinite(value)) return "0";
+    std::string out;
+    appendGroupedNumber(out, value);
+    return out;
+}
+
+void appendGroupedNumber(std::string& out, double value) {
+    if (!std::isfinite(value)) {
+        out += '0';
+        return;
+    }
     const double rounded = std::round(value);
     char buffer[400];
-    std::snprintf(buffer, sizeof buffer, "%.0f", std::fabs(rounded));
-    const std::string digits = buffer;
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(rounded),
+                                   std::chars_format::fixed, 0)
+                         .ptr;
+    const std::string_view digits(buffer, static_cast<size_t>(end - buffer));
     const size_t lead = digits.size() % 3 == 0 ? 3 : digits.size() % 3;
-    std::string out = rounded < 0 ? "-" : "";
+    if (rounded < 0) out += '-';
     out += digits.substr(0, lead);
-    for (size_t i = lead; i < digits.size(); i += 3) out += "," + digits.substr(i, 3);
-    return out;
+    for (size_t i = lead; i < digits.size(); i += 3) {
+        out += ',';
+        out += digits.substr(i, 3);
+    }
 }
 
 }  // namespace plenvo::pages

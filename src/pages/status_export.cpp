@@ -3,8 +3,8 @@
 #include <charconv>
 #include <functional>
 
+#include "pages/change_digest.h"
 #include "pages/metrics_text.h"
-#include "pages/sha256.h"
 #include "pages/status_json.h"
 #include "pages/status_rows.h"
 #include "platform/files/file_system.h"
@@ -32,9 +32,10 @@ bool writeExport(const platform::RunContext& ctx, const char* tail,
 }
 
 // Everything the files tell but the time they were written and the passes' figures.
-std::array<std::uint8_t, 32> contentDigest(const StatusSnapshot& snapshot) {
-    const auto agents = sha256(snapshot.agents.bytes());
-    std::string content(agents.begin(), agents.end());
+std::array<std::uint64_t, 2> contentDigest(const StatusSnapshot& snapshot) {
+    ChangeDigest digest;
+    digest.add(snapshot.agents.bytes());
+    std::string content;
     const auto text = [&](const std::optional<std::string>& s) {
         content += s ? "\1" + std::to_string(s->size()) + ":" + *s : std::string("\0", 1);
     };
@@ -53,7 +54,8 @@ std::array<std::uint8_t, 32> contentDigest(const StatusSnapshot& snapshot) {
             number(n);
     }
     number(snapshot.requestsPending);
-    return sha256(content);
+    digest.add(content);
+    return digest.value();
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ class StatusExports {
                std::optional<AgentStatusList> agents, When when);
 
   private:
-    using Digest = std::array<std::uint8_t, 32>;
+    using Digest = std::array<std::uint64_t, 2>;
     std::optional<Digest> written_;
 };
 
