@@ -1,5 +1,6 @@
 #include "pages/agent_status_list.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
@@ -13,9 +14,10 @@ class Packer {
   public:
     explicit Packer(std::string& out) : out_(out) {}
 
+    // Seven bits a byte, the last byte's top bit clear.
     void size(std::size_t n) {
-        const auto v = static_cast<std::uint32_t>(n);
-        out_.append(reinterpret_cast<const char*>(&v), sizeof v);
+        for (; n >= 0x80; n >>= 7) out_ += static_cast<char>(0x80 | (n & 0x7F));
+        out_ += static_cast<char>(n);
     }
     void text(const std::string& s) {
         size(s.size());
@@ -33,7 +35,7 @@ class Packer {
     void time(const std::optional<platform::LocalTime>& t) {
         if (!present(t.has_value())) return;
         for (const int part : {t->year, t->month, t->day, t->hour, t->minute, t->second})
-            number(std::optional<int>(part));
+            size(static_cast<std::uint32_t>(part));
     }
 
   private:
@@ -46,18 +48,22 @@ class Packer {
 
 class Unpacker {
   public:
-    Unpacker(const std::string& in, std::size_t at) : in_(in), at_(at) {}
+    Unpacker(std::string_view in, std::size_t at) : in_(in), at_(at) {}
     std::size_t at() const { return at_; }
 
     std::size_t size() {
-        std::uint32_t v;
-        take(&v, sizeof v);
-        return v;
+        std::size_t n = 0;
+        for (int shift = 0;; shift += 7) {
+            unsigned char byte;
+            take(&byte, 1);
+            n |= static_cast<std::size_t>(byte & 0x7F) << shift;
+            if (!(byte & 0x80) || shift > 56) return n;
+        }
     }
     void text(std::string& s) {
         const std::size_t n = size();
         if (n > in_.size() - at_) throw std::logic_error("packed agent row cut short");
-        s.assign(in_, at_, n);
+        s.assign(in_.substr(at_, n));
         at_ += n;
     }
     void text(std::optional<std::string>& s) {
@@ -84,11 +90,8 @@ class Unpacker {
             return;
         }
         platform::LocalTime v;
-        for (int* part : {&v.year, &v.month, &v.day, &v.hour, &v.minute, &v.second}) {
-            std::optional<int> n;
-            number(n);
-            *part = n.value_or(0);
-        }
+        for (int* part : {&v.year, &v.month, &v.day, &v.hour, &v.minute, &v.second})
+            *part = static_cast<int>(static_cast<std::uint32_t>(size()));
         t = v;
     }
 
@@ -103,7 +106,7 @@ class Unpacker {
         std::memcpy(to, in_.data() + at_, n);
         at_ += n;
     }
-    const std::string& in_;
+    const std::string_view in_;
     std::size_t at_;
 };
 
@@ -124,30 +127,40 @@ void codeFields(Coder& code, Agent& agent) {
 }  // namespace
 
 void AgentStatusList::add(const AgentStatus& agent) {
-    Packer pack(bytes_);
+    row_.clear();
+    Packer pack(row_);
     codeFields(pack, agent);
     pack.size(agent.codes.size());
     for (const CodeStatus& code : agent.codes) {
         pack.text(code.code);
         pack.text(code.title);
     }
+    if (blocks_.empty() || blocks_.back().size() + row_.size() > kBlockSize) {
+        blocks_.emplace_back().reserve(std::max(kBlockSize, row_.size()));
+    }
+    blocks_.back() += row_;
     ++count_;
 }
 
 void AgentStatusList::forEach(const std::function<void(const AgentStatus&)>& visit) const {
     AgentStatus agent;
-    std::size_t at = 0;
-    for (std::size_t i = 0; i < count_; ++i) {
-        Unpacker unpack(bytes_, at);
-        codeFields(unpack, agent);
-        agent.codes.resize(unpack.size());
-        for (CodeStatus& code : agent.codes) {
-            unpack.text(code.code);
-            unpack.text(code.title);
+    for (const std::string& block : blocks_) {
+        for (std::size_t at = 0; at < block.size();) {
+            Unpacker unpack(block, at);
+            codeFields(unpack, agent);
+            agent.codes.resize(unpack.size());
+            for (CodeStatus& code : agent.codes) {
+                unpack.text(code.code);
+                unpack.text(code.title);
+            }
+            at = unpack.at();
+            visit(agent);
         }
-        at = unpack.at();
-        visit(agent);
     }
+}
+
+void AgentStatusList::forEachBlock(const std::function<void(std::string_view)>& visit) const {
+    for (const std::string& block : blocks_) visit(block);
 }
 
 }  // namespace plenvo::pages

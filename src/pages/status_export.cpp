@@ -34,7 +34,7 @@ bool writeExport(const platform::RunContext& ctx, const char* tail,
 // Everything the files tell but the time they were written and the passes' figures.
 std::array<std::uint64_t, 2> contentDigest(const StatusSnapshot& snapshot) {
     ChangeDigest digest;
-    digest.add(snapshot.agents.bytes());
+    snapshot.agents.forEachBlock([&](std::string_view block) { digest.add(block); });
     std::string content;
     const auto text = [&](const std::optional<std::string>& s) {
         content += s ? "\1" + std::to_string(s->size()) + ":" + *s : std::string("\0", 1);
