@@ -191,7 +191,9 @@ bool Console::importOnly() {
 bool Console::listPage() {
     pagedAgents_.reset();
     return step("backup list page", [&] {
-        pagedAgents_ = pages::writeBackupListPage(ctx_, logViewers_, importMemory_.resultTimes());
+        pagedAgents_ =
+            pages::writeBackupListPage(ctx_, logViewers_, importMemory_.resultTimes(),
+                                       webListPage_ ? pages::WebCopy::yes : pages::WebCopy::no);
     });
 }
 

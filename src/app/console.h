@@ -77,6 +77,9 @@ class Console {
     // Where notices go besides the failure lines (set by the tray console).
     void setNoticeTold(std::function<void(const Notice&)> told) { noticeTold_ = std::move(told); }
 
+    // Whether each list page is written for the web view too (set while it is served).
+    void writeWebListPage(bool yes) { webListPage_ = yes; }
+
     // Opens the removable media check window (set by the desktop console).
     void setCheckWindowOpener(std::function<void()> opener) {
         openCheckWindow_ = std::move(opener);
@@ -143,7 +146,8 @@ class Console {
     // Kept from pass to pass; touched only on the pass thread.
     intake::ImportMemory importMemory_;
     pages::LogViewerCache logViewers_;
-    std::optional<pages::AgentStatusList> pagedAgents_;  // from the page to the exports
+    std::optional<pages::AgentStatusList> pagedAgents_;
+    std::atomic<bool> webListPage_ = false;  // from the page to the exports
     pages::StatusExports exports_;
     // The last import and the last checks, for the monitoring exports.
     std::array<pages::PassFigures, 2> passFigures_{

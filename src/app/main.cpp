@@ -123,6 +123,7 @@ int main(int argc, char** argv) {
                 ctx, console.monitoringFlag(), app::collectStartupValues(version).serverShareFolder,
                 [&console] { return console.passFigures(); });
             webView->console().attach(ctx, settings.get());
+            console.writeWebListPage(true);
             return std::shared_ptr<void>(
                 settings.get(), [&webView, settings](void*) { webView->console().detach(); });
         };

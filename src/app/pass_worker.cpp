@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/process/process_memory.h"
+
 namespace plenvo::app {
 
 PassWorker::PassWorker() : thread_([this](std::stop_token stop) { run(stop); }) {}
@@ -64,6 +66,14 @@ void PassWorker::run(const std::stop_token& stop) {
             work();
         } catch (...) {
         }
+        work = nullptr;
+        bool rests;
+        {
+            const std::lock_guard lock(mutex_);
+            rests = queue_.empty();
+        }
+        // What a pass took between passes is the system's again.
+        if (rests) platform::releaseFreeMemory();
         const std::lock_guard lock(mutex_);
         busy_ = false;
         rested_.notify_all();

@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <system_error>
 #include <vector>
 
@@ -158,6 +159,11 @@ class CommentTexts {
     CodeTitles titles_;
 };
 
+// Where a row and its two links' values begin and end in the lines.
+struct LinkSpans {
+    size_t row = 0, stateLink = 0, stateLinkEnd = 0, restoreLink = 0, restoreLinkEnd = 0;
+};
+
 // The rows' lines, gathered in one buffer and handed to the page a few
 // hundred rows at a time: CR LF falls between characters, so encoding them
 // together gives the bytes that line by line would.
@@ -182,6 +188,17 @@ class RowLines {
         return *this;
     }
     void endLine() { text_ += "\r\n"; }
+    size_t size() const { return text_.size(); }
+    // A row of `from` with its two links' values replaced.
+    void copyWithLinks(const RowLines& from, const LinkSpans& spans, std::string_view state,
+                       std::string_view restore) {
+        const std::string_view row(from.text_);
+        text_ += row.substr(spans.row, spans.stateLink - spans.row);
+        text_ += state;
+        text_ += row.substr(spans.stateLinkEnd, spans.restoreLink - spans.stateLinkEnd);
+        text_ += restore;
+        text_ += row.substr(spans.restoreLinkEnd);
+    }
     void writeTo(TextWriter& page, bool evenShort) {
         if (text_.size() < kChunk && !evenShort) return;
         page.write(text_);
@@ -193,8 +210,11 @@ class RowLines {
     std::string text_;
 };
 
-void writeRow(RowLines& page, const Row& row, std::string_view colour, const std::string& comment,
-              const std::string& viewerName, const std::string& state) {
+LinkSpans writeRow(RowLines& page, const Row& row, std::string_view colour,
+                   const std::string& comment, const std::string& viewerName,
+                   const std::string& state) {
+    LinkSpans spans;
+    spans.row = page.size();
     const Columns& at = row.at;
     const std::string toBkup = row.text(at.toBkup);
     const std::string rsrt = row.text(at.rsrt);
@@ -229,11 +249,17 @@ void writeRow(RowLines& page, const Row& row, std::string_view colour, const std
              << (i < 3 ? "blue" : "red") << "'>" << countOf(row, at.counts[i]) << "</span></TD>";
         page.endLine();
     }
-    page << "      <TD ROWSPAN=2 ALIGN=center><a href='./VBS/";
-    page.escaped(viewerName) << "'" << stateEnding(state);
     page << "      <TD ROWSPAN=2 ALIGN=center><a href='";
-    page.escaped(linkablePath(platform::parentOf(toBkup)))
-        << "' TARGET=_blank><IMG SRC=./img/Rest.gif BORDER=0 WIDTH=30 HEIGHT=30></a></TD>";
+    spans.stateLink = page.size();
+    page << "./VBS/";
+    page.escaped(viewerName);
+    spans.stateLinkEnd = page.size();
+    page << "'" << stateEnding(state);
+    page << "      <TD ROWSPAN=2 ALIGN=center><a href='";
+    spans.restoreLink = page.size();
+    page.escaped(linkablePath(platform::parentOf(toBkup)));
+    spans.restoreLinkEnd = page.size();
+    page << "' TARGET=_blank><IMG SRC=./img/Rest.gif BORDER=0 WIDTH=30 HEIGHT=30></a></TD>";
     page.endLine();
     page << "  </TR>";
     page.endLine();
@@ -247,7 +273,64 @@ void writeRow(RowLines& page, const Row& row, std::string_view colour, const std
     page.endLine();
     page << "    </TR>";
     page.endLine();
+    return spans;
 }
+
+// One file of the page: the head, the rows as they come, the foot, written
+// beside the old file and renamed over it. A file that fails is told once and
+// left as it was; the other goes on.
+class PageFile {
+  public:
+    PageFile(const platform::RunContext& ctx, const char* tail) : ctx_(ctx) {
+        try {
+            file_.emplace(ctx.base.at(tail), TextWriter::Mode::replace);
+            for (const char* line : kHead) file_->writeLine(line);
+        } catch (const std::exception& e) {
+            failed(e);
+        }
+    }
+    explicit operator bool() const { return file_.has_value(); }
+    RowLines& lines() { return lines_; }
+    void rowDone() {
+        guarded([&] { lines_.writeTo(*file_, false); });
+    }
+    void finish(const platform::LocalTime& now) {
+        guarded([&] {
+            lines_.writeTo(*file_, true);
+            file_->writeLine("<p>UpDate:" + store::generalText(now) + "</p>");
+            file_->writeLine("</TABLE>");
+            file_->writeLine("</HTML>");
+            file_->commit();
+        });
+    }
+
+  private:
+    void guarded(const std::function<void()>& work) {
+        if (!file_) return;
+        try {
+            work();
+        } catch (const std::exception& e) {
+            failed(e);
+        }
+    }
+    void failed(const std::exception& e) {
+        ctx_.failures.report("backup list page", e.what());
+        file_.reset();
+    }
+
+    const platform::RunContext& ctx_;
+    std::optional<TextWriter> file_;
+    RowLines lines_;
+};
+
+// The row's links in the web view: its log and its folder there.
+struct WebLinks {
+    explicit WebLinks(const std::string& comNm, const std::string& userId)
+        : agent(percentEncoded(comNm) + "/" + percentEncoded(userId)),
+          log("/log/" + agent),
+          folder("/folder/" + agent) {}
+    std::string agent, log, folder;
+};
 
 }  // namespace
 
@@ -265,7 +348,8 @@ void writeBackupListPage(const platform::RunContext& ctx) {
 
 std::optional<AgentStatusList> writeBackupListPage(const platform::RunContext& ctx,
                                                    LogViewerCache& viewers,
-                                                   platform::FileTimes& resultTimes) {
+                                                   platform::FileTimes& resultTimes,
+                                                   WebCopy webCopy) {
     // The times hold for this page only: a later page asks the files again.
     struct Forget {
         platform::FileTimes& times;
@@ -283,23 +367,16 @@ std::optional<AgentStatusList> writeBackupListPage(const platform::RunContext& c
         return std::nullopt;
     }
 
-    const auto htm = ctx.base.at("\\HTM");
-    platform::createFolder(htm);
+    platform::createFolder(ctx.base.at("\\HTM"));
     const auto vbs = ctx.base.at("\\HTM\\VBS");
     platform::createFolder(vbs);
 
     const platform::LocalTime now = ctx.clock.now();
-    std::optional<TextWriter> page;
-    try {
-        page.emplace(ctx.base.at("\\HTM\\Index.htm"), TextWriter::Mode::replace);
-        for (const char* line : kHead) page->writeLine(line);
-    } catch (const std::exception& e) {
-        ctx.failures.report("backup list page", e.what());
-        page.reset();
-    }
+    PageFile page(ctx, "\\HTM\\Index.htm");
+    std::optional<PageFile> web;
+    if (page && webCopy == WebCopy::yes) web.emplace(ctx, kWebListPage);
 
     CommentTexts comments(*db);
-    RowLines lines;
     bool firstColour = true;
     bool diskFull = false;
     // The exports tell the same rows: they are handed over, never read twice.
@@ -316,8 +393,8 @@ std::optional<AgentStatusList> writeBackupListPage(const platform::RunContext& c
             agents->add(agent);
             const std::string_view colour = firstColour ? "#CCFFCC" : "#FFFFCC";
             firstColour = !firstColour;
-            const std::string viewerName =
-                logViewerFileName(row.text(columns.comNm), row.text(columns.userId));
+            const std::string comNm = row.text(columns.comNm), userId = row.text(columns.userId);
+            const std::string viewerName = logViewerFileName(comNm, userId);
             try {
                 // A full disk is told once; the other viewers would only fail alike.
                 if (!diskFull) viewerPass.write(viewerName, row.text(columns.toBkup));
@@ -333,26 +410,24 @@ std::optional<AgentStatusList> writeBackupListPage(const platform::RunContext& c
             } catch (const std::exception& e) {
                 ctx.failures.report("backup list page", e.what());
             }
-            if (page) {
-                writeRow(lines, row, colour, comment, viewerName, agent.state);
-                lines.writeTo(*page, false);
+            if (!page) continue;
+            const LinkSpans spans =
+                writeRow(page.lines(), row, colour, comment, viewerName, agent.state);
+            if (web && *web) {
+                const WebLinks links(comNm, userId);
+                web->lines().copyWithLinks(page.lines(), spans, links.log, links.folder);
+                web->rowDone();
             }
+            page.rowDone();
         } while (rows->step());
     } catch (const std::exception& e) {
         ctx.failures.report("backup list page", e.what());
         agents.reset();
     }
 
-    if (!page) return agents;
-    try {
-        lines.writeTo(*page, true);
-        page->writeLine("<p>UpDate:" + store::generalText(now) + "</p>");
-        page->writeLine("</TABLE>");
-        page->writeLine("</HTML>");
-        page->commit();
-    } catch (const std::exception& e) {
-        ctx.failures.report("backup list page", e.what());
-    }
+    page.finish(now);
+    // After the page: a copy older than the page is known for a stale one.
+    if (web) web->finish(now);
     return agents;
 }
 

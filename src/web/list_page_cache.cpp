@@ -5,15 +5,19 @@
 #include <string>
 #include <system_error>
 
+#include "pages/backup_list_page.h"
 #include "pages/log_viewer.h"
 #include "platform/files/plain_file.h"
 #include "platform/files/scratch_file.h"
+#include "web/file_body.h"
 #include "web/link_rewrite.h"
 
 namespace plenvo::web {
 namespace {
 
 constexpr std::size_t kPiece = 1024 * 1024;
+// How far the view's copy may lag behind the page it goes with.
+constexpr auto kCopyBehindPage = std::chrono::seconds(90);
 // A line longer than this is rewritten in pieces; the page's rows are far shorter.
 constexpr std::size_t kLongestLine = 16 * 1024 * 1024;
 
@@ -40,6 +44,19 @@ std::shared_ptr<const BodySource> ListPageCache::current() const {
     const Stamp stamp{std::filesystem::file_size(page, error),
                       std::filesystem::last_write_time(page, error)};
     if (error) return nullptr;
+    // The console wrote the view's own copy with the page: streamed as it is.
+    // It follows the page by a moment; until then the last pass's copy is
+    // the best there is, and it is one pass older at most.
+    const auto copy = base_.at(pages::kWebListPage);
+    std::error_code copyError;
+    const auto copyWritten = std::filesystem::last_write_time(copy, copyError);
+    if (!copyError && copyWritten + kCopyBehindPage >= stamp.written) {
+        if (auto body = fileBody(copy)) {
+            const std::lock_guard lock(mutex_);
+            page_.reset();
+            return body;
+        }
+    }
     std::lock_guard lock(mutex_);
     if (!page_ || !(stamp == stamp_)) {
         page_ = made(page);

@@ -11,10 +11,12 @@
 
 namespace plenvo::web {
 
-// The backup list page with its links led to the web view, made once for
-// each page the console writes and kept in a scratch file that every request
-// for it streams: a page of 100,000 rows is neither rebuilt nor held in
-// memory per request.
+// The backup list page with its links led to the web view. A console that
+// serves the view writes that copy beside the page in the same pass, and it
+// is streamed from there; otherwise (the page written by a console without
+// the view) it is made once for each page and kept in a scratch file that
+// every request streams: a page of 100,000 rows is neither rebuilt nor held
+// in memory per request.
 class ListPageCache {
   public:
     ListPageCache(platform::BaseFolder base, const AgentRows& rows);

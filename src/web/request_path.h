@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "pages/page_text.h"
+
 namespace plenvo::web {
 
 // The segments of a request target's path ("/log/PC01/u1?x" gives "log",
@@ -13,7 +15,6 @@ namespace plenvo::web {
 // an empty segment, "." or "..". "/" gives no segment.
 std::optional<std::vector<std::string>> pathSegments(std::string_view target);
 
-// A name as one path segment: every byte but A-Z a-z 0-9 - . _ ~ as %XX.
-std::string percentEncoded(std::string_view name);
+using pages::percentEncoded;
 
 }  // namespace plenvo::web

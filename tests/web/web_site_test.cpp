@@ -230,6 +230,36 @@ TEST_F(WebSiteTest, TheBackupListLinksEachRowToItsLogAndFolder) {
     EXPECT_NE(later.find("href='/log/PC%2002/%E5%B1%B1%E7%94%B0'"), std::string::npos);
 }
 
+// A console that serves the view writes its copy of the page in the same
+// pass; it is what "/" streams, and it says what the rewrite of the page says.
+TEST_F(WebSiteTest, TheViewsCopyOfThePageIsWrittenWithItAndServed) {
+    addRow("PC<3>", "a'b&c", dir.path() / "backup" / "PC01");
+    pages::writeBackupListPage(ctx);
+    const std::string rewritten = get("/").body;
+    pages::LogViewerCache viewers;
+    struct NoTimes final : platform::FileTimes {
+        std::optional<platform::LocalTime> lastModified(const std::string&) const override {
+            return std::nullopt;
+        }
+        void clear() override {}
+    } times;
+    pages::writeBackupListPage(ctx, viewers, times, pages::WebCopy::yes);
+    const auto copy = dir.path() / "HTM" / "IndexWeb.htm";
+    EXPECT_EQ(test::readBytes(copy), rewritten);
+    EXPECT_EQ(withoutLinks(test::readBytes(copy)),
+              withoutLinks(test::readBytes(dir.path() / "HTM" / "Index.htm")));
+    EXPECT_NE(platform::decodeCp932(test::readBytes(copy)).find("href='/log/PC%3C3%3E/a%27b%26c'"),
+              std::string::npos);
+
+    test::writeBytes(copy, test::readBytes(copy) + "<!-- copy -->");
+    EXPECT_NE(get("/").body.find("<!-- copy -->"), std::string::npos) << "the copy is streamed";
+    // A copy left from long before the page is not the page's.
+    std::filesystem::last_write_time(
+        copy, std::filesystem::last_write_time(dir.path() / "HTM" / "Index.htm") -
+                  std::chrono::minutes(10));
+    EXPECT_EQ(get("/").body.find("<!-- copy -->"), std::string::npos);
+}
+
 TEST_F(WebSiteTest, TheLogNewestLineFirstAndTheFolderListed) {
     const auto log = get("/log/PC01/tanaka");
     ASSERT_EQ(log.status, 200) << log.body;

@@ -1,3 +1,5 @@
+#include <malloc.h>
+
 #include "platform/process/process_memory.h"
 
 // clang-format off
@@ -12,6 +14,10 @@ std::uint64_t peakMemoryBytes() {
     counters.cb = sizeof counters;
     if (!::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters)) return 0;
     return counters.PeakWorkingSetSize;
+}
+
+void releaseFreeMemory() {
+    ::_heapmin();
 }
 
 }  // namespace plenvo::platform

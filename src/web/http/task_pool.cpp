@@ -1,5 +1,9 @@
 #include "web/http/task_pool.h"
 
+#include <chrono>
+
+#include "platform/process/process_memory.h"
+
 namespace plenvo::web {
 
 TaskPool::TaskPool(std::size_t threads, std::size_t waiting) : waiting_(waiting) {
@@ -28,16 +32,31 @@ bool TaskPool::offer(std::function<void()> task) {
 }
 
 void TaskPool::work() {
+    // A burst of requests is not slowed by giving memory back between them.
+    constexpr auto kRest = std::chrono::seconds(1);
+    std::unique_lock lock(mutex_);
     for (;;) {
-        std::function<void()> task;
-        {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return ending_ || !line_.empty(); });
-            if (ending_) return;
-            task = std::move(line_.front());
-            line_.pop_front();
+        const auto due = [this] { return ending_ || !line_.empty(); };
+        if (releaseOwed_ && running_ == 0) {
+            if (!wake_.wait_for(lock, kRest, due) && releaseOwed_ && running_ == 0) {
+                releaseOwed_ = false;
+                lock.unlock();
+                platform::releaseFreeMemory();
+                lock.lock();
+                continue;
+            }
         }
+        wake_.wait(lock, due);
+        if (ending_) return;
+        std::function<void()> task = std::move(line_.front());
+        line_.pop_front();
+        ++running_;
+        lock.unlock();
         task();  // tasks guard their own failures
+        task = nullptr;
+        lock.lock();
+        --running_;
+        releaseOwed_ = true;
     }
 }
 

@@ -11,7 +11,8 @@
 namespace plenvo::web {
 
 // A fixed number of threads and a bounded line of tasks for them: a flood of
-// requests is refused at the door rather than queued without end.
+// requests is refused at the door rather than queued without end. What the
+// tasks took is given back once the pool has rested a moment.
 class TaskPool {
   public:
     TaskPool(std::size_t threads, std::size_t waiting);
@@ -30,6 +31,8 @@ class TaskPool {
     std::condition_variable wake_;
     std::deque<std::function<void()>> line_;
     bool ending_ = false;
+    std::size_t running_ = 0;
+    bool releaseOwed_ = false;
     std::vector<std::thread> threads_;  // last: they use the members above
 };
 
