@@ -69,21 +69,14 @@ using Sizes = std::array<int, 6>;
 // -1 for a field the table lacks.
 struct Columns {
     explicit Columns(const Statement& st)
-        : comNm(st.columnIndex("ComNM")),
-          userId(st.columnIndex("UserID")),
-          userName(st.columnIndex("UserName")),
-          toBkup(st.columnIndex("ToBkup")),
-          rsrt(st.columnIndex("RSRT")),
+        : rsrt(st.columnIndex("RSRT")),
           updt(st.columnIndex("UPDT")),
           erNo(st.columnIndex("ErNo")),
-          agtVer(st.columnIndex("AgtVer")),
-          status(st.columnIndex("Status")),
-          fileNm(st.columnIndex("FileNM")),
           source(indexes(st, kSourceSizes)),
           destination(indexes(st, kDestinationSizes)),
           counts(indexes(st, kCounts)) {}
 
-    int comNm, userId, userName, toBkup, rsrt, updt, erNo, agtVer, status, fileNm;
+    int rsrt, updt, erNo;
     Sizes source, destination, counts;
 
   private:
@@ -210,13 +203,16 @@ class RowLines {
     std::string text_;
 };
 
-LinkSpans writeRow(RowLines& page, const Row& row, std::string_view colour,
-                   const std::string& comment, const std::string& viewerName,
-                   const std::string& state) {
+// `agent` is the row as the exports read it: its texts are not read again.
+LinkSpans writeRow(RowLines& page, const Row& row, const AgentStatus& agent,
+                   std::string_view colour, const std::string& comment,
+                   const std::string& viewerName) {
     LinkSpans spans;
     spans.row = page.size();
     const Columns& at = row.at;
-    const std::string toBkup = row.text(at.toBkup);
+    const auto text = [](const std::optional<std::string>& s) {
+        return s ? std::string_view(*s) : std::string_view();
+    };
     const std::string rsrt = row.text(at.rsrt);
     const auto source = total(row, at.source);
     const auto destination = total(row, at.destination);
@@ -226,14 +222,14 @@ LinkSpans writeRow(RowLines& page, const Row& row, std::string_view colour,
     page.endLine();
     page << "      <TD ROWSPAN=2 ALIGN=center style='font-size:9.0pt;color:"
          << (hasCodes ? "#FF0000" : "#000000") << "'>";
-    page.escaped(row.text(at.comNm)) << "</TD>";
+    page.escaped(text(agent.host)) << "</TD>";
     page.endLine();
     page << "      <TD ROWSPAN=2 ALIGN=center>";
-    page.escaped(row.text(at.agtVer)) << "</TD>";
+    page.escaped(text(agent.agentVersion)) << "</TD>";
     page.endLine();
     page << "      <TD ROWSPAN=2 ALIGN=center>";
-    page.escaped(row.text(at.userName)) << "(";
-    page.escaped(row.text(at.userId)) << ")</TD>";
+    page.escaped(text(agent.userName)) << "(";
+    page.escaped(text(agent.userId)) << ")</TD>";
     page.endLine();
     page << "      <TD ALIGN=center>";
     page.escaped(store::generalTextOfStored(row.text(at.updt))) << "</TD>";
@@ -254,10 +250,10 @@ LinkSpans writeRow(RowLines& page, const Row& row, std::string_view colour,
     page << "./VBS/";
     page.escaped(viewerName);
     spans.stateLinkEnd = page.size();
-    page << "'" << stateEnding(state);
+    page << "'" << stateEnding(agent.state);
     page << "      <TD ROWSPAN=2 ALIGN=center><a href='";
     spans.restoreLink = page.size();
-    page.escaped(linkablePath(platform::parentOf(toBkup)));
+    page.escaped(linkablePath(platform::parentOf(agent.destination.value_or(""))));
     spans.restoreLinkEnd = page.size();
     page << "' TARGET=_blank><IMG SRC=./img/Rest.gif BORDER=0 WIDTH=30 HEIGHT=30></a></TD>";
     page.endLine();
@@ -377,6 +373,7 @@ std::optional<AgentStatusList> writeBackupListPage(const platform::RunContext& c
     if (page && webCopy == WebCopy::yes) web.emplace(ctx, kWebListPage);
 
     CommentTexts comments(*db);
+    const std::string kNone;
     bool firstColour = true;
     bool diskFull = false;
     // The exports tell the same rows: they are handed over, never read twice.
@@ -393,11 +390,12 @@ std::optional<AgentStatusList> writeBackupListPage(const platform::RunContext& c
             agents->add(agent);
             const std::string_view colour = firstColour ? "#CCFFCC" : "#FFFFCC";
             firstColour = !firstColour;
-            const std::string comNm = row.text(columns.comNm), userId = row.text(columns.userId);
+            const std::string& comNm = agent.host ? *agent.host : kNone;
+            const std::string& userId = agent.userId ? *agent.userId : kNone;
             const std::string viewerName = logViewerFileName(comNm, userId);
             try {
                 // A full disk is told once; the other viewers would only fail alike.
-                if (!diskFull) viewerPass.write(viewerName, row.text(columns.toBkup));
+                if (!diskFull) viewerPass.write(viewerName, agent.destination.value_or(""));
             } catch (const std::system_error& e) {
                 diskFull = e.code() == std::errc::no_space_on_device;
                 ctx.failures.report("backup list page", e.what());
@@ -411,8 +409,7 @@ std::optional<AgentStatusList> writeBackupListPage(const platform::RunContext& c
                 ctx.failures.report("backup list page", e.what());
             }
             if (!page) continue;
-            const LinkSpans spans =
-                writeRow(page.lines(), row, colour, comment, viewerName, agent.state);
+            const LinkSpans spans = writeRow(page.lines(), row, agent, colour, comment, viewerName);
             if (web && *web) {
                 const WebLinks links(comNm, userId);
                 web->lines().copyWithLinks(page.lines(), spans, links.log, links.folder);

@@ -17,9 +17,11 @@ const std::array<std::uint64_t, 2>& processKey() {
     return key;
 }
 
+__extension__ using Wide = unsigned __int128;  // GCC's and Clang's, on every target built for
+
 // 64x64 -> 128 multiply folded to 64 bits: every input bit reaches every output bit.
 std::uint64_t mix(std::uint64_t x, std::uint64_t y) {
-    const unsigned __int128 product = static_cast<unsigned __int128>(x) * y;
+    const Wide product = static_cast<Wide>(x) * y;
     return static_cast<std::uint64_t>(product) ^ static_cast<std::uint64_t>(product >> 64);
 }
 

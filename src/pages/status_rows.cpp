@@ -114,7 +114,8 @@ std::vector<ShareStatus> readShares(store::Connection& db, const platform::Local
     std::vector<ShareStatus> shares;
     while (st.step()) {
         shares.push_back({textAt(st, comNm), textAt(st, sharePath), textAt(st, localPath),
-                          numberAt(st, drvSize), numberAt(st, drvSpace), numberAt(st, usageVate)});
+                          numberAt(st, drvSize), numberAt(st, drvSpace), numberAt(st, usageVate),
+                          std::nullopt, std::nullopt});
     }
     // An older database without the history has no forecasts.
     if (!db.tableExists("ShareHistory")) return shares;
