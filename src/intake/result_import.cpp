@@ -14,6 +14,7 @@
 #include "platform/files/file_system.h"
 #include "platform/text/utf8_path.h"
 #include "store/mng_database.h"
+#include "store/pass_memory.h"
 
 namespace plenvo::intake {
 namespace {
@@ -61,15 +62,17 @@ class Reading {
 
 class RowWriter {
   public:
-    explicit RowWriter(Connection& db)
+    // With `digests`, each row looked up or written is digested for the memory.
+    explicit RowWriter(Connection& db, bool digests = false)
         : db_(db),
-          lookup_(db.prepare("SELECT rowid," + columnList() +
-                             " FROM UserLog WHERE ComNM = ?1 COLLATE NOCASE "
-                             "AND UserID = ?2 COLLATE NOCASE "
-                             "ORDER BY rowid LIMIT 1")),
+          lookup_(prepareLookup(db, digests)),
           insert_(db.prepare(insertSql())),
           update_(db.prepare(updateSql())),
-          units_(db) {}
+          units_(db) {
+        if (digests)
+            readBack_.emplace(db.prepare("SELECT row_digest(" + columnList() +
+                                         ") FROM UserLog WHERE rowid = ?1"));
+    }
 
     // Looks the file's row up; false when it already holds every value, so
     // that nothing needs writing.
@@ -86,6 +89,7 @@ class RowWriter {
         bool same = false;
         if (lookup_.step()) {
             rowid_ = lookup_.integer(0);
+            if (readBack_) digest_ = lookup_.text(kDigestColumn).value_or("");
             // Asked before reading it as text: a conversion would blur the answer.
             const bool codesAreText = lookup_.isText(kErNoColumn);
             list_ = importedCodes(lookup_.view(kErNoColumn), agentCodesOf(report));
@@ -112,10 +116,20 @@ class RowWriter {
         st.run();
         st.reset();
         if (!rowid_) rowid_ = db_.lastInsertRowid();
+        if (!readBack_) return;
+        // As stored: the columns' types may have changed what was bound.
+        struct Done {
+            Statement& st;
+            ~Done() { st.reset(); }
+        } done{*readBack_};
+        readBack_->bind(1, DbValue{*rowid_});
+        digest_ = readBack_->step() ? readBack_->text(0).value_or("") : "";
     }
 
     // The row differs() found or write() made; nullopt when neither has yet.
     std::optional<std::int64_t> rowid() const { return rowid_; }
+    // That row's written columns as they stand, when asked for digests.
+    const std::string& digest() const { return digest_; }
 
     // Each file's writes are a unit of their own.
     store::SavepointStatements& units() { return units_; }
@@ -124,6 +138,16 @@ class RowWriter {
     // Columns of the lookup: the rowid, then the written fields in their order.
     static constexpr int kErNoColumn = kWrittenColumns - 1;
     static constexpr int kUpdtColumn = kWrittenColumns;
+    static constexpr int kDigestColumn = kWrittenColumns + 1;
+
+    static Statement prepareLookup(Connection& db, bool digests) {
+        if (digests) store::addRowDigest(db);
+        const std::string columns = columnList();
+        return db.prepare("SELECT rowid," + columns +
+                          (digests ? ",row_digest(" + columns + ")" : std::string()) +
+                          " FROM UserLog WHERE ComNM = ?1 COLLATE NOCASE "
+                          "AND UserID = ?2 COLLATE NOCASE ORDER BY rowid LIMIT 1");
+    }
 
     static AgentCodes agentCodesOf(const ParsedReport& report) {
         return agentCodes(report.text(kErNo) ? *report.text(kErNo) : "");
@@ -168,12 +192,14 @@ class RowWriter {
     Statement insert_;
     Statement update_;
     store::SavepointStatements units_;
+    std::optional<Statement> readBack_;
     // What differs() found, for write().
     const ParsedReport* report_ = nullptr;
     const std::string* fileNm_ = nullptr;
     std::optional<std::int64_t> rowid_;
     std::string list_;
     DbValue updt_;
+    std::string digest_;
 };
 
 // The pass writes in short turns, each one transaction, so a window that wants
@@ -268,6 +294,15 @@ std::int64_t nowNs() {
 // data_version tells within a pass, and the file's change counter from one
 // pass to the next). Otherwise taking it in again would write nothing: the
 // import's writes are the same when repeated.
+//
+// The same is kept in Mng.mdb (ImportKept), for a console that starts again
+// or finds that somebody else wrote the database: each file with its stamp,
+// its row and a digest of the row as the file left it, written in the
+// transaction that wrote the row. An entry is trusted again only while its
+// row still holds those values, is the first of its host and user, and names
+// the file in this folder: whoever changed or deleted the row, or put another
+// before it, voids the entry, and a copy of Mng.mdb put back brings its
+// entries with the rows they describe.
 struct ImportMemory::Kept final : platform::FileTimes {
     // What meeting a file last gave.
     struct Met {
@@ -278,6 +313,7 @@ struct ImportMemory::Kept final : platform::FileTimes {
         std::uint32_t overlong = 0;
         std::uint32_t dropped = 0;
         bool trusted = false;  // may be passed over while its stamp stays
+        bool stored = false;   // ImportKept may hold an entry for it
     };
 
     explicit Kept(std::chrono::milliseconds settled)
@@ -292,6 +328,9 @@ struct ImportMemory::Kept final : platform::FileTimes {
     std::optional<std::int64_t> seenVersion;
     // The file's change counter when the last pass let go of it.
     std::optional<std::uint32_t> leftAt;
+    // The table on this pass's connection; none once it failed.
+    std::optional<store::ImportKeptTable> table;
+    bool keeping = true;
 
     std::filesystem::path folder;
     std::string prefix;  // the folder with a separator after it, as FileNM holds it
@@ -336,7 +375,8 @@ struct ImportMemory::Kept final : platform::FileTimes {
 
     // A connection for this pass alone: one held from pass to pass would keep
     // anybody else from deleting or replacing Mng.mdb on Windows. Trust stays
-    // while it is the file the last pass let go of, unchanged since.
+    // while it is the file the last pass let go of, unchanged since; else what
+    // the database keeps is taken again.
     Connection& connection(const platform::RunContext& ctx) {
         const auto path = store::mngPath(ctx.base);
         const auto stamp = platform::plainFileStamp(path);
@@ -346,9 +386,56 @@ struct ImportMemory::Kept final : platform::FileTimes {
         db.emplace(store::openMng(ctx.base));
         dbPath = path;
         dbFile = stamp ? stamp->file : 0;
+        openTable(ctx);
         const auto now = look(true);
-        if (!sameFile || !left || now != left) forget();
+        if (!sameFile || !left || now != left) reload();
         return *db;
+    }
+
+    // Makes the table in an older Mng.mdb; a database that cannot keep it
+    // still imports, only without memory across restarts.
+    void openTable(const platform::RunContext& ctx) {
+        if (!keeping) return;
+        try {
+            if (!store::ImportKeptTable::exists(*db)) {
+                const auto turn = store::writeTurn(ctx);
+                store::Transaction tx(*db);
+                store::ImportKeptTable::make(*db);
+                tx.commit();
+            }
+            table.emplace(*db);
+        } catch (const std::exception& e) {
+            stopKeeping(ctx, e);
+        }
+    }
+
+    void stopKeeping(const platform::RunContext& ctx, const std::exception& e) {
+        table.reset();
+        if (!std::exchange(keeping, false)) return;
+        ctx.failures.report("import", std::string("cannot keep what was imported in Mng.mdb (") +
+                                          e.what() +
+                                          "); a restarted console reads every result file again");
+    }
+
+    // Trust from the entries whose rows still hold what their files left,
+    // within one read so that nobody commits in between.
+    void reload() {
+        forget();
+        if (!table) return;
+        try {
+            const Reading reading(*db);
+            files.clear();
+            files.reserve(store::ImportKeptTable::count(*db));
+            store::ImportKeptTable::load(
+                *db, columnList(), prefix, [&](store::ImportKeptFile&& file, bool holds) {
+                    Met& met = files[std::move(file.name)];
+                    met = {file.stamp, file.rowid, 0, 0, file.overlong, file.dropped, holds, true};
+                    if (holds && file.rowid != 0) own(file.rowid, met.id = ++lastId);
+                });
+            lookForOthers(true);
+        } catch (const std::exception&) {
+            forget();
+        }
     }
 
     // Within one read, so that nobody commits in between: a look for others,
@@ -366,13 +453,14 @@ struct ImportMemory::Kept final : platform::FileTimes {
 
     void close() {
         writer.reset();
+        table.reset();
         dataVersion.reset();
         seenVersion.reset();
         db.reset();
     }
 
     RowWriter& rowWriter() {
-        if (!writer) writer.emplace(*db);
+        if (!writer) writer.emplace(*db, table.has_value());
         return *writer;
     }
 
@@ -391,6 +479,13 @@ struct ImportMemory::Kept final : platform::FileTimes {
             forget();
             seenVersion.reset();
         }
+    }
+
+    // A turn rolled back: the entries written in it are gone with its rows,
+    // and those it deleted are back.
+    void undone() {
+        forget();
+        for (auto& [name, met] : files) met.stored = true;
     }
 
     void startPass(const std::filesystem::path& resultFolder) {
@@ -425,9 +520,49 @@ struct ImportMemory::Kept final : platform::FileTimes {
                pass,
                static_cast<std::uint32_t>(report.overlongLines),
                static_cast<std::uint32_t>(report.droppedCodes),
-               false};
+               false,
+               met.stored};
         if (rowid) own(*rowid, met.id = ++lastId);
         met.trusted = written && report.stamp.changedNs + settledNs < readFromNs;
+    }
+
+    // Puts what met() recorded of the file into the table, in the open turn
+    // that wrote its row.
+    void keep(const platform::RunContext& ctx, const std::string& name, const std::string& digest) {
+        const auto it = files.find(name);
+        if (!table || it == files.end()) return;
+        Met& met = it->second;
+        try {
+            if (met.trusted)
+                table->put({name, met.stamp, met.rowid, met.overlong, met.dropped, digest});
+            else if (met.stored)
+                table->remove(name);
+            met.stored = met.trusted;
+        } catch (const store::DbFullError&) {
+            throw;
+        } catch (const std::exception& e) {
+            // Gone with the turn: the pass's own handling says so.
+            if (!db->inTransaction()) throw;
+            stopKeeping(ctx, e);
+        }
+    }
+
+    // Entries of files no longer listed, once the whole folder was. One that
+    // cannot be dropped now is dropped by a later pass; it vouches for nothing.
+    void dropGone(const platform::RunContext& ctx, ImportTurns& turns) {
+        try {
+            for (auto& [name, met] : files) {
+                if (!table) return;
+                if (met.pass == pass || !met.stored) continue;
+                turns.take();
+                table->remove(name);
+                met.stored = false;
+            }
+        } catch (const store::DbFullError&) {
+            // The commit that follows tells it.
+        } catch (const std::exception& e) {
+            if (db->inTransaction()) stopKeeping(ctx, e);
+        }
     }
 
     void endPass() {
@@ -503,7 +638,7 @@ void importPass(const platform::RunContext& ctx, WorkAnimation& animation, Impor
             if (kept) {
                 begun = [kept] { kept->lookForOthers(); };
                 // Rows of files it trusts may be gone with the turn.
-                undone = [kept] { kept->forget(); };
+                undone = [kept] { kept->undone(); };
             }
             turns.emplace(ctx, *db, std::move(begun), std::move(undone));
         } catch (const std::exception& e) {
@@ -515,9 +650,13 @@ void importPass(const platform::RunContext& ctx, WorkAnimation& animation, Impor
     const bool skipUnchanged = kept && writer && opened;
     if (skipUnchanged) kept->lookForOthers();
 
+    bool listedAll = true;
     for (const std::string& name : *listing) {
         // Ending: every file taken so far is complete in the database.
-        if (ctx.stopRequested()) break;
+        if (ctx.stopRequested()) {
+            listedAll = false;
+            break;
+        }
         run.step();
         if (!hasTxtExtension(name)) continue;
         const auto path = folder / platform::pathFromUtf8(name);
@@ -546,6 +685,10 @@ void importPass(const platform::RunContext& ctx, WorkAnimation& animation, Impor
             if (!report.text(kComNM) || !report.text(kUserID)) {
                 tellNoKey(ctx, name);
                 if (kept) kept->met(name, report, std::nullopt, writer != nullptr, readFrom);
+                if (kept && writer) {
+                    turns->take();
+                    kept->keep(ctx, name, {});
+                }
                 continue;
             }
             if (!writer) continue;
@@ -555,7 +698,10 @@ void importPass(const platform::RunContext& ctx, WorkAnimation& animation, Impor
                 writer->write();
                 unit.release();
             }
-            if (kept) kept->met(name, report, writer->rowid(), true, readFrom);
+            if (kept) {
+                kept->met(name, report, writer->rowid(), true, readFrom);
+                kept->keep(ctx, name, writer->digest());
+            }
         } catch (const store::DbFullError& e) {
             return stopPass(ctx, "no space left on " + mngFolder(ctx), e);
         } catch (const std::exception& e) {
@@ -567,6 +713,7 @@ void importPass(const platform::RunContext& ctx, WorkAnimation& animation, Impor
 
     if (turns) {
         try {
+            if (kept && listedAll) kept->dropGone(ctx, *turns);
             turns->commit();
         } catch (const store::DbFullError& e) {
             stopPass(ctx, "no space left on " + mngFolder(ctx), e);

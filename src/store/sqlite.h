@@ -94,6 +94,8 @@ class Connection {
     // inside a transaction that has read, so that nobody commits meanwhile.
     // nullopt where the file does not tell: in WAL mode commits leave it alone.
     std::optional<std::uint32_t> changeCounter();
+    // The handle, for SQL functions the store gives its connections.
+    sqlite3* handle() { return db_; }
 
   private:
     explicit Connection(sqlite3* db) : db_(db) {}

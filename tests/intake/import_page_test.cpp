@@ -92,6 +92,43 @@ TEST_F(ConsolePasses, ViewersChangedOrDeletedByOthersAreWrittenAgainAndUnchanged
     EXPECT_TRUE(failures.lines.empty()) << failures.lines.front();
 }
 
+TEST_F(ConsolePasses, ViewersChangedByOthersAreFoundInTurnAndDeletedOnesAtOnce) {
+    // Two stamps a pass: five viewers are all looked at within three passes.
+    pages::LogViewerCache slowViewers(2);
+    auto slowPass = [&] {
+        importResults(ctx, animation, memory);
+        pages::writeBackupListPage(ctx, slowViewers, resultTimes);
+    };
+    const std::vector<std::string> hosts{"PC01", "PC02", "PC03", "PC04", "PC05"};
+    for (const auto& host : hosts) report(host, "\\\\srv\\bk\\" + host);
+    slowPass();
+    slowPass();
+    const std::string script = test::readBytes(viewer("PC01"));
+    const std::time_t old = std::time(nullptr) - 3600;
+    for (const auto& host : hosts) {
+        std::string sameSize = test::readBytes(viewer(host));
+        sameSize[0] = 'X';
+        test::writeBytes(viewer(host), sameSize);
+        setModified(viewer(host), old);
+    }
+    fs::remove(viewer("PC03"));
+    auto mended = [&] {
+        size_t count = 0;
+        for (const auto& host : hosts)
+            count += fs::exists(viewer(host)) && test::readBytes(viewer(host))[0] == 'O';
+        return count;
+    };
+    slowPass();
+    EXPECT_TRUE(fs::exists(viewer("PC03")));
+    EXPECT_GE(mended(), 2u);
+    EXPECT_LT(mended(), hosts.size()) << "every viewer was asked in one pass";
+    slowPass();
+    slowPass();
+    EXPECT_EQ(mended(), hosts.size());
+    for (const auto& host : hosts) EXPECT_EQ(test::readBytes(viewer(host)).size(), script.size());
+    EXPECT_TRUE(failures.lines.empty()) << failures.lines.front();
+}
+
 TEST_F(ConsolePasses, GiveThePagesAndViewersOfPassesWithoutMemory) {
     // The same files under a second base folder, passed over without memory.
     test::TempDir plainDir;
