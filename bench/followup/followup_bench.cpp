@@ -31,7 +31,11 @@ class Clock final : public platform::Clock {
 
 class CountingLog final : public platform::FailureLog {
   public:
-    void report(std::string_view, std::string_view) override { ++count; }
+    void report(std::string_view topic, std::string_view what) override {
+        ++count;
+        std::fprintf(stderr, "  told: %.*s: %.*s\n", static_cast<int>(topic.size()), topic.data(),
+                     static_cast<int>(what.size()), what.data());
+    }
     int count = 0;
 };
 
@@ -78,6 +82,8 @@ int main(int argc, char** argv) {
     std::ofstream(base / "Mail.ini", std::ios::binary)
         << "[Mail]\r\nServer=127.0.0.1\r\nPort=9\r\nSecurity=none\r\n"
            "From=console@example.jp\r\nTo=admin@example.jp\r\n";
+    // As an administrator keeps it: a Mail.ini others can read is not used.
+    fs::permissions(base / "Mail.ini", fs::perms::owner_read | fs::perms::owner_write);
     const double filledMiB = platform::peakMemoryBytes() / (1024.0 * 1024.0);
     Clock clock;
     CountingLog failures;
@@ -96,10 +102,13 @@ int main(int argc, char** argv) {
     std::printf("status.json and metrics.prom   %7.3f s, again %7.3f s  (%.1f MB and %.1f MB)\n",
                 exportFirst, exportNext, fs::file_size(base / "HTM" / "status.json") / 1e6,
                 fs::file_size(base / "HTM" / "metrics.prom") / 1e6);
-    std::printf("mail alerts, server down       %7.3f s, again %7.3f s  (%zu rows due, %s)\n",
-                mailFirst, mailNext, next.due, next.failed ? "kept for the next pass" : "sent?");
+    std::printf("mail alerts, server down       %7.3f s, again %7.3f s  (%zu rows due, queued; "
+                "%s)\n",
+                mailFirst, mailNext, first.due,
+                first.failed && !next.failed ? "the delivery failed, the next waits its turn"
+                                             : "delivered?");
     std::printf("peak memory                    %7.1f MiB  (%.1f MiB after filling UserLog)\n",
                 platform::peakMemoryBytes() / (1024.0 * 1024.0), filledMiB);
     fs::remove_all(base);
-    return failures.count == 2 && first.failed && next.failed ? 0 : 1;
+    return failures.count == 1 && first.failed ? 0 : 1;
 }

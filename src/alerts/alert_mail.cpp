@@ -66,7 +66,47 @@ MailText alertMail(const MailContext& context, const DueAlert& alert) {
                            (isNew(alert, code) ? " (新規)" : ""));
     }
     body.push_back("");
-    body.push_back("バックアップ状況: " + context.pagePath);
+    body.push_back("バックアップ状況: " + pageOf(context, alert.row));
+    return mail;
+}
+
+std::string pageOf(const MailContext& context, const AgentRow& row) {
+    if (context.settings.webUrl.empty()) return context.pagePath;
+    return agentLink(context.settings.webUrl, row.host, row.user);
+}
+
+MailText causeMail(const MailContext& context, const PlannedMail& shared) {
+    const bool back = !shared.alerts.empty() && shared.alerts[0].kind == AlertKind::recovery;
+    const std::string count = std::to_string(shared.alerts.size());
+    MailText mail;
+    mail.from = senderOf(context.settings);
+    mail.to = context.settings.recipients();
+    mail.date = context.date;
+    mail.subject =
+        kPrefix + shared.place +
+        (back ? " のバックアップ先に再び接続できます (" : " のバックアップ先に接続できません (") +
+        count + " 台)";
+    auto& body = mail.bodyLines;
+    if (back) {
+        body.push_back("次の " + count + " 台のバックアップ先 (" + shared.place +
+                       ") に再び接続できるようになりました。");
+    } else {
+        body.push_back("次の " + count + " 台のバックアップ先 (" + shared.place +
+                       ") に接続できません。");
+        body.push_back(
+            "サーバーが止まっているか、名前を解決できないか、共有がなくなった"
+            "おそれがあります。");
+    }
+    body.push_back("");
+    for (const DueAlert& alert : shared.alerts) {
+        body.push_back(alert.row.host + " (" + alert.row.user + ") " + alert.row.userName + ": " +
+                       alert.row.destination);
+        if (!context.settings.webUrl.empty()) body.push_back("  " + pageOf(context, alert.row));
+    }
+    if (context.settings.webUrl.empty()) {
+        body.push_back("");
+        body.push_back("バックアップ状況: " + context.pagePath);
+    }
     return mail;
 }
 
@@ -86,7 +126,9 @@ MailText summaryMail(const MailContext& context, const std::vector<DueAlert>& re
                             ? std::string("「復旧しました」")
                             : bracketedTitles(context.titles, alert.newCodes)));
     body.push_back("");
-    body.push_back("バックアップ状況: " + context.pagePath);
+    body.push_back("バックアップ状況: " + (context.settings.webUrl.empty()
+                                               ? context.pagePath
+                                               : context.settings.webUrl + "/agents"));
     return mail;
 }
 
@@ -115,6 +157,7 @@ MailText testMail(const MailSettings& settings, const std::string& computerName)
     mail.to = settings.recipients();
     mail.subject = std::string(kPrefix) + "テストメール";
     mail.date = mailDateNow();
+    mail.messageId = newMessageId(mail.from);
     mail.bodyLines = {"Plenvo Backup Manager のメール通知設定のテストメールです。",
                       "送信元: " + computerName};
     return mail;

@@ -20,9 +20,17 @@ struct MailContext {
 // The sender: From= of the settings, else the login name when it is an address.
 std::string senderOf(const MailSettings& settings);
 
+// Where the administrator reads of the agent: its page in the web view when
+// the settings give WebUrl=, else the backup list page.
+std::string pageOf(const MailContext& context, const AgentRow& row);
+
 // The mail of one row: to the administrators, and to the row's own address
 // as well when the settings ask for it and the address is a plain one.
 MailText alertMail(const MailContext& context, const DueAlert& alert);
+
+// One mail for the agents of a shared cause (planMails): their destinations
+// on `place` cannot be reached, or can be again.
+MailText causeMail(const MailContext& context, const PlannedMail& shared);
 
 // One mail to the administrators that lists the alerts past the per-pass limit.
 MailText summaryMail(const MailContext& context, const std::vector<DueAlert>& rest);

@@ -2,8 +2,10 @@
 
 #include <chrono>
 #include <cstdio>
+#include <random>
 
 #include "platform/core/base64.h"
+#include "platform/core/percent_encoding.h"
 
 namespace plenvo::alerts {
 namespace {
@@ -73,6 +75,7 @@ std::string messageOf(const MailText& mail) {
     message += "To: " + to + "\r\n";
     message += "Subject: " + encodedWords(oneLine(mail.subject)) + "\r\n";
     if (!mail.date.empty()) message += "Date: " + oneLine(mail.date) + "\r\n";
+    if (!mail.messageId.empty()) message += "Message-ID: " + oneLine(mail.messageId) + "\r\n";
     message += "MIME-Version: 1.0\r\n";
     message += "Content-Type: text/plain; charset=UTF-8\r\n";
     message += "Content-Transfer-Encoding: base64\r\n";
@@ -98,6 +101,27 @@ std::string mailDateNow() {
                   static_cast<long>(time.minutes().count()),
                   static_cast<long>(time.seconds().count()));
     return text;
+}
+
+std::string newMessageId(std::string_view from) {
+    std::string domain = "plenvo.invalid";
+    const size_t at = from.rfind('@');
+    if (plainAddress(from) && at != std::string_view::npos)
+        domain = std::string(from.substr(at + 1));
+    std::random_device random;
+    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    char text[96];
+    std::snprintf(text, sizeof text, "<%lld.%08x%08x@", static_cast<long long>(now), random(),
+                  random());
+    return text + domain + ">";
+}
+
+std::string agentLink(std::string_view webUrl, std::string_view host, std::string_view user) {
+    while (!webUrl.empty() && webUrl.back() == '/') webUrl.remove_suffix(1);
+    return std::string(webUrl) + "/agents/" + platform::percentEncoded(host) + "/" +
+           platform::percentEncoded(user);
 }
 
 }  // namespace plenvo::alerts

@@ -12,7 +12,8 @@ struct MailText {
     std::vector<std::string> to;
     std::string subject;
     std::vector<std::string> bodyLines;
-    std::string date;  // RFC 5322 date, empty for none
+    std::string date;       // RFC 5322 date, empty for none
+    std::string messageId;  // "<...@...>", empty for none
 };
 
 // A value safe for one header or body line: CR, LF and the other control
@@ -38,5 +39,13 @@ std::string messageOf(const MailText& mail);
 
 // The date of a Date header for the moment now, in UTC.
 std::string mailDateNow();
+
+// A Message-ID of its own for a mail from `from`: the moment, random bits and
+// the sender's domain (or "plenvo.invalid").
+std::string newMessageId(std::string_view from);
+
+// The link of the web view's page of an agent: WebUrl/agents/HOST/USER, the
+// names percent-encoded.
+std::string agentLink(std::string_view webUrl, std::string_view host, std::string_view user);
 
 }  // namespace plenvo::alerts

@@ -121,32 +121,33 @@ std::vector<pages::PassFigures> Console::passFigures() const {
 }
 
 void Console::followUp(pages::StatusExports::When exported) {
-    if (!places_.mail) {
-        mailAfterPasses();
-    } else if (!mailQueued_.exchange(true)) {
-        places_.mail([this] {
-            mailQueued_ = false;
-            mailAfterPasses();
-        });
-    }
-    step("status exports", [&] {
-        exports_.write(ctx_, passFigures_, std::exchange(pagedAgents_, std::nullopt), exported);
-    });
-}
-
-void Console::mailAfterPasses() {
-    // On a sender of its own a mail server may take the time mail servers
-    // are given to accept; on the pass itself, only a few seconds.
-    const std::chrono::milliseconds limit =
-        places_.mail ? std::chrono::minutes(5) : std::chrono::seconds(10);
+    // Decided here and queued, which asks no mail server; delivered by the sender.
     std::vector<alerts::PassLine> passes;
     {
         const std::lock_guard figures(figuresMutex_);
         for (const pages::PassFigures& p : passFigures_)
             passes.push_back({p.kind, p.lastDurationSeconds, p.lastSuccess});
     }
-    step("mail alerts", [&] { alerts::sendMailAlerts(ctx_, limit); });
-    step("daily summary", [&] { alerts::sendDailySummary(ctx_, passes, limit); });
+    step("mail alerts", [&] { alerts::queueMailAlerts(ctx_); });
+    step("daily summary", [&] { alerts::queueDailySummary(ctx_, passes); });
+    mailAfterPasses();
+    step("status exports", [&] {
+        exports_.write(ctx_, passFigures_, std::exchange(pagedAgents_, std::nullopt), exported);
+    });
+}
+
+void Console::mailAfterPasses() {
+    // Without a sender (a single run) the outbox goes on the pass, within seconds.
+    if (!places_.mail) {
+        alerts::DeliveryLimits limits;
+        limits.session = std::chrono::seconds(10);
+        step("mail delivery", [&] { alerts::deliverMail(ctx_, limits); });
+    } else if (!mailQueued_.exchange(true)) {
+        places_.mail([this] {
+            mailQueued_ = false;
+            step("mail delivery", [&] { alerts::deliverMail(ctx_); });
+        });
+    }
 }
 
 bool Console::resultFolderAndDatabaseExist() const {
@@ -324,7 +325,8 @@ void Console::Timer3() {
                 std::vector<alerts::MediaRequestNote> notes;
                 for (const auto& r : requests)
                     notes.push_back({r.serial, r.size, r.userIds, r.remark});
-                alerts::sendRequestMail(ctx_, notes);
+                alerts::queueRequestMail(ctx_, notes);
+                mailAfterPasses();
             });
         step("media use", [&] { removable::recordMediaUse(ctx_, values_.workingFolder); });
         // The question is asked on the window thread; the timer stays held until it is answered.

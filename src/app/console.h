@@ -114,7 +114,7 @@ class Console {
     void record(const PassOutcome& outcome);
     // What follows the passes (mail, exports), on the pass thread.
     void followUp(pages::StatusExports::When exported);
-    // The alerts and the day's summary, on the mail's sender where there is one.
+    // Delivers the mail outbox, on the mail's sender where there is one.
     void mailAfterPasses();
     void onPassThread(std::function<void()> work);
     void onWindowThread(std::function<void()> work);

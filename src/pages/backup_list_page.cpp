@@ -11,6 +11,7 @@
 #include "pages/log_viewer.h"
 #include "pages/page_text.h"
 #include "pages/status_rows.h"
+#include "platform/core/percent_encoding.h"
 #include "platform/files/file_system.h"
 #include "platform/paths/windows_path.h"
 #include "platform/text/text_file.h"
@@ -322,7 +323,7 @@ class PageFile {
 // The row's links in the web view: its log and its folder there.
 struct WebLinks {
     explicit WebLinks(const std::string& comNm, const std::string& userId)
-        : agent(percentEncoded(comNm) + "/" + percentEncoded(userId)),
+        : agent(platform::percentEncoded(comNm) + "/" + platform::percentEncoded(userId)),
           log("/log/" + agent),
           folder("/folder/" + agent) {}
     std::string agent, log, folder;

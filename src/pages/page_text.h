@@ -18,8 +18,6 @@ std::string linkablePath(std::string_view path);
 std::string vbsStringEscaped(std::string_view text);
 // Rounded to a whole number and grouped in thousands: 1,234,567.
 std::string groupedNumber(double value);
-// A name as one path segment: every byte but A-Z a-z 0-9 - . _ ~ as %XX.
-std::string percentEncoded(std::string_view name);
 // The same, added to `out`.
 void appendGroupedNumber(std::string& out, double value);
 

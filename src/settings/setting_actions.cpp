@@ -15,6 +15,7 @@
 #include "platform/text/utf8_text.h"
 #include "removable/allow_list.h"
 #include "settings/pointer_file.h"
+#include "store/mail_sent.h"
 #include "store/mng_database.h"
 
 namespace plenvo::settings {
@@ -267,7 +268,11 @@ SettingResult clearErrors(const platform::RunContext& ctx) {
     return toldOnFailure(ctx, "clear errors", kNotCleared, [&]() -> SettingResult {
         store::Connection db = store::openMng(ctx.base);
         const auto turn = store::writeTurn(ctx);
+        store::Transaction tx(db);
         db.exec("UPDATE UserLog SET ErNo = ''");
+        // Clearing is no recovery: the alerts keep what they told.
+        store::markClearing(db);
+        tx.commit();
         return {};
     });
 }

@@ -5,8 +5,12 @@ namespace plenvo::store {
 void ensureMailSentTable(Connection& db) {
     db.exec(
         "CREATE TABLE IF NOT EXISTS MailSent (ComNM TEXT, UserID TEXT, Codes TEXT, SentAt "
-        "DATETIME);"
+        "DATETIME, ClearedUpdt TEXT);"
         "CREATE UNIQUE INDEX IF NOT EXISTS MailSent_Key ON MailSent (ComNM, UserID);");
+    Statement columns = db.prepare(
+        "SELECT 1 FROM pragma_table_info('MailSent') "
+        "WHERE name = 'ClearedUpdt'");
+    if (!columns.step()) db.exec("ALTER TABLE MailSent ADD COLUMN ClearedUpdt TEXT");
 }
 
 namespace {
@@ -33,9 +37,10 @@ void recordSummarySent(Connection& db, const std::string& day, const std::string
 
 SentCodes loadMailSent(Connection& db) {
     SentCodes sent;
-    Statement rows = db.prepare("SELECT ComNM, UserID, Codes FROM MailSent");
+    Statement rows = db.prepare("SELECT ComNM, UserID, Codes, ClearedUpdt FROM MailSent");
     while (rows.step())
-        sent[{rows.text(0).value_or(""), rows.text(1).value_or("")}] = rows.text(2).value_or("");
+        sent[{rows.text(0).value_or(""), rows.text(1).value_or("")}] = {rows.text(2).value_or(""),
+                                                                        rows.text(3)};
     return sent;
 }
 
@@ -53,6 +58,23 @@ void recordMailSent(Connection& db, const std::string& host, const std::string& 
     insert.bind(1, host).bind(2, user).bind(3, codes);
     insert.bind(4, sentAt.empty() ? DbValue{} : DbValue{sentAt});
     insert.run();
+}
+
+void endClearing(Connection& db, const std::string& host, const std::string& user) {
+    Statement st =
+        db.prepare("UPDATE MailSent SET ClearedUpdt = NULL WHERE ComNM = ?1 AND UserID = ?2");
+    st.bind(1, host).bind(2, user);
+    st.run();
+}
+
+void markClearing(Connection& db) {
+    if (!db.tableExists("MailSent")) return;
+    ensureMailSentTable(db);
+    // The row the alerts go by: the first of the pair by report time.
+    db.exec(
+        "UPDATE MailSent SET ClearedUpdt = IFNULL((SELECT CAST(u.UPDT AS TEXT) FROM UserLog u "
+        "WHERE u.ComNM = MailSent.ComNM AND u.UserID = MailSent.UserID ORDER BY u.UPDT, "
+        "u.rowid LIMIT 1), '') WHERE IFNULL(Codes, '') <> ''");
 }
 
 }  // namespace plenvo::store

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "pages/page_text.h"
+#include "platform/core/percent_encoding.h"
 
 namespace plenvo::web {
 
@@ -15,6 +15,6 @@ namespace plenvo::web {
 // an empty segment, "." or "..". "/" gives no segment.
 std::optional<std::vector<std::string>> pathSegments(std::string_view target);
 
-using pages::percentEncoded;
+using platform::percentEncoded;
 
 }  // namespace plenvo::web

@@ -51,6 +51,36 @@ class AlertsTest : public ::testing::Test {
             .bind(2, codes)
             .run();
     }
+    void destination(const std::string& host, const std::string& path) {
+        auto db = store::openMng(ctx.base);
+        db.prepare("UPDATE UserLog SET ToBkup = ?2 WHERE ComNM = ?1")
+            .bind(1, host)
+            .bind(2, path)
+            .run();
+    }
+    // A new report from the agent.
+    void reported(const std::string& host, const std::string& updt, const std::string& codes) {
+        auto db = store::openMng(ctx.base);
+        db.prepare("UPDATE UserLog SET UPDT = ?2, ErNo = ?3 WHERE ComNM = ?1")
+            .bind(1, host)
+            .bind(2, updt)
+            .bind(3, codes)
+            .run();
+    }
+    // The outbox's rows as "tries/unsure next-try state", oldest first.
+    std::vector<std::string> outbox() {
+        auto db = store::openMng(ctx.base);
+        std::vector<std::string> rows;
+        if (!db.tableExists("MailOutbox")) return rows;
+        auto q = db.prepare(
+            "SELECT Tries, Unsure, NextTry, CASE WHEN SentAt IS NOT NULL THEN 'sent' WHEN "
+            "GaveUpAt IS NOT NULL THEN 'given up' ELSE 'waiting' END FROM MailOutbox ORDER BY Id");
+        while (q.step())
+            rows.push_back(std::to_string(q.integer(0).value_or(-1)) + "/" +
+                           std::to_string(q.integer(1).value_or(-1)) + " " +
+                           q.text(2).value_or("") + " " + q.text(3).value_or(""));
+        return rows;
+    }
     // The codes kept for the host, "<none>" when it was never told.
     std::string told(const std::string& host) {
         auto db = store::openMng(ctx.base);

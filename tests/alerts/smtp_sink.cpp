@@ -55,7 +55,7 @@ int SmtpSink::freePort() {
     return port;
 }
 
-SmtpSink::SmtpSink(const fs::path& folder, int port) : folder_(folder) {
+SmtpSink::SmtpSink(const fs::path& folder, int port, const std::string& mode) : folder_(folder) {
     fs::create_directories(folder_);
     const std::string script = PLENVO_SMTP_SINK;
     const std::string folderText = folder_.string();
@@ -64,7 +64,7 @@ SmtpSink::SmtpSink(const fs::path& folder, int port) : folder_(folder) {
     pid_ = ::fork();
     if (pid_ == 0) {
         ::execlp(python.c_str(), python.c_str(), script.c_str(), folderText.c_str(),
-                 portText.c_str(), static_cast<char*>(nullptr));
+                 portText.c_str(), mode.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     if (pid_ < 0) {

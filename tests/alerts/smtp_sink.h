@@ -25,8 +25,9 @@ class SmtpSink {
     // A port nobody listens on now.
     static int freePort();
 
-    // `port` 0: any free port.
-    explicit SmtpSink(const std::filesystem::path& folder, int port = 0);
+    // `port` 0: any free port. `mode`: a hostile server, as smtp_sink.py says.
+    explicit SmtpSink(const std::filesystem::path& folder, int port = 0,
+                      const std::string& mode = "");
     ~SmtpSink();
     SmtpSink(const SmtpSink&) = delete;
     SmtpSink& operator=(const SmtpSink&) = delete;

@@ -27,14 +27,25 @@ struct MailEnvelope {
 struct MailSendResult {
     bool sent = false;
     std::string error;  // why not, when not sent
+    // Not sent, but the whole message went and the answer never came: the
+    // server may have taken it.
+    bool unsure = false;
+};
+
+// How long the server may keep us waiting (RFC 5321 4.5.3.2): for any reply
+// or for taking what we send, and for its reply to the end of the message.
+struct MailTimeouts {
+    std::chrono::milliseconds reply = std::chrono::minutes(2);
+    std::chrono::milliseconds messageEnd = std::chrono::minutes(5);
 };
 
 // One connection to a mail server over SMTP, made at the first send and kept
-// for the sends after it. All sends of a session together end by `deadline`:
-// a server that does not answer costs the pass that one wait. Never throws.
+// for the sends after it. Each wait on the server is bounded by `timeouts`,
+// and all sends of a session together end by `deadline`. Never throws.
 class MailSession {
   public:
-    MailSession(MailServer server, std::chrono::steady_clock::time_point deadline);
+    MailSession(MailServer server, std::chrono::steady_clock::time_point deadline,
+                MailTimeouts timeouts = {});
     ~MailSession();
     MailSession(const MailSession&) = delete;
     MailSession& operator=(const MailSession&) = delete;

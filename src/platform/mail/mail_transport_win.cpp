@@ -88,24 +88,26 @@ std::string dataOf(std::string_view message) {
 }
 
 // One connection: the socket, TLS once it is on, and what was read but not
-// yet used. Once `broken` it takes no more commands.
+// yet used. Once `broken` it takes no more commands. Each wait on the server
+// ends after `patience`, and every wait by the session's deadline.
 class Link {
   public:
-    explicit Link(Steady::time_point deadline) : deadline_(deadline) {}
+    Link(Steady::time_point deadline, std::chrono::milliseconds patience)
+        : session_(deadline), patience_(patience) {}
 
     std::string connect(const MailServer& server) {
-        return failing(socket_.connect(server.host, server.port, deadline_));
+        return failing(socket_.connect(server.host, server.port, waitEnd()));
     }
     std::string startTls(const std::string& host) {
         // Bytes read before the handshake would pass for protected ones.
         if (!in_.empty()) return failing("the mail server sent data it should not have before TLS");
         tls_ = std::make_unique<smtp::Tls>();
-        return failing(tls_->start(socket_, host, deadline_));
+        return failing(tls_->start(socket_, host, waitEnd()));
     }
     std::string write(std::string_view bytes) {
         if (broken_) return "the connection to the mail server is broken";
-        return failing(tls_ ? tls_->sendAll(socket_, bytes, deadline_)
-                            : socket_.sendAll(bytes, deadline_));
+        const auto until = waitEnd();
+        return failing(tls_ ? tls_->sendAll(socket_, bytes, until) : socket_.sendAll(bytes, until));
     }
     // A command line of ours: CR and LF only as its end.
     std::string command(std::string_view line, Reply& reply) {
@@ -138,8 +140,8 @@ class Link {
         return {};
     }
     bool broken() const { return broken_; }
-    Steady::time_point deadline() const { return deadline_; }
-    void setDeadline(Steady::time_point deadline) { deadline_ = deadline; }
+    void setDeadline(Steady::time_point deadline) { session_ = deadline; }
+    void setPatience(std::chrono::milliseconds patience) { patience_ = patience; }
 
   private:
     std::string failing(std::string why) {
@@ -158,14 +160,18 @@ class Link {
             }
             if (in_.size() > kMaxLine) break;
             if (broken_) return "the connection to the mail server is broken";
+            const auto until = waitEnd();
             const std::string why =
-                tls_ ? tls_->receive(socket_, in_, deadline_) : socket_.receive(in_, deadline_);
+                tls_ ? tls_->receive(socket_, in_, until) : socket_.receive(in_, until);
             if (!why.empty()) return failing(why);
         }
         return failing("the mail server's reply line is too long");
     }
 
-    Steady::time_point deadline_;
+    Steady::time_point waitEnd() const { return std::min(session_, Steady::now() + patience_); }
+
+    Steady::time_point session_;
+    std::chrono::milliseconds patience_;
     smtp::Socket socket_;
     std::unique_ptr<smtp::Tls> tls_;
     std::string in_;
@@ -281,9 +287,10 @@ std::string open(Link& link, const MailServer& server) {
 }
 
 // One mail over an open connection. `clean` turns false when a transaction
-// was left half done, so the next one starts with RSET.
+// was left half done, so the next one starts with RSET; `unsure` turns true
+// when the whole message went and its answer did not come.
 std::string transfer(Link& link, const MailEnvelope& envelope, std::string_view message,
-                     bool& clean) {
+                     const MailTimeouts& timeouts, bool& clean, bool& unsure) {
     Reply reply;
     if (!clean) {
         if (std::string why = link.command("RSET", reply); !why.empty()) return why;
@@ -309,7 +316,13 @@ std::string transfer(Link& link, const MailEnvelope& envelope, std::string_view 
     if (std::string why = link.command("DATA", reply); !why.empty()) return why;
     if (reply.code != 354) return refused("DATA", reply);
     if (std::string why = link.write(dataOf(message)); !why.empty()) return why;
-    if (std::string why = link.readReply(reply); !why.empty()) return why;
+    link.setPatience(timeouts.messageEnd);
+    std::string why = link.readReply(reply);
+    link.setPatience(timeouts.reply);
+    if (!why.empty()) {
+        unsure = true;
+        return why;
+    }
     clean = true;
     if (!positive(reply)) return refused("the message", reply);
     return {};
@@ -320,13 +333,15 @@ std::string transfer(Link& link, const MailEnvelope& envelope, std::string_view 
 struct MailSession::Connection {
     MailServer server;
     Steady::time_point deadline;
+    MailTimeouts timeouts;
     std::unique_ptr<Link> link;  // open and logged in
     bool clean = true;
 };
 
-MailSession::MailSession(MailServer server, std::chrono::steady_clock::time_point deadline)
-    : connection_(std::make_unique<Connection>(Connection{std::move(server), deadline, {}, true})) {
-}
+MailSession::MailSession(MailServer server, std::chrono::steady_clock::time_point deadline,
+                         MailTimeouts timeouts)
+    : connection_(std::make_unique<Connection>(
+          Connection{std::move(server), deadline, timeouts, {}, true})) {}
 
 MailSession::~MailSession() {
     Link* link = connection_->link.get();
@@ -351,16 +366,17 @@ MailSendResult MailSession::send(const MailEnvelope& envelope, std::string_view 
         return {false, "no time left for the mail server in this pass"};
 
     if (!c.link) {
-        auto link = std::make_unique<Link>(c.deadline);
+        auto link = std::make_unique<Link>(c.deadline, c.timeouts.reply);
         if (std::string why = open(*link, c.server); !why.empty()) return {false, why};
         c.link = std::move(link);
         c.clean = true;
     }
-    std::string why = transfer(*c.link, envelope, message, c.clean);
+    bool unsure = false;
+    std::string why = transfer(*c.link, envelope, message, c.timeouts, c.clean, unsure);
     // A broken connection is not kept: the next mail tries a new one.
     if (c.link->broken()) c.link.reset();
-    if (!why.empty()) return {false, why};
-    return {true, {}};
+    if (!why.empty()) return {false, why, unsure};
+    return {true, {}, false};
 }
 
 }  // namespace plenvo::platform

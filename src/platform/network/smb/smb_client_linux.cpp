@@ -20,6 +20,7 @@
 #include <random>
 #include <thread>
 
+#include "platform/core/percent_encoding.h"
 #include "platform/paths/windows_path.h"
 #include "platform/process/detached_command.h"
 
@@ -157,24 +158,6 @@ std::optional<UncPath> parseUnc(const std::string& unc) {
         if (!part->empty() && *part != ".") path.rest.push_back(*part);
     }
     return path;
-}
-
-// libsmbclient decodes every part of the URL, so any byte but the unreserved
-// ones is written as %XX: "$", "#", "?", "%" and UTF-8 alike.
-std::string percentEncoded(const std::string& text) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const unsigned char c : text) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-            c == '-' || c == '.' || c == '_' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
 }
 
 std::string urlOf(const UncPath& path, size_t restCount) {
