@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <functional>
+#include <thread>
 
 #include "pages/change_digest.h"
 #include "pages/metrics_text.h"
@@ -14,20 +15,20 @@
 namespace plenvo::pages {
 namespace {
 
-// Each file is written as its writer hands the text over, beside the old one.
-bool writeExport(const platform::RunContext& ctx, const char* tail,
-                 const std::function<void(const TextSpill&)>& write) {
+// Each file is written as its writer hands the text over, beside the old
+// one; what failed, when it did.
+std::optional<std::string> writeExport(const platform::BaseFolder& base, const char* tail,
+                                       const std::function<void(const TextSpill&)>& write) {
     try {
-        platform::TextWriter file(ctx.base.at(tail), platform::TextWriter::Mode::replace);
+        platform::TextWriter file(base.at(tail), platform::TextWriter::Mode::replace);
         write([&file](std::string& piece) {
             file.writeBytes(piece);
             piece.clear();
         });
         file.commit();
-        return true;
+        return std::nullopt;
     } catch (const std::exception& e) {
-        ctx.failures.report("status exports", e.what());
-        return false;
+        return e.what();
     }
 }
 
@@ -90,14 +91,22 @@ void StatusExports::write(const platform::RunContext& ctx, std::span<const PassF
         return;
     written_.reset();
     platform::createFolder(ctx.base.at("\\HTM"));
-    const bool jsonWritten = writeExport(ctx, "\\HTM\\status.json", [&](const TextSpill& spill) {
-        writeStatusJson(snapshot, spill);
-    });
-    const bool metricsWritten =
-        writeExport(ctx, "\\HTM\\metrics.prom",
-                    [&](const TextSpill& spill) { writeMetricsText(snapshot, spill); });
+    // Side by side: each file is a pass over every agent of its own.
+    std::optional<std::string> jsonFailed, metricsFailed;
+    {
+        const std::jthread json([&] {
+            jsonFailed = writeExport(ctx.base, "\\HTM\\status.json", [&](const TextSpill& spill) {
+                writeStatusJson(snapshot, spill);
+            });
+        });
+        metricsFailed = writeExport(ctx.base, "\\HTM\\metrics.prom", [&](const TextSpill& spill) {
+            writeMetricsText(snapshot, spill);
+        });
+    }
+    if (jsonFailed) ctx.failures.report("status exports", *jsonFailed);
+    if (metricsFailed) ctx.failures.report("status exports", *metricsFailed);
     // A file that failed is written again at the next pass, changed or not.
-    if (jsonWritten && metricsWritten) written_ = digest;
+    if (!jsonFailed && !metricsFailed) written_ = digest;
 }
 
 void writeStatusExports(const platform::RunContext& ctx, std::span<const PassFigures> passes) {

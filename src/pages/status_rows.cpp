@@ -1,8 +1,8 @@
 #include "pages/status_rows.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <set>
 
 #include "pages/agent_state.h"
 #include "pages/code_titles.h"
@@ -78,10 +78,11 @@ void AgentStatusReader::read(AgentStatus& agent, const platform::LocalTime& now,
     agent.state = stateWord(textAt(rows_, status_).value_or(""),
                             textAt(rows_, fileNm_).value_or(""), now, resultTimes);
     agent.codes.clear();
-    // A code listed twice is one code.
-    std::set<std::string> seen;
+    // A code listed twice is one code; a row lists a few at most.
     for (const std::string& code : listedCodes(textAt(rows_, erNo_).value_or(""))) {
-        if (!seen.insert(code).second) continue;
+        if (std::any_of(agent.codes.begin(), agent.codes.end(),
+                        [&](const CodeStatus& c) { return c.code == code; }))
+            continue;
         CodeStatus& listed = agent.codes.emplace_back(CodeStatus{code, std::nullopt});
         try {
             listed.title = titles_.of(code);
