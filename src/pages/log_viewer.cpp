@@ -123,8 +123,12 @@ LogViewerPass::LogViewerPass(const std::filesystem::path& folder, LogViewerCache
         cache_.dropped_.clear();
         cache_.next_ = 0;
         cache_.loaded_ = false;
+        cache_.namesSettledAt_.reset();
         cache_.folder_ = folder;
     }
+    std::error_code timeError;
+    const auto changed = std::filesystem::last_write_time(folder, timeError);
+    if (!timeError) changedAtStart_ = changed;
     const std::uint32_t pass = ++cache_.pass_;
     const bool fresh = !cache_.loaded_ && load();
     if (cache_.entries_.empty()) return;
@@ -174,6 +178,19 @@ bool LogViewerPass::load() {
 // is asked for its stamp, which tells one that somebody changed.
 void LogViewerPass::lookAtNames(std::uint32_t pass) {
     auto& entries = cache_.entries_;
+    // A name that comes or goes changes the folder's time (NTFS, ext4): while
+    // the time the last pass saw settled stays, the names are still there.
+    if (changedAtStart_ && cache_.namesSettledAt_ == changedAtStart_) {
+        for (auto& [name, entry] : entries)
+            if (entry.checked == pass - 1) entry.checked = pass;
+    } else {
+        listNames(pass);
+    }
+    askStampsInTurn(pass);
+}
+
+void LogViewerPass::listNames(std::uint32_t pass) {
+    auto& entries = cache_.entries_;
     // One name at a time: 100,000 of them at once would cost megabytes.
     std::error_code error;
     for (std::filesystem::directory_iterator it(folder_, error), end; !error && it != end;
@@ -184,6 +201,9 @@ void LogViewerPass::lookAtNames(std::uint32_t pass) {
     // A listing cut short tells nothing of the names after the cut.
     if (error)
         for (auto& [name, entry] : entries) entry.checked = 0;
+}
+
+void LogViewerPass::askStampsInTurn(std::uint32_t pass) {
     auto& order = cache_.order_;
     const size_t count = std::min(cache_.stampsEachPass_, order.size());
     for (size_t i = 0; i < count; ++i) {
@@ -199,9 +219,21 @@ LogViewerPass::~LogViewerPass() {
     try {
         forgetUnused(cache_.pass_);
         keep();
+        noteSettledNames();
     } catch (const std::exception&) {
         // Kept in this process only; the next page tries again.
     }
+}
+
+// Trusted next time: a folder time that held through the whole pass (no name
+// came or went, by this pass or anybody) and had settled before it began,
+// since a change within the file system's time grain would not move it.
+void LogViewerPass::noteSettledNames() {
+    cache_.namesSettledAt_.reset();
+    std::error_code error;
+    const auto changed = std::filesystem::last_write_time(folder_, error);
+    if (!error && changedAtStart_ == changed && changed + std::chrono::seconds(2) < startedAt_)
+        cache_.namesSettledAt_ = changed;
 }
 
 void LogViewerPass::forgetUnused(std::uint32_t pass) {

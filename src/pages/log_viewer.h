@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -64,6 +65,9 @@ class LogViewerCache {
     size_t stampsEachPass_;
     bool loaded_ = false;  // ViewerKept was read for this folder
     bool keeping_ = true;  // false once Mng.mdb refused to keep them
+    // The folder's time of change when the last pass's names were all there
+    // and that time had settled: while it stays, no name came or went.
+    std::optional<std::filesystem::file_time_type> namesSettledAt_;
 };
 
 // The log viewers of one page. The folder's names are listed once, so that a
@@ -82,13 +86,19 @@ class LogViewerPass {
     void write(const std::string& name, const std::string& toBkup);
 
   private:
+    using FolderTime = std::filesystem::file_time_type;
     bool load();
     void lookAtNames(std::uint32_t pass);
+    void listNames(std::uint32_t pass);
+    void askStampsInTurn(std::uint32_t pass);
+    void noteSettledNames();
     void forgetUnused(std::uint32_t pass);
     void keep();
 
     std::filesystem::path folder_;
     LogViewerCache& cache_;
+    const FolderTime startedAt_ = FolderTime::clock::now();
+    std::optional<FolderTime> changedAtStart_;
 };
 
 }  // namespace plenvo::pages

@@ -126,6 +126,22 @@ TEST_F(ConsolePasses, ViewersChangedByOthersAreFoundInTurnAndDeletedOnesAtOnce) 
     slowPass();
     EXPECT_EQ(mended(), hosts.size());
     for (const auto& host : hosts) EXPECT_EQ(test::readBytes(viewer(host)).size(), script.size());
+
+    // A folder whose names rest is not listed; a name gone moves its time.
+    // (No stamps asked in turn here: only the names can tell.)
+    pages::LogViewerCache namesOnly(0);
+    const auto namesPass = [&] {
+        importResults(ctx, animation, memory);
+        pages::writeBackupListPage(ctx, namesOnly, resultTimes);
+    };
+    namesPass();
+    const fs::path vbs = htm / "VBS";
+    fs::last_write_time(vbs, fs::last_write_time(vbs) - std::chrono::hours(1));
+    namesPass();
+    namesPass();
+    fs::remove(viewer("PC02"));
+    namesPass();
+    EXPECT_TRUE(fs::exists(viewer("PC02"))) << "a viewer gone while the folder rested";
     EXPECT_TRUE(failures.lines.empty()) << failures.lines.front();
 }
 
