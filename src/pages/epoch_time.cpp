@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <unordered_map>
 
 namespace plenvo::pages {
 namespace {
@@ -18,7 +19,9 @@ std::int64_t fieldsAsUtc(const platform::LocalTime& t) {
 
 }  // namespace
 
-std::optional<std::int64_t> epochSeconds(const platform::LocalTime& t) {
+namespace {
+
+std::optional<std::int64_t> placedByLibrary(const platform::LocalTime& t) {
     std::tm tm{};
     tm.tm_year = t.year - 1900;
     tm.tm_mon = t.month - 1;
@@ -31,6 +34,29 @@ std::optional<std::int64_t> epochSeconds(const platform::LocalTime& t) {
     const std::time_t placed = std::mktime(&tm);
     if (placed == static_cast<std::time_t>(-1)) return std::nullopt;
     return static_cast<std::int64_t>(placed);
+}
+
+}  // namespace
+
+std::optional<std::int64_t> epochSeconds(const platform::LocalTime& t) {
+    // mktime looks the zone up again at every call, and the exports place
+    // every agent's time: a zone's offset changes only on a minute, so each
+    // minute is placed once (per thread, a bounded number of them).
+    thread_local std::unordered_map<std::int64_t, std::optional<std::int64_t>> offsetOfMinute;
+    const std::int64_t asUtc = fieldsAsUtc(t);
+    const std::int64_t minute = (asUtc - t.second) / 60;
+    auto found = offsetOfMinute.find(minute);
+    if (found == offsetOfMinute.end()) {
+        if (offsetOfMinute.size() >= 65536) offsetOfMinute.clear();
+        platform::LocalTime start = t;
+        start.second = 0;
+        const auto placed = placedByLibrary(start);
+        found = offsetOfMinute
+                    .emplace(minute, placed ? std::optional(minute * 60 - *placed) : std::nullopt)
+                    .first;
+    }
+    if (!found->second) return std::nullopt;
+    return asUtc - *found->second;
 }
 
 std::optional<std::string> isoText(const platform::LocalTime& t) {

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <limits>
 
+#include "pages/epoch_time.h"
 #include "pages/export_checks.h"
 #include "pages/json_writer.h"
 #include "platform/text/utf8_path.h"
@@ -240,6 +241,31 @@ TEST_F(StatusExportFiles, AFailureLeavesTheOtherFileOrTheOldOnes) {
     EXPECT_EQ(metrics(), before);
     EXPECT_FALSE(fs::exists(dir.path() / "HTM" / "metrics.prom.new~"));
     EXPECT_EQ(failures.lines.size(), 2u);
+}
+
+// Places are remembered by the minute: around both changes of summer time,
+// and in the hour that comes twice, they stay what the C library says.
+TEST(StatusExportText, TimesArePlacedAsTheCLibraryPlacesThemAroundSummerTime) {
+    const auto library = [](const platform::LocalTime& t) -> std::optional<std::int64_t> {
+        std::tm tm{};
+        tm.tm_year = t.year - 1900;
+        tm.tm_mon = t.month - 1;
+        tm.tm_mday = t.day;
+        tm.tm_hour = t.hour;
+        tm.tm_min = t.minute;
+        tm.tm_sec = t.second;
+        tm.tm_isdst = -1;
+        const std::time_t placed = std::mktime(&tm);
+        if (placed == static_cast<std::time_t>(-1)) return std::nullopt;
+        return static_cast<std::int64_t>(placed);
+    };
+    for (const int month : {3, 10})
+        for (int minute = 0; minute < 5 * 60; minute += 7)
+            for (const int second : {0, 31, 59}) {
+                const platform::LocalTime t{2009, month, month == 3 ? 29 : 25, minute / 60,
+                                            minute % 60, second};
+                EXPECT_EQ(epochSeconds(t), library(t)) << month << " " << minute << " " << second;
+            }
 }
 
 TEST(StatusExportText, BytesNoFormatCanCarryAreReplacedOrEscaped) {
