@@ -1,8 +1,9 @@
 #include "intake/destination_check.h"
 
-#include <map>
 #include <optional>
 #include <set>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "intake/error_codes.h"
@@ -52,7 +53,7 @@ std::string withAgeCode(const platform::RunContext& ctx, const CheckedRow& row, 
 
 // Code "08" follows whether the destination folder can be seen from here; an
 // unreachable server or share counts as a missing folder.
-std::string withReachCode(const CheckedRow& row, const std::map<std::string, bool>& reached,
+std::string withReachCode(const CheckedRow& row, const std::unordered_map<std::string, bool>& reached,
                           std::string list) {
     if (row.toBkup.empty()) return list;
     const auto it = reached.find(row.toBkup);
@@ -63,11 +64,11 @@ std::string withReachCode(const CheckedRow& row, const std::map<std::string, boo
 
 // Whether each destination folder exists, asked before anything is written,
 // the servers several at a time.
-std::map<std::string, bool> reachDestinations(const platform::RunContext& ctx,
+std::unordered_map<std::string, bool> reachDestinations(const platform::RunContext& ctx,
                                               const std::vector<CheckedRow>& rows,
                                               platform::ShareLookup& lookup) {
     std::vector<std::string> folders;
-    std::set<std::string> seen;
+    std::unordered_set<std::string> seen;
     for (const CheckedRow& row : rows)
         if (!row.toBkup.empty() && seen.insert(row.toBkup).second) folders.push_back(row.toBkup);
     // Servers the survey already found silent were told there.
@@ -89,7 +90,8 @@ std::map<std::string, bool> reachDestinations(const platform::RunContext& ctx,
                                     " could not be asked (no answer in time, or the "
                                     "sign-in was refused): its folders count as missing");
     }
-    std::map<std::string, bool> reached;
+    std::unordered_map<std::string, bool> reached;
+    reached.reserve(folders.size());
     for (size_t i = 0; i < folders.size(); ++i) reached[folders[i]] = exists[i] != 0;
     return reached;
 }
