@@ -2,8 +2,8 @@
 
 #include <optional>
 #include <set>
+#include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "intake/error_codes.h"
@@ -53,24 +53,31 @@ std::string withAgeCode(const platform::RunContext& ctx, const CheckedRow& row, 
 
 // Code "08" follows whether the destination folder can be seen from here; an
 // unreachable server or share counts as a missing folder.
-std::string withReachCode(const CheckedRow& row, const std::unordered_map<std::string, bool>& reached,
-                          std::string list) {
+std::string withReachCode(const CheckedRow& row, bool reached, std::string list) {
     if (row.toBkup.empty()) return list;
-    const auto it = reached.find(row.toBkup);
-    if (it == reached.end() || !it->second)
-        return hasCode(list, kUnreachable) ? list : withCode(list, kUnreachable);
+    if (!reached) return hasCode(list, kUnreachable) ? list : withCode(list, kUnreachable);
     return hasCode(list, kUnreachable) ? withoutCode(list, kUnreachable) : list;
 }
 
-// Whether each destination folder exists, asked before anything is written,
-// the servers several at a time.
-std::unordered_map<std::string, bool> reachDestinations(const platform::RunContext& ctx,
-                                              const std::vector<CheckedRow>& rows,
-                                              platform::ShareLookup& lookup) {
+// Whether each row's destination folder exists, asked before anything is
+// written, each folder once, the servers several at a time.
+std::vector<char> reachDestinations(const platform::RunContext& ctx,
+                                    const std::vector<CheckedRow>& rows,
+                                    platform::ShareLookup& lookup) {
+    constexpr std::size_t kNoFolder = static_cast<std::size_t>(-1);
     std::vector<std::string> folders;
-    std::unordered_set<std::string> seen;
-    for (const CheckedRow& row : rows)
-        if (!row.toBkup.empty() && seen.insert(row.toBkup).second) folders.push_back(row.toBkup);
+    std::vector<std::size_t> folderOfRow(rows.size(), kNoFolder);
+    {
+        // Views of the rows' own texts: 100,000 destinations are held once.
+        std::unordered_map<std::string_view, std::size_t> index;
+        index.reserve(rows.size());
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (rows[i].toBkup.empty()) continue;
+            const auto [at, added] = index.try_emplace(rows[i].toBkup, folders.size());
+            if (added) folders.push_back(rows[i].toBkup);
+            folderOfRow[i] = at->second;
+        }
+    }
     // Servers the survey already found silent were told there.
     std::set<std::string> toldBefore;
     for (const auto& folder : folders)
@@ -90,9 +97,9 @@ std::unordered_map<std::string, bool> reachDestinations(const platform::RunConte
                                     " could not be asked (no answer in time, or the "
                                     "sign-in was refused): its folders count as missing");
     }
-    std::unordered_map<std::string, bool> reached;
-    reached.reserve(folders.size());
-    for (size_t i = 0; i < folders.size(); ++i) reached[folders[i]] = exists[i] != 0;
+    std::vector<char> reached(rows.size(), 0);
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        reached[i] = folderOfRow[i] != kNoFolder && exists[folderOfRow[i]] != 0;
     return reached;
 }
 
@@ -117,11 +124,12 @@ void checkDestinations(const platform::RunContext& ctx, const platform::ShareLoo
         const auto turn = store::writeTurn(ctx);
         store::Transaction tx(*db);
         store::Statement save = db->prepare("UPDATE UserLog SET ErNo = ?1 WHERE rowid = ?2");
-        for (const CheckedRow& row : rows) {
+        for (std::size_t i = 0; i < rows.size(); ++i) {
             if (ctx.stopRequested()) break;
+            const CheckedRow& row = rows[i];
             try {
                 const std::string list =
-                    withReachCode(row, reached, withAgeCode(ctx, row, row.erNo));
+                    withReachCode(row, reached[i] != 0, withAgeCode(ctx, row, row.erNo));
                 if (list == row.erNo) continue;
                 save.reset();
                 save.bind(1, list).bind(2, store::DbValue{row.rowid});
