@@ -5,12 +5,14 @@ Signs in, sees an agent's removable media request arrive, approves it with
 edited user IDs and finds the medium in the allow-list file; denies another
 and finds its UnADD line; adds and removes a destination; checks that a viewer
 gets no buttons and 403 by POST, that a forged post changes nothing, and that
-the audit page lists it all.
+the audit page lists it all. Then, on a console with 90 days of history, draws
+an agent's timeline and the shares' use with the forecast.
 
 usage: web_console_browser.py PROGRAM [SCREENSHOT_DIR]
 """
 import http.cookiejar
 import os
+import sqlite3
 import shutil
 import signal
 import socket
@@ -220,8 +222,9 @@ def main():
             "Authorization": "Basic bG9va2VyOmxvb2s=", "Content-Type": "application/json"},
             body=b"{}")
         check(status == 403, "a viewer's action is refused, got %d" % status)
+        the_past(driver, work, env, users)
         print("web console in chromium: signed in, approved, denied, settings, a file "
-              "fetched, viewer, forged post, audit")
+              "fetched, viewer, forged post, audit, an agent's 90 days, the shares' forecast")
     except Exception:
         if driver:
             print("page at the failure:", driver.current_url, driver.page_source[:3000])
@@ -237,6 +240,70 @@ def main():
             except subprocess.TimeoutExpired:
                 console.kill()
         shutil.rmtree(work, ignore_errors=True)
+
+
+def the_past(driver, work, env, users):
+    """A console that has kept 90 days: an agent's timeline and the shares' chart."""
+    base = os.path.join(work, "past")
+    subprocess.run([PROGRAM, "--install", base], check=True, env=env, stdout=subprocess.DEVNULL)
+    results = os.path.join(base, "OrvShare", "RST")
+    os.makedirs(results, exist_ok=True)
+    write_cp932_lines(os.path.join(results, "PC01.txt"),
+                      ["ComNM=PC01", "UserID=tanaka", "UserName=田中", "Status=Idol",
+                       "RSRT=100%", "ToBkup=\\\\FS01\\Backup\\PC01",
+                       "UPDT=" + time.strftime("%Y/%m/%d 9:05:03"), "AgtVer=2.1.0"])
+    port = free_port()
+    url = "http://127.0.0.1:%d" % port
+    # Only the start-up passes: nothing rewrites the rows put in below.
+    console = subprocess.Popen(
+        [PROGRAM, "--base", base, "--headless", "--tick-ms", "600000",
+         "--http", "127.0.0.1:%d" % port, "--http-users", users],
+        env=env, stderr=open(os.path.join(work, "said-past.txt"), "w"))
+    try:
+        wait_for("the start-up passes",
+                 lambda: os.path.exists(os.path.join(base, "HTM", "status.json")))
+        db = sqlite3.connect(os.path.join(base, "Mng.mdb"), timeout=10)
+        # A daily report for 90 days; the destination unreachable for a week.
+        for day in range(90, 0, -1):
+            codes = "08" if 40 <= day < 47 else ("15" if 60 <= day < 63 else "")
+            before = "08" if 39 <= day < 46 else ("15" if 59 <= day < 62 else "")
+            db.execute("INSERT INTO AgentHistory VALUES (datetime('now', 'localtime', ?), "
+                       "'PC01', 'tanaka', datetime('now', 'localtime', ?), ?, ?, "
+                       "'\\\\FS01\\Backup\\PC01', ?)",
+                       ("-%d days" % day, "-%d days" % day,
+                        "%d%%" % (100 - (day * 7) % 23), codes, before))
+        # A share that fills by 12 GB a day: its forecast line and day.
+        db.execute("INSERT INTO ShareDriveInfo (ComNM, SharePath, DrvSize, DrvSpace, UsageVate) "
+                   "VALUES ('FS01', '\\\\FS01\\Backup', 2000e9, 500e9, 75)")
+        for day in range(30, -1, -1):
+            db.execute("INSERT INTO ShareHistory VALUES (datetime('now', 'localtime', ?), "
+                       "'FS01', '\\\\FS01\\Backup', 2000e9, ?)",
+                       ("-%d days" % day, 500e9 + 12e9 * day))
+        db.commit()
+        db.close()
+
+        driver.get(url + "/signin")
+        driver.find_element(By.NAME, "user").send_keys("looker")
+        driver.find_element(By.NAME, "password").send_keys("look")
+        driver.find_element(By.CSS_SELECTOR, "button[type=submit]").click()
+        wait_for("signed in", lambda: "/signin" not in driver.current_url)
+        driver.get(url + "/agents/PC01/tanaka")
+        page = driver.page_source
+        check("<svg" in page and "08" in page, "the agent's 90 days are drawn")
+        if SHOTS:
+            driver.execute_script("document.querySelector('svg').scrollIntoView()")
+            driver.save_screenshot(os.path.join(SHOTS, "web-agent-timeline.png"))
+        driver.get(url + "/shares")
+        page = driver.page_source
+        check("満杯まで約" in page and "6,4" in page, "the share's forecast is drawn")
+        if SHOTS:
+            driver.save_screenshot(os.path.join(SHOTS, "web-shares.png"))
+    finally:
+        console.send_signal(signal.SIGTERM)
+        try:
+            console.wait(10)
+        except subprocess.TimeoutExpired:
+            console.kill()
 
 
 def _answers(address):
