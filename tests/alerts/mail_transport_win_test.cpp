@@ -163,7 +163,8 @@ TEST_F(MailTransport, LogsInWithWhatTheServerOffersOnAPlainConnection) {
         const MailSendResult wrong = MailSession(withLogin, in(std::chrono::seconds(10)))
                                          .send(kEnvelope, simpleMessage("never"));
         EXPECT_FALSE(wrong.sent);
-        EXPECT_NE(wrong.error.find("refused the login: 535"), std::string::npos) << wrong.error;
+        EXPECT_NE(wrong.error.find("ログインを拒否しました: 535"), std::string::npos)
+            << wrong.error;
         EXPECT_EQ(received(name).size(), before + 1);
     }
     // Without a user no login is tried, and a server that needs none takes the mail.
@@ -179,10 +180,10 @@ TEST_F(MailTransport, ServersThatFailEndTheSendWithAReasonInTime) {
         std::string name, reason;
         std::chrono::milliseconds within;
     };
-    for (const Case& c : {Case{"silent", "did not answer in time", std::chrono::seconds(3)},
-                          Case{"closed", "cannot connect", std::chrono::seconds(2)},
-                          Case{"longline", "line is too long", std::chrono::seconds(2)},
-                          Case{"endless", "reply is too long", std::chrono::seconds(2)}}) {
+    for (const Case& c : {Case{"silent", "時間内に応答しませんでした", std::chrono::seconds(3)},
+                          Case{"closed", "接続できません", std::chrono::seconds(2)},
+                          Case{"longline", "応答の行が長すぎます", std::chrono::seconds(2)},
+                          Case{"endless", "応答が長すぎます", std::chrono::seconds(2)}}) {
         SCOPED_TRACE(c.name);
         const auto started = Steady::now();
         MailSession session(server(c.name), in(std::chrono::seconds(1)));
@@ -202,8 +203,9 @@ TEST_F(MailTransport, ANameNotFoundFailsWithAReasonInTime) {
     const MailSendResult result =
         MailSession(unknown, in(std::chrono::seconds(2))).send(kEnvelope, simpleMessage("never"));
     EXPECT_FALSE(result.sent);
-    EXPECT_TRUE(result.error.rfind("cannot find the mail server no-such-host.invalid", 0) == 0 ||
-                result.error == "the mail server's name was not found in time")
+    EXPECT_TRUE(
+        result.error.rfind("メールサーバー no-such-host.invalid の名前を解決できません", 0) == 0 ||
+        result.error == "メールサーバーの名前を時間内に解決できませんでした")
         << result.error;
     EXPECT_LT(Steady::now() - started, std::chrono::seconds(3));
 }
@@ -212,12 +214,12 @@ TEST_F(MailTransport, ValuesThatCannotGoIntoACommandAreRefusedBeforeConnecting) 
     MailServer bad = server("plain");
     bad.host = "127.0.0.1\r\nRCPT TO:<x@example.jp>";
     EXPECT_EQ(MailSession(bad, in(std::chrono::seconds(10))).send(kEnvelope, "x").error,
-              "mail server name is not valid");
+              "メールサーバーの名前が正しくありません");
     const size_t before = received("plain").size();
     MailSession session(server("plain"), in(std::chrono::seconds(10)));
     EXPECT_EQ(
         session.send({"console@example.jp", {"a@example.jp>\r\nRCPT TO:<b@example.jp"}}, "x").error,
-        "a mail address is not valid");
+        "メールアドレスが正しくありません");
     EXPECT_EQ(received("plain").size(), before);
 }
 
@@ -258,7 +260,7 @@ TEST_F(MailTransport, TlsFailsWithAReasonOnACertificateNotTrusted) {
             MailSession(server(name, security), in(std::chrono::seconds(10)))
                 .send(kEnvelope, simpleMessage("never"));
         EXPECT_FALSE(untrusted.sent);
-        EXPECT_NE(untrusted.error.find("certificate is not trusted"), std::string::npos)
+        EXPECT_NE(untrusted.error.find("証明書を信頼できません"), std::string::npos)
             << untrusted.error;
         EXPECT_EQ(received(name).size(), before);
     }
@@ -266,12 +268,12 @@ TEST_F(MailTransport, TlsFailsWithAReasonOnACertificateNotTrusted) {
     const MailSendResult plain =
         MailSession(server("plain", MailSecurity::starttls), in(std::chrono::seconds(10)))
             .send(kEnvelope, simpleMessage("never"));
-    EXPECT_EQ(plain.error, "the mail server does not offer STARTTLS");
+    EXPECT_EQ(plain.error, "メールサーバーが STARTTLS に対応していません");
     // Nothing read in the clear may pass for a reply that came over TLS.
     const MailSendResult injected =
         MailSession(server("injecting", MailSecurity::starttls), in(std::chrono::seconds(10)))
             .send(kEnvelope, simpleMessage("never"));
-    EXPECT_EQ(injected.error, "the mail server sent data it should not have before TLS");
+    EXPECT_EQ(injected.error, "メールサーバーが TLS の前に送るはずのないデータを送ってきました");
 }
 
 TEST_F(MailTransport, TlsCarriesTheMailWhenTheCertificateIsTrusted) {

@@ -59,7 +59,7 @@ void expectHandshake(const TlsServer& tls) {
         if (server) state = server->readSome(buffer, sizeof buffer).state;
     }
     client.join();
-    EXPECT_NE(clientSaid.find("certificate is not trusted"), std::string::npos) << clientSaid;
+    EXPECT_NE(clientSaid.find("証明書を信頼できません"), std::string::npos) << clientSaid;
 }
 
 TEST(TlsServerWin, APfxGivesAServerOrTheSystemsWordThatItCannotAcceptConnections) {

@@ -100,19 +100,20 @@ class Link {
     }
     std::string startTls(const std::string& host) {
         // Bytes read before the handshake would pass for protected ones.
-        if (!in_.empty()) return failing("the mail server sent data it should not have before TLS");
+        if (!in_.empty())
+            return failing("メールサーバーが TLS の前に送るはずのないデータを送ってきました");
         tls_ = std::make_unique<smtp::Tls>();
         return failing(tls_->start(socket_, host, waitEnd()));
     }
     std::string write(std::string_view bytes) {
-        if (broken_) return "the connection to the mail server is broken";
+        if (broken_) return "メールサーバーとの接続が切れました";
         const auto until = waitEnd();
         return failing(tls_ ? tls_->sendAll(socket_, bytes, until) : socket_.sendAll(bytes, until));
     }
     // A command line of ours: CR and LF only as its end.
     std::string command(std::string_view line, Reply& reply) {
         if (line.find_first_of("\r\n") != std::string_view::npos)
-            return "a mail command held a line break";
+            return "メールのコマンドに改行が含まれています";
         if (std::string why = write(std::string(line) + "\r\n"); !why.empty()) return why;
         return readReply(reply);
     }
@@ -120,17 +121,18 @@ class Link {
         reply = {};
         for (;;) {
             if (reply.lines.size() >= kMaxReplyLines)
-                return failing("the mail server's reply is too long");
+                return failing("メールサーバーの応答が長すぎます");
             std::string line;
             if (std::string why = readLine(line); !why.empty()) return why;
             const bool coded = line.size() >= 3 && line[0] >= '2' && line[0] <= '5' &&
                                std::isdigit(static_cast<unsigned char>(line[1])) &&
                                std::isdigit(static_cast<unsigned char>(line[2])) &&
                                (line.size() == 3 || line[3] == ' ' || line[3] == '-');
-            if (!coded) return failing("the mail server's reply is not SMTP: " + shown(line));
+            if (!coded)
+                return failing("メールサーバーの応答が SMTP ではありません: " + shown(line));
             const int code = std::stoi(line.substr(0, 3));
             if (!reply.lines.empty() && code != reply.code)
-                return failing("the mail server's reply is not SMTP: " + shown(line));
+                return failing("メールサーバーの応答が SMTP ではありません: " + shown(line));
             reply.code = code;
             reply.lines.push_back(line.size() > 4 ? line.substr(4) : std::string());
             if (line.size() == 3 || line[3] == ' ') break;
@@ -159,13 +161,13 @@ class Link {
                 return {};
             }
             if (in_.size() > kMaxLine) break;
-            if (broken_) return "the connection to the mail server is broken";
+            if (broken_) return "メールサーバーとの接続が切れました";
             const auto until = waitEnd();
             const std::string why =
                 tls_ ? tls_->receive(socket_, in_, until) : socket_.receive(in_, until);
             if (!why.empty()) return failing(why);
         }
-        return failing("the mail server's reply line is too long");
+        return failing("メールサーバーの応答の行が長すぎます");
     }
 
     Steady::time_point waitEnd() const { return std::min(session_, Steady::now() + patience_); }
@@ -179,7 +181,7 @@ class Link {
 };
 
 std::string refused(const char* what, const Reply& reply) {
-    std::string out = std::string("the mail server refused ") + what + ": ";
+    std::string out = std::string("メールサーバーが") + what + "を拒否しました: ";
     out += std::to_string(reply.code);
     if (!reply.lines.empty() && !reply.lines[0].empty()) {
         out += ' ';
@@ -249,16 +251,16 @@ std::string logIn(Link& link, const MailServer& server,
         if (std::string why = link.command("AUTH PLAIN " + token, reply); !why.empty()) return why;
     } else if (offers("LOGIN")) {
         if (std::string why = link.command("AUTH LOGIN", reply); !why.empty()) return why;
-        if (reply.code != 334) return refused("the login", reply);
+        if (reply.code != 334) return refused("ログイン", reply);
         if (std::string why = link.command(base64Encoded(server.user), reply); !why.empty())
             return why;
-        if (reply.code != 334) return refused("the login", reply);
+        if (reply.code != 334) return refused("ログイン", reply);
         if (std::string why = link.command(base64Encoded(server.password), reply); !why.empty())
             return why;
     } else {
-        return "the mail server offers no login method this program knows (PLAIN, LOGIN)";
+        return "メールサーバーがこのプログラムの知るログイン方法 (PLAIN, LOGIN) に対応していません";
     }
-    if (reply.code != 235) return refused("the login", reply);
+    if (reply.code != 235) return refused("ログイン", reply);
     return {};
 }
 
@@ -268,14 +270,15 @@ std::string open(Link& link, const MailServer& server) {
         if (std::string why = link.startTls(server.host); !why.empty()) return why;
     Reply reply;
     if (std::string why = link.readReply(reply); !why.empty()) return why;
-    if (reply.code != 220) return refused("the connection", reply);
+    if (reply.code != 220) return refused("接続", reply);
 
     const std::string name = machineName();
     const bool needsNothing = server.security == MailSecurity::none && server.user.empty();
     std::vector<std::vector<std::string>> extensions;
     if (std::string why = hello(link, name, extensions, needsNothing); !why.empty()) return why;
     if (server.security == MailSecurity::starttls) {
-        if (!extension(extensions, "STARTTLS")) return "the mail server does not offer STARTTLS";
+        if (!extension(extensions, "STARTTLS"))
+            return "メールサーバーが STARTTLS に対応していません";
         if (std::string why = link.command("STARTTLS", reply); !why.empty()) return why;
         if (reply.code != 220) return refused("STARTTLS", reply);
         if (std::string why = link.startTls(server.host); !why.empty()) return why;
@@ -300,7 +303,7 @@ std::string transfer(Link& link, const MailEnvelope& envelope, std::string_view 
     clean = false;
     if (std::string why = link.command("MAIL FROM:<" + envelope.from + ">", reply); !why.empty())
         return why;
-    if (!positive(reply)) return refused("the sender", reply);
+    if (!positive(reply)) return refused("送信者", reply);
     // One refused address (a user's typo) must not hold back the others' mail.
     size_t taken = 0;
     Reply refusal;
@@ -312,7 +315,7 @@ std::string transfer(Link& link, const MailEnvelope& envelope, std::string_view 
         else
             refusal = reply;
     }
-    if (taken == 0) return refused("every recipient", refusal);
+    if (taken == 0) return refused("すべての宛先", refusal);
     if (std::string why = link.command("DATA", reply); !why.empty()) return why;
     if (reply.code != 354) return refused("DATA", reply);
     if (std::string why = link.write(dataOf(message)); !why.empty()) return why;
@@ -324,7 +327,7 @@ std::string transfer(Link& link, const MailEnvelope& envelope, std::string_view 
         return why;
     }
     clean = true;
-    if (!positive(reply)) return refused("the message", reply);
+    if (!positive(reply)) return refused("メール", reply);
     return {};
 }
 
@@ -356,14 +359,14 @@ MailSession::~MailSession() {
 
 MailSendResult MailSession::send(const MailEnvelope& envelope, std::string_view message) {
     Connection& c = *connection_;
-    if (!plainHost(c.server.host)) return {false, "mail server name is not valid"};
-    if (c.server.port < 1 || c.server.port > 65535) return {false, "mail server port is not valid"};
-    if (envelope.to.empty()) return {false, "no recipient"};
+    if (!plainHost(c.server.host)) return {false, "メールサーバーの名前が正しくありません"};
+    if (c.server.port < 1 || c.server.port > 65535)
+        return {false, "メールサーバーのポート番号が正しくありません"};
+    if (envelope.to.empty()) return {false, "宛先がありません"};
     if (!plainAddress(envelope.from) ||
         !std::all_of(envelope.to.begin(), envelope.to.end(), plainAddress))
-        return {false, "a mail address is not valid"};
-    if (Steady::now() >= c.deadline)
-        return {false, "no time left for the mail server in this pass"};
+        return {false, "メールアドレスが正しくありません"};
+    if (Steady::now() >= c.deadline) return {false, "メールサーバーに使える時間が残っていません"};
 
     if (!c.link) {
         auto link = std::make_unique<Link>(c.deadline, c.timeouts.reply);

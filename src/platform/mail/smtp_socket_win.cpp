@@ -23,7 +23,7 @@ std::string winsockStarted() {
         WSADATA data{};
         failed = ::WSAStartup(MAKEWORD(2, 2), &data);
     });
-    return failed ? "network is not available: " + win::errorText(static_cast<DWORD>(failed))
+    return failed ? "ネットワークを使えません: " + win::errorText(static_cast<DWORD>(failed))
                   : std::string();
 }
 
@@ -63,17 +63,17 @@ Wait waitFor(SOCKET s, bool writing, Clock::time_point deadline) {
 std::string connectOne(SOCKET s, const addrinfo& address, Clock::time_point deadline) {
     u_long nonBlocking = 1;
     if (::ioctlsocket(s, FIONBIO, &nonBlocking) != 0)
-        return socketError("cannot connect", ::WSAGetLastError());
+        return socketError("メールサーバーに接続できません", ::WSAGetLastError());
     if (::connect(s, address.ai_addr, static_cast<int>(address.ai_addrlen)) == 0) return {};
     const int error = ::WSAGetLastError();
-    if (error != WSAEWOULDBLOCK) return socketError("cannot connect", error);
+    if (error != WSAEWOULDBLOCK) return socketError("メールサーバーに接続できません", error);
     const Wait wait = waitFor(s, true, deadline);
-    if (wait == Wait::timedOut) return "the mail server did not accept the connection in time";
+    if (wait == Wait::timedOut) return "メールサーバーが時間内に接続を受け付けませんでした";
     int soError = 0;
     int size = sizeof soError;
     ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &size);
     if (wait == Wait::failed || soError != 0)
-        return socketError("cannot connect", soError ? soError : WSAECONNREFUSED);
+        return socketError("メールサーバーに接続できません", soError ? soError : WSAECONNREFUSED);
     return {};
 }
 
@@ -146,14 +146,15 @@ std::string Socket::connect(const std::string& host, int port, Clock::time_point
     addrinfo* found = nullptr;
     const int error = lookUp(host, std::to_string(port), deadline, found);
     if (error == WSAETIMEDOUT && Clock::now() >= deadline)
-        return "the mail server's name was not found in time";
-    if (error != 0) return socketError(("cannot find the mail server " + host).c_str(), error);
-    std::string why = "cannot find the mail server " + host;
+        return "メールサーバーの名前を時間内に解決できませんでした";
+    if (error != 0)
+        return socketError(("メールサーバー " + host + " の名前を解決できません").c_str(), error);
+    std::string why = "メールサーバー " + host + " の名前を解決できません";
     // Each address in turn (IPv6 and IPv4 alike), all within the one deadline.
     for (const addrinfo* a = found; a; a = a->ai_next) {
         const SOCKET s = ::socket(a->ai_family, a->ai_socktype, a->ai_protocol);
         if (s == INVALID_SOCKET) {
-            why = socketError("cannot connect", ::WSAGetLastError());
+            why = socketError("メールサーバーに接続できません", ::WSAGetLastError());
             continue;
         }
         why = connectOne(s, *a, deadline);
@@ -169,7 +170,7 @@ std::string Socket::connect(const std::string& host, int port, Clock::time_point
 }
 
 std::string Socket::sendAll(std::string_view bytes, Clock::time_point deadline) {
-    if (!isOpen()) return "not connected to the mail server";
+    if (!isOpen()) return "メールサーバーにつながっていません";
     const SOCKET s = static_cast<SOCKET>(socket_);
     while (!bytes.empty()) {
         const int chunk = static_cast<int>(std::min<size_t>(bytes.size(), 1 << 16));
@@ -179,15 +180,15 @@ std::string Socket::sendAll(std::string_view bytes, Clock::time_point deadline) 
             continue;
         }
         const int error = ::WSAGetLastError();
-        if (error != WSAEWOULDBLOCK) return socketError("cannot send to the mail server", error);
+        if (error != WSAEWOULDBLOCK) return socketError("メールサーバーに送れません", error);
         if (waitFor(s, true, deadline) == Wait::timedOut)
-            return "the mail server did not take the data in time";
+            return "メールサーバーが時間内にデータを受け取りませんでした";
     }
     return {};
 }
 
 std::string Socket::receive(std::string& into, Clock::time_point deadline) {
-    if (!isOpen()) return "not connected to the mail server";
+    if (!isOpen()) return "メールサーバーにつながっていません";
     const SOCKET s = static_cast<SOCKET>(socket_);
     char buffer[16384];
     for (;;) {
@@ -196,11 +197,11 @@ std::string Socket::receive(std::string& into, Clock::time_point deadline) {
             into.append(buffer, static_cast<size_t>(n));
             return {};
         }
-        if (n == 0) return "the mail server closed the connection";
+        if (n == 0) return "メールサーバーが接続を閉じました";
         const int error = ::WSAGetLastError();
-        if (error != WSAEWOULDBLOCK) return socketError("cannot read from the mail server", error);
+        if (error != WSAEWOULDBLOCK) return socketError("メールサーバーから読めません", error);
         if (waitFor(s, false, deadline) == Wait::timedOut)
-            return "the mail server did not answer in time";
+            return "メールサーバーが時間内に応答しませんでした";
     }
 }
 

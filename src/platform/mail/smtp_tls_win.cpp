@@ -66,17 +66,17 @@ std::string certificateProblem(DWORD error) {
         case static_cast<DWORD>(CERT_E_UNTRUSTEDROOT):
         case static_cast<DWORD>(CERT_E_UNTRUSTEDTESTROOT):
         case static_cast<DWORD>(CERT_E_CHAINING):
-            return "the mail server's certificate is not trusted (unknown issuer)";
+            return "メールサーバーの証明書を信頼できません (発行者が不明です)";
         case static_cast<DWORD>(CERT_E_CN_NO_MATCH):
-            return "the mail server's certificate is for another name";
+            return "メールサーバーの証明書は別の名前のものです";
         case static_cast<DWORD>(CERT_E_EXPIRED):
-            return "the mail server's certificate has expired or is not yet valid";
+            return "メールサーバーの証明書の期限が切れているか、まだ有効ではありません";
         case static_cast<DWORD>(CERT_E_REVOKED):
-            return "the mail server's certificate has been revoked";
+            return "メールサーバーの証明書は失効しています";
         case static_cast<DWORD>(CERT_E_WRONG_USAGE):
-            return "the mail server's certificate is not one for a server";
+            return "メールサーバーの証明書はサーバー用のものではありません";
         default:
-            return "the mail server's certificate is not valid: " + win::errorText(error);
+            return "メールサーバーの証明書が正しくありません: " + win::errorText(error);
     }
 }
 
@@ -165,7 +165,7 @@ std::string Tls::State::checkCertificate() {
     CertificateContext remote;
     const SECURITY_STATUS status =
         ::QueryContextAttributesW(&context.handle, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &remote.cert);
-    if (status != SEC_E_OK || !remote.cert) return "the mail server sent no certificate";
+    if (status != SEC_E_OK || !remote.cert) return "メールサーバーが証明書を送ってきませんでした";
 
     LPSTR usages[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH),
                       const_cast<LPSTR>(szOID_SERVER_GATED_CRYPTO),
@@ -178,8 +178,7 @@ std::string Tls::State::checkCertificate() {
     Chain chain;
     if (!::CertGetCertificateChain(nullptr, remote.cert, nullptr, remote.cert->hCertStore,
                                    &chainPara, 0, nullptr, &chain.chain))
-        return "the mail server's certificate cannot be checked: " +
-               win::errorText(::GetLastError());
+        return "メールサーバーの証明書を確認できません: " + win::errorText(::GetLastError());
 
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
     ssl.cbSize = sizeof ssl;
@@ -191,8 +190,7 @@ std::string Tls::State::checkCertificate() {
     CERT_CHAIN_POLICY_STATUS result{};
     result.cbSize = sizeof result;
     if (!::CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.chain, &policy, &result))
-        return "the mail server's certificate cannot be checked: " +
-               win::errorText(::GetLastError());
+        return "メールサーバーの証明書を確認できません: " + win::errorText(::GetLastError());
     if (result.dwError != 0) return certificateProblem(result.dwError);
     return {};
 }
@@ -268,7 +266,7 @@ std::string Tls::receive(Socket& socket, std::string& into, Clock::time_point de
             if (std::string why = socket.receive(s.encrypted, deadline); !why.empty()) return why;
             continue;
         }
-        if (status == SEC_I_CONTEXT_EXPIRED) return "the mail server closed the TLS connection";
+        if (status == SEC_I_CONTEXT_EXPIRED) return "メールサーバーが TLS の接続を閉じました";
         if (status != SEC_E_OK && status != SEC_I_RENEGOTIATE)
             return statusText("TLS could not decrypt", status);
         // The buffers point into `encrypted`: take what they hold before it changes.

@@ -1,5 +1,3 @@
-#include <malloc.h>
-
 #include "platform/process/process_memory.h"
 
 // clang-format off
@@ -17,7 +15,8 @@ std::uint64_t peakMemoryBytes() {
 }
 
 void releaseFreeMemory() {
-    ::_heapmin();
+    // The system's heap gives large free blocks back by itself; _heapmin() and
+    // HeapCompact() corrupt the heap under Wine 8.
 }
 
 }  // namespace plenvo::platform
