@@ -1,5 +1,3 @@
-#include <cstdio>
-#include <cstdlib>
 #include <iostream>
 
 #include "app/command_line.h"
@@ -41,10 +39,7 @@ int runOnce(const std::filesystem::path& base, const std::string& version) {
     app::IconAnimation animation(version);
     app::Console management(ctx, animation, nullptr);
     management.startUp(app::collectStartupValues(version));
-    // Everything is written and closed: the memory of 100,000 agents need not
-    // be handed back piece by piece.
-    std::fflush(nullptr);
-    std::_Exit(0);
+    return 0;
 }
 
 // The installer's share, made or taken away as an administrator, and the

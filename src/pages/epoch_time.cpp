@@ -39,19 +39,19 @@ std::optional<std::int64_t> placedByLibrary(const platform::LocalTime& t) {
 }  // namespace
 
 std::optional<std::int64_t> epochSeconds(const platform::LocalTime& t) {
-    // mktime looks the zone up again at every call, and the exports place
-    // every agent's time: a zone's offset changes only on a minute, so each
-    // minute is placed once (per thread, a bounded number of them).
-    thread_local std::unordered_map<std::int64_t, std::optional<std::int64_t>> offsetOfMinute;
+    return placedByLibrary(t);
+}
+
+std::optional<std::int64_t> TimePlaces::epochSeconds(const platform::LocalTime& t) {
     const std::int64_t asUtc = fieldsAsUtc(t);
     const std::int64_t minute = (asUtc - t.second) / 60;
-    auto found = offsetOfMinute.find(minute);
-    if (found == offsetOfMinute.end()) {
-        if (offsetOfMinute.size() >= 65536) offsetOfMinute.clear();
+    auto found = offsetOfMinute_.find(minute);
+    if (found == offsetOfMinute_.end()) {
+        if (offsetOfMinute_.size() >= 65536) offsetOfMinute_.clear();
         platform::LocalTime start = t;
         start.second = 0;
         const auto placed = placedByLibrary(start);
-        found = offsetOfMinute
+        found = offsetOfMinute_
                     .emplace(minute, placed ? std::optional(minute * 60 - *placed) : std::nullopt)
                     .first;
     }
@@ -60,6 +60,10 @@ std::optional<std::int64_t> epochSeconds(const platform::LocalTime& t) {
 }
 
 std::optional<std::string> isoText(const platform::LocalTime& t) {
+    return TimePlaces().isoText(t);
+}
+
+std::optional<std::string> TimePlaces::isoText(const platform::LocalTime& t) {
     const auto placed = epochSeconds(t);
     if (!placed) return std::nullopt;
     const std::int64_t offset = fieldsAsUtc(t) - *placed;

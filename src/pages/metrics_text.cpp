@@ -63,9 +63,9 @@ class Family {
     std::unordered_set<std::uint64_t> written_;
 };
 
-std::optional<double> secondsOf(const std::optional<platform::LocalTime>& t) {
+std::optional<double> secondsOf(TimePlaces& places, const std::optional<platform::LocalTime>& t) {
     if (!t) return std::nullopt;
-    const auto seconds = epochSeconds(*t);
+    const auto seconds = places.epochSeconds(*t);
     return seconds ? std::optional(static_cast<double>(*seconds)) : std::nullopt;
 }
 
@@ -111,6 +111,7 @@ std::string labelValue(std::string_view text) {
 
 void writeMetricsText(const StatusSnapshot& snapshot, const TextSpill& spill) {
     std::string out;
+    TimePlaces places;
     const auto spillFull = [&] {
         if (out.size() >= kSpillSize) spill(out);
     };
@@ -121,7 +122,7 @@ void writeMetricsText(const StatusSnapshot& snapshot, const TextSpill& spill) {
     {
         Family(out, "plenvo_status_updated_timestamp_seconds",
                "When the console last wrote this file, in seconds since the epoch.")
-            .sample({}, secondsOf(snapshot.updated));
+            .sample({}, secondsOf(places, snapshot.updated));
     }
     {
         Family(out, "plenvo_media_requests_pending",
@@ -133,7 +134,7 @@ void writeMetricsText(const StatusSnapshot& snapshot, const TextSpill& spill) {
                           "Time of the agent's last report, in seconds since the epoch.");
         snapshot.agents.forEach([&](const AgentStatus& a) {
             lastReport.sample({{"host", text(a.host)}, {"user", text(a.userId)}},
-                              secondsOf(a.lastReport));
+                              secondsOf(places, a.lastReport));
             spillFull();
         });
     }
@@ -190,7 +191,7 @@ void writeMetricsText(const StatusSnapshot& snapshot, const TextSpill& spill) {
                        "When the last pass of the kind that went through ended, in seconds since "
                        "the epoch.");
         for (const PassFigures& p : snapshot.passes)
-            success.sample({{"kind", p.kind}}, secondsOf(p.lastSuccess));
+            success.sample({{"kind", p.kind}}, secondsOf(places, p.lastSuccess));
     }
     spill(out);
 }

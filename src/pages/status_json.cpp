@@ -6,11 +6,11 @@
 namespace plenvo::pages {
 namespace {
 
-void time(JsonWriter& json, const std::optional<platform::LocalTime>& t) {
-    json.stringOrNull(t ? isoText(*t) : std::nullopt);
+void time(JsonWriter& json, TimePlaces& places, const std::optional<platform::LocalTime>& t) {
+    json.stringOrNull(t ? places.isoText(*t) : std::nullopt);
 }
 
-void agent(JsonWriter& json, const AgentStatus& a) {
+void agent(JsonWriter& json, TimePlaces& places, const AgentStatus& a) {
     json.beginObject();
     json.key("host");
     json.stringOrNull(a.host);
@@ -21,7 +21,7 @@ void agent(JsonWriter& json, const AgentStatus& a) {
     json.key("agent_version");
     json.stringOrNull(a.agentVersion);
     json.key("last_report");
-    time(json, a.lastReport);
+    time(json, places, a.lastReport);
     json.key("days_since_report");
     json.integerOrNull(a.daysSince);
     json.key("achievement_rate");
@@ -65,14 +65,14 @@ void share(JsonWriter& json, const ShareStatus& s) {
     json.endObject();
 }
 
-void pass(JsonWriter& json, const PassFigures& p) {
+void pass(JsonWriter& json, TimePlaces& places, const PassFigures& p) {
     json.beginObject();
     json.key("kind");
     json.string(p.kind);
     json.key("last_duration_seconds");
     json.numberOrNull(p.lastDurationSeconds);
     json.key("last_success");
-    time(json, p.lastSuccess);
+    time(json, places, p.lastSuccess);
     json.endObject();
 }
 
@@ -80,18 +80,19 @@ void pass(JsonWriter& json, const PassFigures& p) {
 
 void writeStatusJson(const StatusSnapshot& snapshot, const TextSpill& spill) {
     JsonWriter json;
+    TimePlaces places;
     const auto spillFull = [&] {
         if (json.pending().size() >= kSpillSize) spill(json.pending());
     };
     json.beginObject();
     json.key("updated");
-    time(json, snapshot.updated);
+    time(json, places, snapshot.updated);
     json.key("requests_pending");
     json.numberOrNull(snapshot.requestsPending);
     json.key("agents");
     json.beginArray();
     snapshot.agents.forEach([&](const AgentStatus& a) {
-        agent(json, a);
+        agent(json, places, a);
         spillFull();
     });
     json.endArray();
@@ -101,7 +102,7 @@ void writeStatusJson(const StatusSnapshot& snapshot, const TextSpill& spill) {
     json.endArray();
     json.key("passes");
     json.beginArray();
-    for (const PassFigures& p : snapshot.passes) pass(json, p);
+    for (const PassFigures& p : snapshot.passes) pass(json, places, p);
     json.endArray();
     json.endObject();
     spill(json.pending());

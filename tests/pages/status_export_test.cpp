@@ -259,12 +259,14 @@ TEST(StatusExportText, TimesArePlacedAsTheCLibraryPlacesThemAroundSummerTime) {
         if (placed == static_cast<std::time_t>(-1)) return std::nullopt;
         return static_cast<std::int64_t>(placed);
     };
+    TimePlaces places;
     for (const int month : {3, 10})
         for (int minute = 0; minute < 5 * 60; minute += 7)
             for (const int second : {0, 31, 59}) {
-                const platform::LocalTime t{2009, month, month == 3 ? 29 : 25, minute / 60,
-                                            minute % 60, second};
-                EXPECT_EQ(epochSeconds(t), library(t)) << month << " " << minute << " " << second;
+                const platform::LocalTime t{2009,        month,       month == 3 ? 29 : 25,
+                                            minute / 60, minute % 60, second};
+                EXPECT_EQ(places.epochSeconds(t), library(t))
+                    << month << " " << minute << " " << second;
             }
 }
 

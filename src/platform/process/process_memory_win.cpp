@@ -1,3 +1,5 @@
+#include <malloc.h>
+
 #include "platform/process/process_memory.h"
 
 // clang-format off
@@ -15,8 +17,8 @@ std::uint64_t peakMemoryBytes() {
 }
 
 void releaseFreeMemory() {
-    // The system's heap gives large free blocks back by itself; _heapmin() and
-    // HeapCompact() corrupt the heap under Wine 8.
+    // The C runtime hands its heap's free blocks back to the system.
+    ::_heapmin();
 }
 
 }  // namespace plenvo::platform
