@@ -123,11 +123,8 @@ std::vector<pages::PassFigures> Console::passFigures() const {
 void Console::followUp(pages::StatusExports::When exported) {
     // Decided here and queued, which asks no mail server; delivered by the sender.
     std::vector<alerts::PassLine> passes;
-    {
-        const std::lock_guard figures(figuresMutex_);
-        for (const pages::PassFigures& p : passFigures_)
-            passes.push_back({p.kind, p.lastDurationSeconds, p.lastSuccess});
-    }
+    for (const pages::PassFigures& p : passFigures())
+        passes.push_back({p.kind, p.lastDurationSeconds, p.lastSuccess});
     step("mail alerts", [&] { alerts::queueMailAlerts(ctx_); });
     step("daily summary", [&] { alerts::queueDailySummary(ctx_, passes); });
     mailAfterPasses();
